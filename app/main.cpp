@@ -1,0 +1,6 @@
+#include "application.h"
+
+int main(int argc, char *argv[]) {
+    Application app(argc, argv);
+    return app.exec();
+}

@@ -1,0 +1,161 @@
+#include "mscomm.h"
+
+#include "codepage.h"
+#include "commerror.h"
+#include "portnumber.h"
+
+#include <QMetaObject>
+
+#include <limits>
+#include <utility>
+
+namespace {
+
+void requireShortCount(int count, const char *what) {
+    if (count < 0 || count > std::numeric_limits<qint16>::max())
+        throw CommError(what);
+}
+
+}  // namespace
+
+MSComm::MSComm(QObject *parent) : QObject(parent), m_port(new QSerialPort(this)) {
+    connect(m_port, &QSerialPort::readyRead, this, &MSComm::readArrived);
+    connect(m_port, &QSerialPort::bytesWritten, this, &MSComm::bytesSent);
+    connect(m_port, &QSerialPort::errorOccurred, this, &MSComm::portFailed);
+}
+
+MSComm::~MSComm() {
+    // Releases the device and its lock file; no notification follows.
+    m_port->disconnect(this);
+    m_port->close();
+}
+
+void MSComm::setCommPort(int number) {
+    if (portOpen())
+        throw CommError("the port number cannot change while the port is open");
+    if (number < 1 || number > 255)
+        throw CommError("port number out of range");
+    m_commPort = number;
+}
+
+void MSComm::setSettings(const QString &text) {
+    const LineSettings parsed = LineSettings::parse(text);
+    if (portOpen()) {
+        const bool applied = m_port->setBaudRate(parsed.baudRate) &&
+                             m_port->setParity(parsed.parity) &&
+                             m_port->setDataBits(parsed.dataBits) &&
+                             m_port->setStopBits(parsed.stopBits);
+        if (!applied)
+            throw CommError(m_port->errorString().toStdString());
+    }
+    m_settings = parsed;
+}
+
+void MSComm::setRThreshold(int count) {
+    requireShortCount(count, "invalid receive threshold");
+    m_rThreshold = count;
+}
+
+void MSComm::setSThreshold(int count) {
+    requireShortCount(count, "invalid send threshold");
+    m_sThreshold = count;
+}
+
+void MSComm::setInputLen(int count) {
+    requireShortCount(count, "invalid input length");
+    m_inputLen = count;
+}
+
+bool MSComm::portOpen() const { return m_port->isOpen(); }
+
+QString MSComm::portName() const { return PortNumber::deviceName(m_commPort); }
+
+void MSComm::setPortOpen(bool open) {
+    if (!open) {
+        m_faultClosePending = false;
+        m_port->close();
+        return;
+    }
+    if (portOpen())
+        throw CommError("port already open");
+
+    m_port->setPortName(portName());
+    m_port->setBaudRate(m_settings.baudRate);
+    m_port->setParity(m_settings.parity);
+    m_port->setDataBits(m_settings.dataBits);
+    m_port->setStopBits(m_settings.stopBits);
+    m_port->setFlowControl(QSerialPort::NoFlowControl);
+
+    // Qt SerialPort takes the port's lock file and opens it exclusively, so a
+    // port that another program holds is refused here.
+    m_opening = true;
+    const bool opened = m_port->open(QIODevice::ReadWrite);
+    m_opening = false;
+    if (!opened) {
+        const QString reason = m_port->errorString();
+        m_port->clearError();
+        throw CommError(("cannot open " + portName() + ": " + reason).toStdString());
+    }
+    m_received.clear();
+    m_faultClosePending = false;
+}
+
+void MSComm::setOutput(const QString &text) {
+    if (!portOpen())
+        throw CommError("port not open");
+    const QByteArray bytes = CodePage::encode(text);
+    if (m_port->write(bytes) != bytes.size())
+        throw CommError(("write failed: " + m_port->errorString()).toStdString());
+}
+
+QString MSComm::input() {
+    if (m_inputLen == 0 || m_received.size() <= m_inputLen)
+        return CodePage::decode(std::exchange(m_received, QByteArray()));
+    const QString chunk = CodePage::decode(m_received.constData(), m_inputLen);
+    m_received.remove(0, m_inputLen);
+    return chunk;
+}
+
+int MSComm::inBufferCount() const {
+    return int(qMin<qsizetype>(m_received.size(), std::numeric_limits<int>::max()));
+}
+
+void MSComm::raise(int code) {
+    m_commEvent = code;
+    emit onComm();
+}
+
+void MSComm::readArrived() {
+    m_received.append(m_port->readAll());
+    if (m_rThreshold > 0 && m_received.size() >= m_rThreshold)
+        raise(ComEvReceive);
+}
+
+void MSComm::bytesSent() {
+    if (m_sThreshold > 0 && m_port->bytesToWrite() < m_sThreshold)
+        raise(ComEvSend);
+}
+
+void MSComm::portFailed(QSerialPort::SerialPortError error) {
+    if (error == QSerialPort::NoError || m_opening)
+        return;
+    // A device that vanished (a pty whose other side closed, an adapter
+    // pulled out) keeps reporting errors as fast as the port is polled. Stop
+    // listening now and close once control is back in the event loop: the
+    // port's own code is still running below this call.
+    m_port->clearError();
+    if (m_faultClosePending || !m_port->isOpen())
+        return;
+    m_faultClosePending = true;
+    QMetaObject::invokeMethod(this, &MSComm::closeAfterFault, Qt::QueuedConnection);
+}
+
+void MSComm::closeAfterFault() {
+    if (!m_faultClosePending)
+        return;
+    m_faultClosePending = false;
+    // Keep whatever arrived before the fault for the next read.
+    if (m_port->bytesAvailable() > 0)
+        m_received.append(m_port->readAll());
+    m_port->close();
+}

@@ -1,0 +1,94 @@
+#pragma once
+
+#include "linesettings.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+
+// The serial communications control: one serial port, addressed by number,
+// with the members the console relies on under their classic names.
+//
+// Every failing member throws CommError. The control does all of the port's
+// I/O itself and signals what happened through onComm(); reading a member
+// never blocks. Received bytes are kept until they are read, however many
+// there are: nothing is dropped when the device sends faster than the
+// console reads.
+class MSComm : public QObject {
+    Q_OBJECT
+
+public:
+    // Values of CommEvent.
+    enum CommEventCode {
+        ComEvSend = 1,     // fewer than SThreshold characters left to send
+        ComEvReceive = 2,  // at least RThreshold characters waiting
+    };
+
+    explicit MSComm(QObject *parent = nullptr);
+    ~MSComm() override;
+
+    // CommPort: 1 to 255; refused while the port is open.
+    int commPort() const { return m_commPort; }
+    void setCommPort(int number);
+
+    // Settings: "baud,parity,data bits,stop bits", e.g. "9600,N,8,1".
+    QString settings() const { return m_settings.toString(); }
+    void setSettings(const QString &text);
+
+    // RThreshold: raise onComm with ComEvReceive once this many characters
+    // wait; 0 means never.
+    int rThreshold() const { return m_rThreshold; }
+    void setRThreshold(int count);
+
+    // SThreshold: raise onComm with ComEvSend when fewer than this many
+    // characters remain to be sent; 0 means never.
+    int sThreshold() const { return m_sThreshold; }
+    void setSThreshold(int count);
+
+    // InputLen: how many characters one read of Input returns; 0 means all.
+    int inputLen() const { return m_inputLen; }
+    void setInputLen(int count);
+
+    // PortOpen: opens with the stored number and settings, or closes.
+    bool portOpen() const;
+    void setPortOpen(bool open);
+
+    // Output: queues the text for sending, one byte a character, and returns
+    // at once. Fails when the port is not open.
+    void setOutput(const QString &text);
+
+    // Input: returns the waiting characters (per InputLen) and removes them.
+    QString input();
+
+    // InBufferCount: characters received and not yet read.
+    int inBufferCount() const;
+
+    // CommEvent: the code of the event that raised the latest onComm.
+    int commEvent() const { return m_commEvent; }
+
+    // The device that the current port number names.
+    QString portName() const;
+
+signals:
+    // OnComm: raised on the thread that owns the control.
+    void onComm();
+
+private:
+    void raise(int code);
+    void readArrived();
+    void bytesSent();
+    void portFailed(QSerialPort::SerialPortError error);
+    void closeAfterFault();
+
+    QSerialPort *m_port;
+    QByteArray m_received;
+    LineSettings m_settings;
+    int m_commPort = 1;
+    int m_rThreshold = 0;
+    int m_sThreshold = 0;
+    int m_inputLen = 0;
+    int m_commEvent = 0;
+    bool m_opening = false;
+    bool m_faultClosePending = false;
+};

@@ -1,0 +1,4 @@
+#include <QTest>
+class TestCodePage : public QObject { Q_OBJECT };
+QTEST_GUILESS_MAIN(TestCodePage)
+#include "tst_codepage.moc"
