@@ -1,9 +1,14 @@
 #include "application.h"
 
+#include "aboutwindow.h"
+#include "appinfo.h"
+
 #include <cstdio>
 #include <exception>
 
-Application::Application(int &argc, char **argv) : QApplication(argc, argv) {}
+Application::Application(int &argc, char **argv) : QApplication(argc, argv) {
+    AppInfo::apply();
+}
 
 bool Application::notify(QObject *receiver, QEvent *event) {
     try {
@@ -15,4 +20,10 @@ bool Application::notify(QObject *receiver, QEvent *event) {
     }
     std::fflush(stderr);
     return false;
+}
+
+void Application::showAboutWindow() {
+    if (!m_about)
+        m_about = new AboutWindow(this);
+    m_about->show();
 }

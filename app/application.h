@@ -2,9 +2,12 @@
 
 #include <QApplication>
 
-// The console's application object. It is the last line of defence: a
-// failure that no handler caught is written to standard error here and the
-// console goes on, instead of unwinding through Qt's event loop.
+class AboutWindow;
+
+// The console's application object: its identity, the one About window
+// instance, and the last line of defence against failures. A failure that
+// no handler caught is written to standard error here and the console goes
+// on, instead of unwinding through Qt's event loop.
 class Application : public QApplication {
     Q_OBJECT
 
@@ -12,4 +15,11 @@ public:
     Application(int &argc, char **argv);
 
     bool notify(QObject *receiver, QEvent *event) override;
+
+    // Opens the About window, creating its instance on first use.
+    void showAboutWindow();
+    AboutWindow *aboutWindow() const { return m_about; }
+
+private:
+    AboutWindow *m_about = nullptr;
 };

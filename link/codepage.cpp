@@ -45,15 +45,16 @@ const Tables &tables() {
 
 namespace CodePage {
 
-bool isValid() { return tables().valid; }
+bool isValid() {
+    return tables().valid;
+}
 
 void decodeAppend(QString &out, const char *data, qsizetype size) {
     const auto &map = tables().toUnicode;
     const qsizetype start = out.size();
     out.resize(start + size);
     QChar *dst = out.data() + start;
-    for (qsizetype i = 0; i < size; ++i)
-        dst[i] = QChar(map[static_cast<unsigned char>(data[i])]);
+    for (qsizetype i = 0; i < size; ++i) dst[i] = QChar(map[static_cast<unsigned char>(data[i])]);
 }
 
 QString decode(const char *data, qsizetype size) {

@@ -16,7 +16,9 @@ namespace CodePage {
 bool isValid();
 
 QString decode(const char *data, qsizetype size);
-inline QString decode(const QByteArray &bytes) { return decode(bytes.constData(), bytes.size()); }
+inline QString decode(const QByteArray &bytes) {
+    return decode(bytes.constData(), bytes.size());
+}
 
 // Appends the decoded bytes to out; used on the receive path to avoid a copy.
 void decodeAppend(QString &out, const char *data, qsizetype size);

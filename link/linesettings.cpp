@@ -74,7 +74,7 @@ LineSettings LineSettings::parse(const QString &text) {
 
 QString LineSettings::toString() const {
     const QString stop = stopBits == QSerialPort::OneAndHalfStop ? QStringLiteral("1.5")
-                                                                  : QString::number(int(stopBits));
+                                                                 : QString::number(int(stopBits));
     return QStringLiteral("%1,%2,%3,%4")
         .arg(baudRate)
         .arg(letterFromParity(parity))

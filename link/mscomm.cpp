@@ -41,10 +41,9 @@ void MSComm::setCommPort(int number) {
 void MSComm::setSettings(const QString &text) {
     const LineSettings parsed = LineSettings::parse(text);
     if (portOpen()) {
-        const bool applied = m_port->setBaudRate(parsed.baudRate) &&
-                             m_port->setParity(parsed.parity) &&
-                             m_port->setDataBits(parsed.dataBits) &&
-                             m_port->setStopBits(parsed.stopBits);
+        const bool applied =
+            m_port->setBaudRate(parsed.baudRate) && m_port->setParity(parsed.parity) &&
+            m_port->setDataBits(parsed.dataBits) && m_port->setStopBits(parsed.stopBits);
         if (!applied)
             throw CommError(m_port->errorString().toStdString());
     }
@@ -66,9 +65,13 @@ void MSComm::setInputLen(int count) {
     m_inputLen = count;
 }
 
-bool MSComm::portOpen() const { return m_port->isOpen(); }
+bool MSComm::portOpen() const {
+    return m_port->isOpen();
+}
 
-QString MSComm::portName() const { return PortNumber::deviceName(m_commPort); }
+QString MSComm::portName() const {
+    return PortNumber::deviceName(m_commPort);
+}
 
 void MSComm::setPortOpen(bool open) {
     if (!open) {

@@ -9,10 +9,8 @@ std::optional<qint16> parse(const QString &text) {
     auto isBlank = [](QChar c) { return c == u' ' || c == u'\t'; };
     qsizetype begin = 0;
     qsizetype end = text.size();
-    while (begin < end && isBlank(text.at(begin)))
-        ++begin;
-    while (end > begin && isBlank(text.at(end - 1)))
-        --end;
+    while (begin < end && isBlank(text.at(begin))) ++begin;
+    while (end > begin && isBlank(text.at(end - 1))) --end;
 
     bool negative = false;
     if (begin < end && (text.at(begin) == u'+' || text.at(begin) == u'-')) {

@@ -3,12 +3,12 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 
-#include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
+#include <cerrno>
 
 PtyDevice::PtyDevice() {
     char name[256] = {};

@@ -1,4 +1,278 @@
+// The serial port control against pseudo-terminals playing the device.
+#include "codepage.h"
+#include "commerror.h"
+#include "mscomm.h"
+#include "ptydevice.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSerialPort>
+#include <QSignalSpy>
 #include <QTest>
-class TestMSComm : public QObject { Q_OBJECT };
+
+#include <sys/resource.h>
+#include <termios.h>
+
+namespace {
+
+constexpr int kPort = 7;
+
+void configure(MSComm &comm, int number = kPort) {
+    comm.setCommPort(number);
+    comm.setSettings(QStringLiteral("9600,N,8,1"));
+    comm.setRThreshold(1);
+    comm.setInputLen(0);
+}
+
+double cpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// Lock files that Qt SerialPort may leave for a device.
+QStringList lockFilesFor(const QString &device) {
+    const QString name =
+        "LCK.." + QString(device).remove(QStringLiteral("/dev/")).replace(u'/', u'_');
+    QStringList found;
+    for (const QString &dir :
+         {QStringLiteral("/var/lock"), QStringLiteral("/run/lock"), QDir::tempPath()}) {
+        const QFileInfo file(dir + u'/' + name);
+        if (file.exists() && !found.contains(file.canonicalFilePath()))
+            found << file.canonicalFilePath();
+    }
+    return found;
+}
+
+}  // namespace
+
+class TestMSComm : public QObject {
+    Q_OBJECT
+
+private slots:
+    void opensAt9600N81();
+    void portNumberRange();
+    void portNumberFixedWhileOpen();
+    void missingDeviceRefusedThenOtherOpens();
+    void portHeldElsewhereRefused();
+    void outputIsByteExactAndNeedsOpenPort();
+    void receiveNotificationFollowsThreshold();
+    void inputLenLimitsOneRead();
+    void nothingDroppedBeyondInputBuffer();
+    void destroyingReleasesThePort();
+    void vanishedDeviceClosesPortWithoutSpinning();
+};
+
+void TestMSComm::opensAt9600N81() {
+    PtyDevice pty;
+    QVERIFY(pty.isValid());
+    pty.mapToPort(kPort);
+    MSComm comm;
+    QVERIFY(!comm.portOpen());
+    configure(comm);
+    comm.setPortOpen(true);
+    QVERIFY(comm.portOpen());
+
+    termios tio{};
+    QCOMPARE(tcgetattr(pty.masterFd(), &tio), 0);
+    QCOMPARE(cfgetospeed(&tio), speed_t(B9600));
+    QCOMPARE(cfgetispeed(&tio), speed_t(B9600));
+    QCOMPARE(tio.c_cflag & CSIZE, tcflag_t(CS8));
+    QCOMPARE(tio.c_cflag & PARENB, tcflag_t(0));
+    QCOMPARE(tio.c_cflag & CSTOPB, tcflag_t(0));
+    QCOMPARE(tio.c_cflag & CRTSCTS, tcflag_t(0));
+    QCOMPARE(tio.c_iflag & (IXON | IXOFF), tcflag_t(0));
+
+    comm.setPortOpen(false);
+    QVERIFY(!comm.portOpen());
+}
+
+void TestMSComm::portNumberRange() {
+    MSComm comm;
+    for (int bad : {0, -1, 256, 32767, -32768})
+        QVERIFY_THROWS_EXCEPTION(CommError, comm.setCommPort(bad));
+    comm.setCommPort(1);
+    QCOMPARE(comm.commPort(), 1);
+    comm.setCommPort(255);
+    QCOMPARE(comm.commPort(), 255);
+    QVERIFY_THROWS_EXCEPTION(CommError, comm.setSettings(QStringLiteral("9600;N;8;1")));
+    QVERIFY_THROWS_EXCEPTION(CommError, comm.setRThreshold(-1));
+    QVERIFY_THROWS_EXCEPTION(CommError, comm.setInputLen(40000));
+}
+
+void TestMSComm::portNumberFixedWhileOpen() {
+    PtyDevice pty;
+    pty.mapToPort(kPort);
+    MSComm comm;
+    configure(comm);
+    comm.setPortOpen(true);
+    QVERIFY_THROWS_EXCEPTION(CommError, comm.setCommPort(kPort + 1));
+    QVERIFY_THROWS_EXCEPTION(CommError, comm.setCommPort(kPort));
+    QCOMPARE(comm.commPort(), kPort);
+    QVERIFY_THROWS_EXCEPTION(CommError, comm.setPortOpen(true));
+    QVERIFY(comm.portOpen());
+}
+
+void TestMSComm::missingDeviceRefusedThenOtherOpens() {
+    qputenv("RS232_PORT_9", "/dev/kalvex-no-such-device");
+    MSComm comm;
+    configure(comm, 9);
+    QVERIFY_THROWS_EXCEPTION(CommError, comm.setPortOpen(true));
+    QVERIFY(!comm.portOpen());
+
+    PtyDevice pty;
+    pty.mapToPort(kPort);
+    comm.setCommPort(kPort);
+    comm.setPortOpen(true);
+    QVERIFY(comm.portOpen());
+    qunsetenv("RS232_PORT_9");
+}
+
+void TestMSComm::portHeldElsewhereRefused() {
+    PtyDevice held;
+    held.mapToPort(kPort);
+    QSerialPort other(held.slaveName());
+    QVERIFY2(other.open(QIODevice::ReadWrite), qPrintable(other.errorString()));
+
+    MSComm comm;
+    configure(comm);
+    QVERIFY_THROWS_EXCEPTION(CommError, comm.setPortOpen(true));
+    QVERIFY(!comm.portOpen());
+
+    PtyDevice free;
+    free.mapToPort(kPort + 1);
+    comm.setCommPort(kPort + 1);
+    comm.setPortOpen(true);
+    QVERIFY(comm.portOpen());
+}
+
+void TestMSComm::outputIsByteExactAndNeedsOpenPort() {
+    PtyDevice pty;
+    pty.mapToPort(kPort);
+    MSComm comm;
+    configure(comm);
+    QVERIFY_THROWS_EXCEPTION(CommError, comm.setOutput(QStringLiteral("DSTA\r")));
+
+    comm.setPortOpen(true);
+    comm.setOutput(QStringLiteral("DSTA\r"));
+    comm.setOutput(QStringLiteral("WRTEzażółć\r"));
+    const QByteArray expected = QByteArray("DSTA\r") + "WRTEza\xBF\xF3\xB3\xE6\r";
+    QCOMPARE(pty.readAtLeast(expected.size()), expected);
+
+    comm.setPortOpen(false);
+    QVERIFY_THROWS_EXCEPTION(CommError, comm.setOutput(QStringLiteral("DSTA\r")));
+    QCOMPARE(pty.drain(100), QByteArray());
+}
+
+void TestMSComm::receiveNotificationFollowsThreshold() {
+    PtyDevice pty;
+    pty.mapToPort(kPort);
+    MSComm comm;
+    configure(comm);
+    comm.setPortOpen(true);
+    QSignalSpy spy(&comm, &MSComm::onComm);
+
+    pty.send("OK\r");
+    QTRY_VERIFY(spy.count() >= 1);
+    QCOMPARE(comm.commEvent(), int(MSComm::ComEvReceive));
+    QCOMPARE(comm.input(), QStringLiteral("OK\r"));
+    QCOMPARE(comm.input(), QString());
+
+    // Threshold 0: nothing is raised and the characters wait.
+    comm.setRThreshold(0);
+    spy.clear();
+    pty.send("abc");
+    QTRY_COMPARE(comm.inBufferCount(), 3);
+    QCOMPARE(spy.count(), 0);
+
+    // Threshold 5: raised only once five characters wait.
+    comm.setRThreshold(5);
+    pty.send("d");
+    QTest::qWait(100);
+    QCOMPARE(spy.count(), 0);
+    pty.send("e");
+    QTRY_COMPARE(spy.count(), 1);
+    QCOMPARE(comm.input(), QStringLiteral("abcde"));
+}
+
+void TestMSComm::inputLenLimitsOneRead() {
+    PtyDevice pty;
+    pty.mapToPort(kPort);
+    MSComm comm;
+    configure(comm);
+    comm.setRThreshold(0);
+    comm.setPortOpen(true);
+    pty.send("123456");
+    QTRY_COMPARE(comm.inBufferCount(), 6);
+    comm.setInputLen(4);
+    QCOMPARE(comm.input(), QStringLiteral("1234"));
+    QCOMPARE(comm.input(), QStringLiteral("56"));
+    QCOMPARE(comm.input(), QString());
+}
+
+void TestMSComm::nothingDroppedBeyondInputBuffer() {
+    PtyDevice pty;
+    pty.mapToPort(kPort);
+    MSComm comm;
+    configure(comm);
+    comm.setRThreshold(0);  // nobody reads while the device floods
+    comm.setPortOpen(true);
+
+    QByteArray sent;
+    for (int i = 0; i < 300000; ++i) sent.append(char(i * 7 + i / 256));
+    QVERIFY(pty.send(sent));
+    QTRY_COMPARE_WITH_TIMEOUT(comm.inBufferCount(), int(sent.size()), 10000);
+    const QString received = comm.input();
+    QCOMPARE(received.size(), sent.size());
+    QCOMPARE(CodePage::encode(received), sent);
+}
+
+void TestMSComm::destroyingReleasesThePort() {
+    PtyDevice pty;
+    pty.mapToPort(kPort);
+    {
+        MSComm comm;
+        configure(comm);
+        comm.setPortOpen(true);
+        QCOMPARE(lockFilesFor(pty.slaveName()).size(), 1);
+    }
+    QVERIFY(lockFilesFor(pty.slaveName()).isEmpty());
+    QSerialPort other(pty.slaveName());
+    QVERIFY2(other.open(QIODevice::ReadWrite), qPrintable(other.errorString()));
+}
+
+void TestMSComm::vanishedDeviceClosesPortWithoutSpinning() {
+    auto pty = std::make_unique<PtyDevice>();
+    pty->mapToPort(kPort);
+    const QString device = pty->slaveName();
+    MSComm comm;
+    configure(comm);
+    comm.setPortOpen(true);
+    QSignalSpy spy(&comm, &MSComm::onComm);
+
+    pty->send("LAST");
+    QTRY_VERIFY(spy.count() >= 1);
+    QCOMPARE(comm.input(), QStringLiteral("LAST"));
+
+    pty->closeSlave();
+    pty->closeMaster();
+    QTRY_VERIFY(!comm.portOpen());
+    QVERIFY(lockFilesFor(device).isEmpty());
+    QVERIFY_THROWS_EXCEPTION(CommError, comm.setOutput(QStringLiteral("DSTA\r")));
+
+    const double before = cpuSeconds();
+    QTest::qWait(1000);
+    QVERIFY2(cpuSeconds() - before < 0.3, "the port keeps the CPU busy after the device vanished");
+
+    // A new device opens on the same number.
+    pty = std::make_unique<PtyDevice>();
+    pty->mapToPort(kPort);
+    comm.setPortOpen(true);
+    QVERIFY(comm.portOpen());
+    comm.setOutput(QStringLiteral("GETT\r"));
+    QCOMPARE(pty->readAtLeast(5), QByteArray("GETT\r"));
+}
+
 QTEST_GUILESS_MAIN(TestMSComm)
 #include "tst_mscomm.moc"

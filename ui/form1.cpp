@@ -1,0 +1,100 @@
+#include "form1.h"
+
+#include "ui_form1.h"
+
+#include "clocktext.h"
+#include "failurebox.h"
+#include "module1.h"
+#include "mscomm.h"
+#include "portconnection.h"
+
+#include <QTimer>
+
+Form1::Form1(QWidget *parent)
+    : QWidget(parent), ui(new Ui::Form1), m_comm(new MSComm(this)), m_timer(new QTimer(this)) {
+    ui->setupUi(this);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    m_comm->setObjectName(QStringLiteral("MSComm1"));
+    m_timer->setObjectName(QStringLiteral("Timer1"));
+    m_timer->setInterval(1000);
+
+    // Routing: one line for each event that has a handler.
+    connect(ui->Command1, &QAbstractButton::clicked, this, &Form1::openPort);
+    connect(ui->Command2, &QAbstractButton::clicked, this, &Form1::closePort);
+    connect(ui->Command3, &QAbstractButton::clicked, this, [this] { send(ui->Text1); });
+    connect(ui->Command4, &QAbstractButton::clicked, this, [this] { send(ui->Text2); });
+    connect(ui->Command5, &QAbstractButton::clicked, this, &Form1::clearData);
+    connect(ui->Command7, &QAbstractButton::clicked, this, [this] { send(ui->Text5); });
+    connect(ui->Command8, &QAbstractButton::clicked, this, [this] { send(ui->Text6); });
+    connect(ui->Command9, &QAbstractButton::clicked, this, [this] { send(ui->Text15); });
+    connect(ui->Command10, &QAbstractButton::clicked, this, [this] { send(ui->Text9); });
+    connect(ui->Command11, &QAbstractButton::clicked, this, [this] { send(ui->Text10); });
+    connect(ui->Command12, &QAbstractButton::clicked, this, [this] { send(ui->Text11); });
+    connect(ui->Command13, &QAbstractButton::clicked, this,
+            [this] { send(ui->Text8, ui->Text16); });
+    connect(ui->Command14, &QAbstractButton::clicked, this,
+            [this] { send(ui->Text12, ui->Text14); });
+    connect(ui->Command16, &QAbstractButton::clicked, this,
+            [this] { send(ui->Text17, ui->Text18); });
+    connect(ui->Command17, &QAbstractButton::clicked, this, [this] { send(ui->Text13); });
+    connect(ui->Command19, &QAbstractButton::clicked, this, &Form1::aboutRequested);
+    connect(ui->Command21, &QAbstractButton::clicked, this, &Form1::close);
+    connect(m_timer, &QTimer::timeout, this, &Form1::tick);
+    connect(m_comm, &MSComm::onComm, this, &Form1::receive);
+
+    m_timer->start();
+}
+
+Form1::~Form1() {
+    delete ui;
+}
+
+void Form1::openPort() {
+    try {
+        PortConnection::open(*m_comm, ui->Text7->text());
+    } catch (...) {
+        showFailure(this, QStringLiteral("Niewłaściwy numer portu lub port już otwarty"));
+    }
+}
+
+void Form1::closePort() {
+    try {
+        PortConnection::close(*m_comm);
+    } catch (...) {
+        showFailure(this, QStringLiteral("Port nie został otwarty"));
+    }
+}
+
+void Form1::send(const QLineEdit *command, const QLineEdit *argument) {
+    try {
+        QString message = command->text();
+        if (argument)
+            message += argument->text();
+        message += u'\r';
+        m_comm->setOutput(message);
+    } catch (...) {
+        showFailure(this, QStringLiteral("Port zamknięty..."));
+    }
+}
+
+void Form1::receive() {
+    if (m_comm->commEvent() != MSComm::ComEvReceive)
+        return;
+    Module1::receiveBuffer = m_comm->input();
+    ui->Text3->appendReceived(Module1::receiveBuffer);
+}
+
+void Form1::clearData() {
+    ui->Text3->setText(QString());
+}
+
+void Form1::tick() {
+    // The date is read before the time, so a tick at midnight may pair the
+    // day just ended with a time just after it.
+    const QDate date = QDate::currentDate();
+    const QTime time = QTime::currentTime();
+    ui->Label2->setText(clockText(QLocale::system(), date, time));
+}

@@ -1,0 +1,14 @@
+#include "windowplacement.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QStyle>
+#include <QWidget>
+
+void centreOnScreen(QWidget *window) {
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    window->setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, window->size(),
+                                            screen->availableGeometry()));
+}
