@@ -3,7 +3,7 @@
 #include <QObject>
 #include <QPointer>
 
-class Form2;
+#include "form2.h"
 
 // The application's one About window instance. The instance lives until the
 // application ends; its window is built from its design each time it is

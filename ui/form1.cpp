@@ -13,6 +13,9 @@
 Form1::Form1(QWidget *parent)
     : QWidget(parent), ui(new Ui::Form1), m_comm(new MSComm(this)), m_timer(new QTimer(this)) {
     ui->setupUi(this);
+    // The DATA view's initial text ends in CR LF, which a form file cannot
+    // carry (uic turns it into a lone LF).
+    ui->Text3->setText(QStringLiteral("DATA\r\n"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
