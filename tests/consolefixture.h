@@ -1,5 +1,7 @@
 #pragma once
 
+#include "form1.h"
+
 #include <QAbstractButton>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -7,7 +9,7 @@
 #include <QString>
 
 class DataView;
-class Form1;
+
 class MSComm;
 
 // The main window as a test drives it: controls by their names, and the
