@@ -2,12 +2,14 @@
 
 #include "aboutwindow.h"
 #include "appinfo.h"
+#include "fontfallback.h"
 
 #include <cstdio>
 #include <exception>
 
 Application::Application(int &argc, char **argv) : QApplication(argc, argv) {
     AppInfo::apply();
+    installFontFallbacks();
 }
 
 bool Application::notify(QObject *receiver, QEvent *event) {

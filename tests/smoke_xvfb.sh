@@ -29,7 +29,12 @@ for _ in $(seq 100); do [ -e "$work/port2" ] && break; sleep 0.05; done
 RS232_PORT_2="$work/port2" "$console" &
 pids+=($!)
 window=$(timeout 20 xdotool search --sync --name '^RS232 Kalvex v1\.0')
-eval "$(xdotool getwindowgeometry --shell "$window")"
+# The client area's place on the screen (xdotool's own figure counts the
+# window manager's frame twice).
+X=$(xwininfo -id "$window" | awk '/Absolute upper-left X/ {print $4}')
+Y=$(xwininfo -id "$window" | awk '/Absolute upper-left Y/ {print $4}')
+WIDTH=$(xwininfo -id "$window" | awk '/Width:/ {print $2}')
+HEIGHT=$(xwininfo -id "$window" | awk '/Height:/ {print $2}')
 echo "window $window at $X,$Y, ${WIDTH}x$HEIGHT"
 [ "$WIDTH" = 649 ] && [ "$HEIGHT" = 666 ] || { echo "FAIL: window is ${WIDTH}x$HEIGHT"; exit 1; }
 
