@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The real console in a real window under Xvfb, with the device simulator on
-# port 2: buttons are pressed at their places on the screen, and the DATA
-# view is read back through the clipboard.
+# The real console in a real window under Xvfb and a window manager, with the
+# device simulator on port 2: the window manager must see fixed-size windows
+# with a close box only; buttons are pressed at their places on the screen,
+# and the DATA view is read back through the clipboard.
 #   smoke_xvfb.sh CONSOLE SIMULATOR
 set -euo pipefail
 console=$1
@@ -21,6 +22,9 @@ pids+=($!)
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
 export DISPLAY=":$(cat "$work/display")"
 export QT_QPA_PLATFORM=xcb
+icewm >/dev/null 2>&1 &
+pids+=($!)
+sleep 1.5
 
 "$simulator" --fast --quiet --link "$work/port2" >/dev/null &
 pids+=($!)
@@ -38,6 +42,23 @@ HEIGHT=$(xwininfo -id "$window" | awk '/Height:/ {print $2}')
 echo "window $window at $X,$Y, ${WIDTH}x$HEIGHT"
 [ "$WIDTH" = 649 ] && [ "$HEIGHT" = 666 ] || { echo "FAIL: window is ${WIDTH}x$HEIGHT"; exit 1; }
 
+# What the window manager lets the operator do with a window.
+fixed_close_only() {
+    local actions hints
+    actions=$(xprop -id "$1" _NET_WM_ALLOWED_ACTIONS)
+    hints=$(xprop -id "$1" WM_NORMAL_HINTS)
+    echo "$actions"
+    if grep -qE 'MINIMIZE|MAXIMIZE' <<<"$actions" || ! grep -q CLOSE <<<"$actions"; then
+        echo "FAIL: $2 may be minimized or maximized, or not closed"
+        exit 1
+    fi
+    if ! grep -q "minimum size: $3" <<<"$hints" || ! grep -q "maximum size: $3" <<<"$hints"; then
+        echo "FAIL: $2 is not fixed at $3"
+        exit 1
+    fi
+}
+fixed_close_only "$window" "the main window" "649 by 666"
+
 # Centres of the controls in the window's client area, at 96 dpi.
 click() { xdotool mousemove --sync $((X + $1)) $((Y + $2)) click 1; sleep 0.2; }
 click 68 64    # Command1, "Otwórz port"
@@ -52,6 +73,10 @@ data=$(timeout 5 xclip -o -selection clipboard | tr -d '\r')
 printf 'DATA view:\n%s\n' "$data"
 
 expected=$'DATA\nOK CF READY\nSIZE 1048576'
+
+click 576 276  # Command19, "O programie..."
+about=$(timeout 10 xdotool search --sync --name '^O programie\.\.\.$' | head -n 1)
+fixed_close_only "$about" "the About window" "448 by 338"
 if [ "$data" = "$expected" ]; then
     echo "1 passed, 0 failed"
 else

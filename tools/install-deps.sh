@@ -7,7 +7,7 @@ packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libqt6serialport6-dev qt6-qpa-plugins
     fonts-liberation2 valgrind
-    xvfb xauth openbox x11-utils xdotool xclip imagemagick
+    xvfb xauth icewm x11-utils xdotool xclip imagemagick
 )
 packages+=("$@")
 

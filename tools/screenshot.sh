@@ -22,9 +22,9 @@ Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/n
 pids+=($!)
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
 export DISPLAY=":$(cat "$work/display")" QT_QPA_PLATFORM=xcb
-openbox >/dev/null 2>&1 &
+icewm >/dev/null 2>&1 &
 pids+=($!)
-sleep 0.5
+sleep 1.5
 
 "$simulator" --fast --quiet --preload 3 --link "$work/port2" >/dev/null &
 pids+=($!)
@@ -52,6 +52,6 @@ import -window "$window" -frame docs/screenshot-main.png
 
 click 576 276  # O programie...
 about=$(timeout 10 xdotool search --sync --name '^O programie\.\.\.$' | head -n 1)
-sleep 0.5
+sleep 1.5
 import -window "$about" -frame docs/screenshot-about.png
 echo "docs/screenshot-main.png docs/screenshot-about.png"
