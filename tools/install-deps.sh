@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-base-dev-tools libqt6serialport6-dev qt6-qpa-plugins
+    qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-qpa-plugins
     fonts-liberation2 valgrind
     xvfb xauth icewm x11-utils xdotool xclip imagemagick
 )
