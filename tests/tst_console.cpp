@@ -372,7 +372,7 @@ void TestConsole::typedTextStaysAndChunkFollows() {
     c.press("Command1");
     DataView *view = c.dataView();
     view->setFocus();
-    view->moveCursor(QTextCursor::End);
+    view->setCaret(view->length());
     QTest::keyClicks(view, "note ");
     m_pty->send("OK\r");
     QTRY_COMPARE(view->text(), kInitialData + "note OK\r");

@@ -1,12 +1,14 @@
-#include <QMimeData>
+// The DATA view as the operator meets it: received text shown line by line
+// exactly as it came, edited with real keys and the mouse, copied and pasted
+// through the clipboard, scrolled, cleared.
+#include <QApplication>
+#include <QClipboard>
+#include <QInputMethodEvent>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 #include <QScrollBar>
 #include <QTest>
-#include <QTextBlock>
 
 #include <algorithm>
-#include <memory>
 #include <string_view>
 
 #include "dataview.h"
@@ -15,20 +17,16 @@ using namespace std::literals;
 
 namespace {
 
-// Opens the clipboard hooks (copy, drag, paste, drop) to the tests.
-class ProbeView : public DataView {
-public:
-    using DataView::createMimeDataFromSelection;
-    using DataView::insertFromMimeData;
-};
+constexpr int kLimit = DataView::DisplayLineLimit;
 
 QString str(std::u16string_view s) {
     return QString::fromUtf16(s.data(), qsizetype(s.size()));
 }
 
-// Displayed lines the text should give: CR LF, lone CR and lone LF each end one.
-int expectedLines(const QString &text) {
-    return int(text.count(u'\r') + text.count(u'\n') - text.count(u"\r\n")) + 1;
+// Displayed lines the text should give: CR LF, lone CR and lone LF each end
+// one (no line here is long enough to be broken).
+qsizetype expectedLines(const QString &text) {
+    return text.count(u'\r') + text.count(u'\n') - text.count(u"\r\n") + 1;
 }
 
 bool isControl(QChar ch) {
@@ -36,23 +34,79 @@ bool isControl(QChar ch) {
     return (c < 0x20 && c != u'\r' && c != u'\n' && c != u'\t') || (c >= 0x7F && c <= 0x9F);
 }
 
-// Characters shown with a format of their own (a background).
-int markedCount(const DataView &view) {
-    int marked = 0;
-    for (QTextBlock b = view.document()->begin(); b.isValid(); b = b.next())
-        for (auto it = b.begin(); !it.atEnd(); ++it)
-            if (it.fragment().charFormat().background().style() != Qt::NoBrush)
-                marked += it.fragment().length();
-    return marked;
+// The view's lines, each with how it ends: "DATA[crlf]OK[cr]".
+QString describeLines(const DataView &view) {
+    static const char *const ends[] = {"", "[crlf]", "[lf]", "[cr]", "[break]"};
+    QString out;
+    for (qsizetype line = 0; line < view.lineCount(); ++line)
+        out += view.lineText(line) + QLatin1String(ends[int(view.lineEnd(line))]);
+    return out;
 }
 
-void placeCaret(DataView &view, int block, int column, int toBlock = -1, int toColumn = 0) {
-    QTextCursor c(view.document()->findBlockByNumber(block));
-    c.movePosition(QTextCursor::Right, QTextCursor::MoveAnchor, column);
-    if (toBlock >= 0)
-        c.setPosition(view.document()->findBlockByNumber(toBlock).position() + toColumn,
-                      QTextCursor::KeepAnchor);
-    view.setTextCursor(c);
+// The text put back together from the displayed lines; it must be text().
+QString textFromLines(const DataView &view) {
+    QString out;
+    for (qsizetype line = 0; line < view.lineCount(); ++line) {
+        if (view.lineStart(line) != out.size())
+            return QStringLiteral("<line %1 starts at %2>").arg(line).arg(view.lineStart(line));
+        out += view.lineText(line);
+        switch (view.lineEnd(line)) {
+            case LineEnd::CrLf:
+                out += u"\r\n";
+                break;
+            case LineEnd::Cr:
+                out += u'\r';
+                break;
+            case LineEnd::Lf:
+                out += u'\n';
+                break;
+            case LineEnd::None:
+            case LineEnd::Break:
+                break;
+        }
+    }
+    return out;
+}
+
+// Text received one character at a time, so every CR LF arrives split.
+void receiveByCharacter(DataView &view, const QString &text) {
+    view.setText(QString());
+    for (const QChar ch : text) view.appendReceived(QString(ch));
+}
+
+// "\n" Enter, "\b" Backspace, "\x7f" Delete, "\t" Tab; any other character
+// is typed as a keyboard would, with the given modifiers.
+void pressKeys(DataView &view, const QString &keys, Qt::KeyboardModifiers modifiers = {}) {
+    for (const QChar key : keys) {
+        if (key == u'\n')
+            QTest::keyClick(&view, Qt::Key_Return);
+        else if (key == u'\b')
+            QTest::keyClick(&view, Qt::Key_Backspace);
+        else if (key == u'\x7f')
+            QTest::keyClick(&view, Qt::Key_Delete);
+        else if (key == u'\t')
+            QTest::keyClick(&view, Qt::Key_Tab);
+        else
+            QTest::sendKeyEvent(QTest::Click, &view, Qt::Key(key.toUpper().unicode()), QString(key),
+                                modifiers);
+    }
+}
+
+void showView(DataView &view, QSize size = QSize(600, 240)) {
+    view.resize(size);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+}
+
+QPoint pointOf(const DataView &view, qsizetype position) {
+    return view.cursorRect(position).center();
+}
+
+void drag(DataView &view, QPoint from, QPoint to) {
+    QTest::mousePress(view.viewport(), Qt::LeftButton, {}, from);
+    QTest::mouseMove(view.viewport(), (from + to) / 2);
+    QTest::mouseMove(view.viewport(), to);
+    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, to);
 }
 
 // Received stream with every kind of line end, controls and Windows-1250 letters.
@@ -71,14 +125,29 @@ private slots:
         QTest::addColumn<bool>("viaProperty");
         QTest::addColumn<QStringList>("chunks");
         QTest::addColumn<QString>("expected");
+        QTest::addColumn<QString>("lines");
         const QString data = QStringLiteral("DATA\r\n");
-        QTest::newRow("one chunk") << data << false << QStringList{"OK\r"} << data + "OK\r";
-        QTest::newRow("two chunks") << data << false << QStringList{"O", "K\r"} << data + "OK\r";
+        QTest::newRow("one chunk") << data << false << QStringList{"OK\r"} << data + "OK\r"
+                                   << "DATA[crlf]OK[cr]";
+        QTest::newRow("O, then K CR") << data << false << QStringList{"O", "K\r"} << data + "OK\r"
+                                      << "DATA[crlf]OK[cr]";
         QTest::newRow("empty chunks")
-            << data << false << QStringList{"", "OK\r", ""} << data + "OK\r";
-        QTest::newRow("designer property") << data << true << QStringList{"OK\r"} << data + "OK\r";
-        QTest::newRow("after clear") << QString() << false << QStringList{"OK\r"} << "OK\r";
-        QTest::newRow("CR LF split") << QString() << false << QStringList{"a\r", "\nb"} << "a\r\nb";
+            << data << false << QStringList{"", "OK\r", ""} << data + "OK\r"
+            << "DATA[crlf]OK[cr]";
+        QTest::newRow("designer property") << data << true << QStringList{"OK\r"} << data + "OK\r"
+                                           << "DATA[crlf]OK[cr]";
+        QTest::newRow("after clear") << QString() << false << QStringList{"OK\r"} << "OK\r"
+                                     << "OK[cr]";
+        QTest::newRow("CR LF split") << QString() << false << QStringList{"a\r", "\nb"} << "a\r\nb"
+                                     << "a[crlf]b";
+        QTest::newRow("lone CR, lone LF")
+            << QString() << false << QStringList{"a\rb", "\nc\n"} << "a\rb\nc\n"
+            << "a[cr]b[lf]c[lf]";
+        QTest::newRow("LF CR is two ends")
+            << QString() << false << QStringList{"a\n", "\rb"} << "a\n\rb"
+            << "a[lf][cr]b";
+        QTest::newRow("CR CR LF") << QString() << false << QStringList{"\r", "\r", "\n"} << "\r\r\n"
+                                  << "[cr][crlf]";
     }
 
     void receive() {
@@ -86,6 +155,7 @@ private slots:
         QFETCH(bool, viaProperty);
         QFETCH(QStringList, chunks);
         QFETCH(QString, expected);
+        QFETCH(QString, lines);
         DataView view;
         view.setText(QStringLiteral("old\rtext"));
         if (viaProperty)
@@ -95,11 +165,17 @@ private slots:
         QCOMPARE(view.property("text").toString(), initial);
         for (const QString &chunk : chunks) view.appendReceived(chunk);
         QCOMPARE(view.text(), expected);
-        QCOMPARE(view.blockCount(), expectedLines(expected));
+        QCOMPARE(view.length(), expected.size());
+        QCOMPARE(describeLines(view), lines);
     }
 
     void randomChunkingGivesSameView() {
         const QString expected = "DATA\r\n" + kStream;
+        DataView whole;
+        whole.setText(expected);
+        QCOMPARE(whole.lineCount(), expectedLines(expected));
+        const QString wholeLines = describeLines(whole);
+
         QRandomGenerator random(20240607);
         for (int round = 0; round < 300; ++round) {
             DataView view;
@@ -117,138 +193,325 @@ private slots:
                 from = to;
             }
             QCOMPARE(view.text(), expected);
-            QCOMPARE(view.blockCount(), expectedLines(expected));
+            QCOMPARE(describeLines(view), wholeLines);
         }
     }
 
     void controlCharactersAreMarkedNotHidden() {
         DataView view;
-        view.setText(QString());
+        showView(view);
+        // What a mark looks like: a box filled with a colour of its own.
+        view.setText(str(u"\0"sv));
+        QImage image = view.viewport()->grab().toImage();
+        const QRect nul = view.cursorRect(0);
+        const QColor base = view.viewport()->palette().color(QPalette::Base);
+        const QColor mark = image.pixelColor(nul.x() + 2, nul.y() + 1);
+        QVERIFY(view.cursorRect(1).x() > nul.x() + 4);
+        QVERIFY(mark != base);
+
         const QString received =
             str(u"A\0B\x01"
-                u"C\x7F D\x81\x9F E\tF"sv);
+                u"C\x7F D\x81\x9F E\tF␀␁ ĄŚ\x1b"
+                u"GHIJ"sv);
+        view.setText(QString());
         view.appendReceived(received);
         QCOMPARE(view.text(), received);
-        const QString shown = view.document()->firstBlock().text();
-        QCOMPARE(shown.size(), received.size());
-        for (qsizetype i = 0; i < received.size(); ++i) {
-            QTextCursor at(view.document());
-            at.setPosition(int(i) + 1);
-            const bool marked = at.charFormat().background().style() != Qt::NoBrush;
-            QCOMPARE(marked, isControl(received.at(i)));
-            if (marked)
-                QVERIFY2(shown.at(i).isPrint(), qPrintable(QString::number(i)));
-            else
-                QCOMPARE(shown.at(i), received.at(i));
-        }
+        QCOMPARE(view.lineCount(), 1);
+        QCOMPARE(view.lineText(0), received);
 
-        // A real control picture is text, not a mark, also right after a mark.
-        const QString pictures = str(u"\0␀␁"sv);
-        view.setText(pictures);
-        QCOMPARE(view.text(), pictures);
-        QCOMPARE(markedCount(view), 1);
+        image = view.viewport()->grab().toImage();
+        for (qsizetype i = 0; i < received.size(); ++i) {
+            const QRect at = view.cursorRect(i);
+            const QRect next = view.cursorRect(i + 1);
+            QVERIFY2(next.x() > at.x(), qPrintable(QString::number(i)));
+            const bool marked = image.pixelColor(at.x() + 1, at.y() + 1) == mark;
+            QVERIFY2(marked == isControl(received.at(i)), qPrintable(QString::number(i)));
+        }
+        // The letters after the last mark are painted on the same line.
+        const qsizetype g = received.indexOf(u'G');
+        const QRect letters(view.cursorRect(g).topLeft(),
+                            view.cursorRect(received.size()).bottomLeft());
+        int ink = 0;
+        for (int y = letters.top(); y <= letters.bottom(); ++y)
+            for (int x = letters.left(); x < letters.right(); ++x)
+                ink += image.pixelColor(x, y).lightness() < 128;
+        QVERIFY2(ink > 10, qPrintable(QString::number(ink)));
+    }
+
+    void longLinesAreBrokenForDisplayOnly_data() {
+        QTest::addColumn<int>("length");
+        QTest::newRow("exactly the limit") << kLimit;
+        QTest::newRow("one over") << kLimit + 1;
+        QTest::newRow("five megabytes") << 5 * 1024 * 1024;
     }
 
     void longLinesAreBrokenForDisplayOnly() {
+        QFETCH(int, length);
+        QString line(length, Qt::Uninitialized);
+        for (int i = 0; i < length; ++i) line[i] = QChar(u'a' + i % 26);
         DataView view;
         view.setText(QStringLiteral("DATA\r\n"));
-        QString line;
-        for (int i = 0; line.size() < 5 * 1024 * 1024; ++i) line += QChar(u'a' + i % 26);
         view.appendReceived(line);
-        view.appendReceived(QStringLiteral("ąę\r\nok"));
-        QCOMPARE(view.text(), "DATA\r\n" + line + "ąę\r\nok");
-        QVERIFY(view.blockCount() > line.size() / DataView::DisplayLineLimit);
-        for (QTextBlock b = view.document()->begin(); b.isValid(); b = b.next())
-            QVERIFY(b.length() - 1 <= DataView::DisplayLineLimit);
+        view.appendReceived(QStringLiteral("\r\nąę"));
+        QCOMPARE(view.text(), "DATA\r\n" + line + "\r\nąę");
+
+        const qsizetype pieces = (length + kLimit - 1) / kLimit;
+        QCOMPARE(view.lineCount(), pieces + 2);
+        for (qsizetype i = 1; i <= pieces; ++i) {
+            const bool last = i == pieces;
+            QCOMPARE(view.lineStart(i), 6 + (i - 1) * kLimit);
+            QCOMPARE(view.lineEnd(i), last ? LineEnd::CrLf : LineEnd::Break);
+            if (!last)
+                QCOMPARE(view.lineText(i).size(), kLimit);
+        }
+        QCOMPARE(textFromLines(view), view.text());
+        // Shown one under the other.
+        if (pieces > 1)
+            QCOMPARE(view.cursorRect(6 + kLimit).y(),
+                     view.cursorRect(6).y() + view.cursorRect(6).height());
     }
 
     void operatorEditing_data() {
-        // keys: "\n" Enter, "\b" Backspace, "\x7f" Delete, other characters typed.
         QTest::addColumn<QString>("initial");
-        QTest::addColumn<int>("block");
-        QTest::addColumn<int>("column");
+        QTest::addColumn<int>("caret");
         QTest::addColumn<QString>("keys");
+        QTest::addColumn<int>("modifiers");
         QTest::addColumn<QString>("expected");
-        const QString wide(DataView::DisplayLineLimit, u'x');
-        QTest::newRow("type, then a chunk") << "DATA\r\n"
-                                            << 1 << 0 << "ab\nc"
-                                            << "DATA\r\nab\r\nc";
-        QTest::newRow("enter in LF line") << "a1\nb" << 0 << 1 << "\n"
-                                          << "a\r\n1\nb";
-        QTest::newRow("enter in CR line") << "ab\rc" << 0 << 1 << "\n"
-                                          << "a\r\nb\rc";
-        QTest::newRow("backspace joins") << "x\ry\nz" << 1 << 0 << "\b"
-                                         << "xy\nz";
-        QTest::newRow("delete joins") << "x\r\ny\rz" << 0 << 1 << "\x7f"
-                                      << "xy\rz";
-        QTest::newRow("delete mark") << str(u"a\0b"sv) << 0 << 2 << "\b"
-                                     << "ab";
-        QTest::newRow("type after mark") << str(u"a\0"sv) << 0 << 2 << "x" << str(u"a\0x"sv);
-        QTest::newRow("type before mark") << str(u"a\0b"sv) << 0 << 1 << "x" << str(u"ax\0b"sv);
-        QTest::newRow("join display break") << wide + "yz" << 1 << 0 << "\b" << wide + "yz";
+        QTest::addColumn<int>("caretAfter");
+        const int none = Qt::NoModifier;
+        QTest::newRow("typing and Enter") << "DATA\r\n"
+                                          << 6 << "ab\nc" << none << "DATA\r\nab\r\nc" << 11;
+        QTest::newRow("Polish letters")
+            << "" << 0 << "zażółć gęślą jaźń ĄĘŁ" << none << "zażółć gęślą jaźń ĄĘŁ" << 21;
+        QTest::newRow("Polish letters with AltGr")
+            << "ab" << 1 << "ąęł" << int(Qt::ControlModifier | Qt::AltModifier) << "aąęłb" << 4;
+        QTest::newRow("Enter in LF line") << "a1\nb" << 1 << "\n" << none << "a\r\n1\nb" << 3;
+        QTest::newRow("Enter in CR line") << "ab\rc" << 1 << "\n" << none << "a\r\nb\rc" << 3;
+        QTest::newRow("Tab") << "ab" << 1 << "\t" << none << "a\tb" << 2;
+        QTest::newRow("Backspace joins at CR") << "x\ry\nz" << 2 << "\b" << none << "xy\nz" << 1;
+        QTest::newRow("Backspace deletes CR LF") << "a\r\nb" << 3 << "\b" << none << "ab" << 1;
+        QTest::newRow("Delete deletes CR LF") << "x\r\ny\rz" << 1 << "\x7f" << none << "xy\rz" << 1;
+        QTest::newRow("Delete joins at LF") << "x\ny" << 1 << "\x7f" << none << "xy" << 1;
+        QTest::newRow("Enter, Backspace") << "ab" << 1 << "\n\b" << none << "ab" << 1;
+        QTest::newRow("Backspace deletes a mark")
+            << str(u"a\0b"sv) << 2 << "\b" << none << "ab" << 1;
+        QTest::newRow("Delete deletes a mark")
+            << str(u"a\0b"sv) << 1 << "\x7f" << none << "ab" << 1;
+        QTest::newRow("typed after mark")
+            << str(u"a\0"sv) << 2 << "x" << none << str(u"a\0x"sv) << 3;
+        QTest::newRow("typed before mark")
+            << str(u"a\0b"sv) << 1 << "x" << none << str(u"ax\0b"sv) << 2;
+        QTest::newRow("Backspace at start") << "ab" << 0 << "\b" << none << "ab" << 0;
+        QTest::newRow("Delete at end") << "ab" << 2 << "\x7f" << none << "ab" << 2;
     }
 
     void operatorEditing() {
         QFETCH(QString, initial);
-        QFETCH(int, block);
-        QFETCH(int, column);
+        QFETCH(int, caret);
         QFETCH(QString, keys);
+        QFETCH(int, modifiers);
         QFETCH(QString, expected);
+        QFETCH(int, caretAfter);
         DataView view;
-        view.setText(initial);
-        placeCaret(view, block, column);
-        for (QChar key : keys) {
-            if (key == u'\n')
-                QTest::keyClick(&view, Qt::Key_Return);
-            else if (key == u'\b')
-                QTest::keyClick(&view, Qt::Key_Backspace);
-            else if (key == u'\x7f')
-                QTest::keyClick(&view, Qt::Key_Delete);
-            else
-                QTest::keyClick(&view, key.toLatin1());
-        }
+        receiveByCharacter(view, initial);
+        view.setCaret(caret);
+        pressKeys(view, keys, Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(view.text(), expected);
+        QCOMPARE(view.caretPosition(), caretAfter);
+        QCOMPARE(view.hasSelection(), false);
+
         // A chunk goes after everything, typing included.
         view.appendReceived(QStringLiteral("OK\r"));
         expected += u"OK\r";
         QCOMPARE(view.text(), expected);
-        QCOMPARE(markedCount(view),
-                 int(std::count_if(expected.begin(), expected.end(), isControl)));
+        QCOMPARE(view.lineCount(), expectedLines(expected));
+        QCOMPARE(textFromLines(view), expected);
+    }
+
+    void displayBreakIsSteppedOver() {
+        const QString wide(kLimit, u'x');
+        DataView view;
+        view.setText(wide + "yz");
+        QCOMPARE(view.lineEnd(0), LineEnd::Break);
+
+        // At the start of the second line Backspace only moves up.
+        view.setCaret(kLimit);
+        QCOMPARE(view.caretLine(), 1);
+        QTest::keyClick(&view, Qt::Key_Backspace);
+        QCOMPARE(view.text(), wide + "yz");
+        QCOMPARE(view.caretPosition(), kLimit);
+        QCOMPARE(view.caretLine(), 0);
+        QTest::keyClick(&view, Qt::Key_Backspace);
+        QCOMPARE(view.text(), wide.left(kLimit - 1) + "yz");
+
+        // At the end of the first line Delete only moves down.
+        view.setText(wide + "yz");
+        view.setCaret(0);
+        QTest::keyClick(&view, Qt::Key_End);
+        QCOMPARE(view.caretPosition(), kLimit);
+        QCOMPARE(view.caretLine(), 0);
+        QTest::keyClick(&view, Qt::Key_Delete);
+        QCOMPARE(view.text(), wide + "yz");
+        QCOMPARE(view.caretLine(), 1);
+        QTest::keyClick(&view, Qt::Key_Delete);
+        QCOMPARE(view.text(), wide + "z");
+
+        // Right arrow crosses the break in one step.
+        view.setText(wide + "yz");
+        view.setCaret(kLimit - 1);
+        QTest::keyClick(&view, Qt::Key_Right);
+        QCOMPARE(view.caretPosition(), kLimit);
+        QCOMPARE(view.caretLine(), 1);
+        QTest::keyClick(&view, Qt::Key_Right);
+        QCOMPARE(view.caretPosition(), kLimit + 1);
     }
 
     void pasteKeepsCharactersAndMakesLineBreaksCrLf() {
-        ProbeView view;
+        QClipboard *clipboard = QApplication::clipboard();
+        DataView view;
         view.setText(QStringLiteral("ab"));
-        placeCaret(view, 0, 1);
-        QMimeData pasted;
-        pasted.setText(
+        view.setCaret(1);
+        clipboard->setText(
             str(u"1\0\x01"
-                u"2\n3\r4\r\n5"sv));
-        view.insertFromMimeData(&pasted);
-        QCOMPARE(view.text(), str(u"a1\0\x01"
-                                  u"2\r\n3\r\n4\r\n5b"sv));
-        QCOMPARE(markedCount(view), 2);
-        QCOMPARE(view.textCursor().position(),
-                 view.document()->findBlockByNumber(3).position() + 1);
+                u"2\n3\r4\r\n5ł"sv));
+        QTest::keyClick(&view, Qt::Key_V, Qt::ControlModifier);
+        const QString pasted =
+            str(u"a1\0\x01"
+                u"2\r\n3\r\n4\r\n5łb"sv);
+        QCOMPARE(view.text(), pasted);
+        QCOMPARE(view.caretPosition(), pasted.size() - 1);
+        QCOMPARE(view.lineCount(), 4);
+
+        // Pasting over a selection replaces it.
+        clipboard->setText(QStringLiteral("X\nY"));
+        view.setCaret(0, 2);
+        view.paste();
+        QCOMPARE(view.text(), "X\r\nY" + pasted.mid(2));
+        QCOMPARE(view.caretPosition(), 4);
+
+        // Text committed by an input method is typed the same way.
+        view.setText(QString());
+        QInputMethodEvent commit;
+        commit.setCommitString(QStringLiteral("ż\nź"));
+        QApplication::sendEvent(&view, &commit);
+        QCOMPARE(view.text(), QStringLiteral("ż\r\nź"));
     }
 
     void copyGivesCharactersAsReceived() {
-        ProbeView view;
-        const QString wide(DataView::DisplayLineLimit, u'e');
+        QClipboard *clipboard = QApplication::clipboard();
+        const QString wide(kLimit, u'e');
         const QString received = "a\r\nb\r" + str(u"c\0d"sv) + wide + "f\ng";
+        DataView view;
+        showView(view);
         view.setText(received);
-        // Blocks: "a" CR LF, "b" CR, "c␀d" + e… display break, "eee" + "f" LF, "g".
-        QCOMPARE(view.blockCount(), 5);
-        auto copied = [&view] {
-            return std::unique_ptr<QMimeData>(view.createMimeDataFromSelection())->text();
-        };
+        // "a" CR LF, "b" CR, "c NUL d e…" display break, "eeef" LF, "g".
+        QCOMPARE(view.lineCount(), 5);
+
+        QTest::keyClick(&view, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(clipboard->text(), received);
+
+        // Keyboard: a CR LF is one step to the right, a mark one character.
+        view.setCaret(1);
+        for (int i = 0; i < 5; ++i) QTest::keyClick(&view, Qt::Key_Right, Qt::ShiftModifier);
+        QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(clipboard->text(), str(u"\r\nb\rc\0"sv));
+
+        // Mouse: from before the NUL across the display break.
+        const qsizetype end = 5 + kLimit + 4;
+        QCOMPARE(view.lineStart(3), 5 + kLimit);
+        view.setCaret(0);
+        drag(view, pointOf(view, 6), pointOf(view, end));
+        QCOMPARE(view.anchorPosition(), 6);
+        QCOMPARE(view.caretPosition(), end);
+        QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(clipboard->text(), str(u"\0d"sv) + wide + "f");
+
+        // Cut takes the characters out.
+        view.setCaret(5, 3);
+        QTest::keyClick(&view, Qt::Key_X, Qt::ControlModifier);
+        QCOMPARE(clipboard->text(), QStringLiteral("b\r"));
+        QCOMPARE(view.text(), received.left(3) + received.mid(5));
+    }
+
+    void mouseSelection() {
+        DataView view;
+        showView(view);
+        view.setText(QStringLiteral("hello world\r\nsecond line\rthird"));
+        const QPoint shift(1, 0);
+
+        // A click puts the caret at the nearest character boundary.
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, pointOf(view, 8) + shift);
+        QCOMPARE(view.caretPosition(), 8);
+        QVERIFY(!view.hasSelection());
+        QCOMPARE(view.positionAt(pointOf(view, 8) + shift), 8);
+        // Right of a line's end: before its CR LF, not inside it.
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, pointOf(view, 5) + QPoint(400, 0));
+        QCOMPARE(view.caretPosition(), 11);
+        // Below the last line: on the last line.
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, pointOf(view, 27) + QPoint(0, 100));
+        QCOMPARE(view.caretPosition(), 27);
+
+        // A drag selects from where it started.
+        drag(view, pointOf(view, 6), pointOf(view, 19));
+        QCOMPARE(view.selectedText(), QStringLiteral("world\r\nsecond"));
+        // Shift+click moves the caret end, keeping the anchor.
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::ShiftModifier, pointOf(view, 2));
+        QCOMPARE(view.anchorPosition(), 6);
+        QCOMPARE(view.caretPosition(), 2);
+        QCOMPARE(view.selectedText(), QStringLiteral("llo "));
+
+        // A double click selects the word under it.
+        const QPoint inWord = pointOf(view, 16);
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, inWord);
+        QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, inWord);
+        QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, inWord);
+        QCOMPARE(view.selectedText(), QStringLiteral("second"));
+        QTest::keyClick(&view, Qt::Key_Z);
+        QCOMPARE(view.text(), QStringLiteral("hello world\r\nz line\rthird"));
+    }
+
+    void selectAll() {
+        DataView view;
+        view.setText(QStringLiteral("DATA\r\nOK\r"));
+        QTest::keyClick(&view, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(view.anchorPosition(), 0);
+        QCOMPARE(view.caretPosition(), view.length());
+        QCOMPARE(view.selectedText(), view.text());
+        pressKeys(view, QStringLiteral("ż"));
+        QCOMPARE(view.text(), QStringLiteral("ż"));
         view.selectAll();
-        QCOMPARE(copied(), received);
-        placeCaret(view, 0, 1, 2, 2);
-        QCOMPARE(copied(), str(u"\r\nb\rc\0"sv));
-        placeCaret(view, 2, 1, 3, 4);
-        QCOMPARE(copied(), str(u"\0d"sv) + wide + "f");
-        placeCaret(view, 2, 1, 2, 2);
-        QCOMPARE(copied(), str(u"\0"sv));
+        QTest::keyClick(&view, Qt::Key_Delete);
+        QCOMPARE(view.text(), QString());
+        QCOMPARE(view.lineCount(), 1);
+    }
+
+    void readOnlyRefusesEdits() {
+        QClipboard *clipboard = QApplication::clipboard();
+        const QString text = QStringLiteral("DATA\r\nOK\r");
+        DataView view;
+        view.setText(text);
+        view.setReadOnly(true);
+        view.setCaret(6);
+        pressKeys(view, QStringLiteral("xą\n\b\x7f\t"));
+        clipboard->setText(QStringLiteral("pasted"));
+        QTest::keyClick(&view, Qt::Key_V, Qt::ControlModifier);
+        view.paste();
+        QInputMethodEvent commit;
+        commit.setCommitString(QStringLiteral("ime"));
+        QApplication::sendEvent(&view, &commit);
+        view.setCaret(0, 4);
+        QTest::keyClick(&view, Qt::Key_X, Qt::ControlModifier);
+        view.cut();
+        QCOMPARE(view.text(), text);
+        QCOMPARE(clipboard->text(), QStringLiteral("pasted"));
+
+        // Reading still works, and so does reception.
+        QTest::keyClick(&view, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(clipboard->text(), text);
+        view.appendReceived(QStringLiteral("more"));
+        QCOMPARE(view.text(), text + "more");
     }
 
     void scrolling_data() {
@@ -257,6 +520,8 @@ private slots:
         QTest::newRow("at end") << "none" << true;
         QTest::newRow("scrolled up") << "scroll" << false;
         QTest::newRow("caret placed") << "caret" << false;
+        QTest::newRow("caret moved up by key") << "up" << false;
+        QTest::newRow("caret placed by click") << "click" << false;
         QTest::newRow("selection to end") << "select end" << false;
     }
 
@@ -264,33 +529,75 @@ private slots:
         QFETCH(QString, operatorAction);
         QFETCH(bool, follows);
         DataView view;
-        view.resize(300, 200);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        showView(view, QSize(300, 200));
         QScrollBar *bar = view.verticalScrollBar();
         view.setText(QString());
         for (int i = 0; i < 200; ++i) view.appendReceived(QStringLiteral("line %1\r\n").arg(i));
+        QTRY_COMPARE(bar->maximum(), view.lineCount() - bar->pageStep());
         QVERIFY(bar->maximum() > 100);
-        QCOMPARE(bar->value(), bar->maximum());
+        QCOMPARE(view.firstVisibleLine(), bar->maximum());
+        QVERIFY(view.isFollowingEnd());
 
         if (operatorAction == "scroll")
             bar->setValue(bar->maximum() - 50);
         else if (operatorAction == "caret")
-            placeCaret(view, 198, 2);
+            view.setCaret(view.lineStart(198) + 2);
+        else if (operatorAction == "up")
+            QTest::keyClick(&view, Qt::Key_Up);
+        else if (operatorAction == "click")
+            QTest::mouseClick(view.viewport(), Qt::LeftButton, {},
+                              pointOf(view, view.lineStart(195)));
         else if (operatorAction == "select end")
-            placeCaret(view, 195, 0, 200, 0);
-        const int value = bar->value();
+            view.setCaret(view.length(), view.lineStart(195));
+        QCOMPARE(view.isFollowingEnd(), follows);
+        const qsizetype top = view.firstVisibleLine();
+        const qsizetype anchor = view.anchorPosition();
+        const qsizetype caret = view.caretPosition();
         const int maximum = bar->maximum();
-        const int anchor = view.textCursor().anchor();
-        const int position = view.textCursor().position();
 
         for (int i = 0; i < 100; ++i) view.appendReceived(QStringLiteral("more %1\r\n").arg(i));
-        QVERIFY(bar->maximum() > maximum);
-        QCOMPARE(bar->value(), follows ? bar->maximum() : value);
-        if (!follows && operatorAction != "scroll") {
-            QCOMPARE(view.textCursor().anchor(), anchor);
-            QCOMPARE(view.textCursor().position(), position);
+        QTRY_COMPARE(bar->maximum(), maximum + 100);
+        if (follows) {
+            QCOMPARE(view.firstVisibleLine(), bar->maximum());
+            QCOMPARE(bar->value(), bar->maximum());
+            QCOMPARE(view.caretPosition(), view.length());
+            const QRect end = view.cursorRect(view.length());
+            QVERIFY(end.top() >= 0 && end.bottom() < view.viewport()->height());
+        } else if (operatorAction == "scroll") {
+            // The caret stays at the end of the text, so scrolling back
+            // down is enough to follow again.
+            QCOMPARE(view.firstVisibleLine(), top);
+            QVERIFY(!view.hasSelection());
+            QCOMPARE(view.caretPosition(), view.length());
+            bar->setValue(bar->maximum());
+            view.appendReceived(QStringLiteral("last\r\n"));
+            QTRY_COMPARE(bar->maximum(), maximum + 101);
+            QCOMPARE(view.firstVisibleLine(), bar->maximum());
+        } else {
+            QCOMPARE(view.firstVisibleLine(), top);
+            QCOMPARE(view.anchorPosition(), anchor);
+            QCOMPARE(view.caretPosition(), caret);
         }
+    }
+
+    void clearFreesMemory() {
+        DataView view;
+        view.setText(QStringLiteral("DATA\r\n"));
+        const qsizetype small = view.memoryUsed();
+        QString chunk;
+        for (int i = 0; chunk.size() < 1000; ++i) chunk += QStringLiteral("%1 OK\r\n").arg(i);
+        for (int i = 0; i < 10 * 1024; ++i) view.appendReceived(chunk);
+        QVERIFY(view.memoryUsed() > 20 * 1000 * 1000);
+
+        view.setText(QString());
+        QCOMPARE(view.text(), QString());
+        QCOMPARE(view.lineCount(), 1);
+        QVERIFY2(view.memoryUsed() <= small + 1024, qPrintable(QString::number(view.memoryUsed())));
+
+        view.setText(QString());
+        QCOMPARE(view.text(), QString());
+        view.appendReceived(QStringLiteral("OK\r"));
+        QCOMPARE(view.text(), QStringLiteral("OK\r"));
     }
 };
 

@@ -11,10 +11,8 @@ namespace {
 
 std::optional<long> reference(const QString &text) {
     qsizetype b = 0, e = text.size();
-    while (b < e && (text[b] == u' ' || text[b] == u'\t'))
-        ++b;
-    while (e > b && (text[e - 1] == u' ' || text[e - 1] == u'\t'))
-        --e;
+    while (b < e && (text[b] == u' ' || text[b] == u'\t')) ++b;
+    while (e > b && (text[e - 1] == u' ' || text[e - 1] == u'\t')) --e;
     bool negative = false;
     if (b < e && (text[b] == u'+' || text[b] == u'-'))
         negative = text[b++] == u'-';
@@ -27,8 +25,7 @@ std::optional<long> reference(const QString &text) {
             return std::nullopt;
         digits.append(text[i]);
     }
-    while (digits.size() > 1 && digits.startsWith(u'0'))
-        digits.remove(0, 1);
+    while (digits.size() > 1 && digits.startsWith(u'0')) digits.remove(0, 1);
     if (digits.size() > 5)
         return std::nullopt;
     const long value = (negative ? -1 : 1) * digits.toLong();
