@@ -127,14 +127,14 @@ const char *const kForm1TabOrder[] = {
     "Text13",    "Command9", "Text15",    "Text16",    "Command13", "Text14",   "Command14",
     "Text17",    "Text18",   "Command16", "Command17", "Command19", "Command21"};
 
-struct FontSpec {
+struct FontLook {
     int pixelSize;
     bool bold;
     bool italic;
 };
 
 // 8.25, 9.75, 17.25 and 12 points at 96 dots per inch.
-FontSpec fontSpec(Font font) {
+FontLook fontLook(Font font) {
     switch (font) {
         case Font::Window:
             return {11, false, false};
@@ -318,11 +318,11 @@ void TestDesign::controls() {
         QCOMPARE(edit->maxLength(), std::numeric_limits<int>::max());
     }
 
-    const FontSpec spec = fontSpec(c.font);
+    const FontLook look = fontLook(c.font);
     QCOMPARE(w->font().family(), QStringLiteral("MS Sans Serif"));
-    QCOMPARE(w->font().pixelSize(), spec.pixelSize);
-    QCOMPARE(w->font().bold(), spec.bold);
-    QCOMPARE(w->font().italic(), spec.italic);
+    QCOMPARE(w->font().pixelSize(), look.pixelSize);
+    QCOMPARE(w->font().bold(), look.bold);
+    QCOMPARE(w->font().italic(), look.italic);
 
     const QColor text = w->palette().color(QPalette::WindowText);
     if (c.flags & BlueText)
