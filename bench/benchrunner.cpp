@@ -1,0 +1,89 @@
+#include "benchrunner.h"
+
+#include "procstats.h"
+#include "startupprobe.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+
+#include <cstdio>
+
+BenchRunner::BenchRunner(QString self, QString consoleProgram, BenchScale scale, bool quick)
+    : m_self(std::move(self)),
+      m_console(std::move(consoleProgram)),
+      m_scale(scale),
+      m_quick(quick),
+      m_startNs(ProcStats::monotonicNs()) {}
+
+QJsonObject BenchRunner::runAll() {
+    QJsonObject results{{"scale", m_scale.toJson()}};
+    results.insert("startup", runStartup());
+
+    // Each figure: the console, then the baseline right after it, so that
+    // both see the machine in the same mood.
+    for (const char *scenario : {"idle", "flood", "line"}) {
+        QJsonObject pair;
+        for (const char *view : {"ours", "baseline"}) pair.insert(view, runChild(scenario, view));
+        results.insert(scenario, pair);
+    }
+    QJsonObject levels{{"ours", runChild("levels", "ours")}};
+    QJsonArray probes;
+    for (const qint64 level : {qint64(0), m_scale.lowLevel, m_scale.topLevel / 2, m_scale.topLevel})
+        probes.append(runChild("levels", "baseline", level));
+    levels.insert("baseline", probes);
+    results.insert("levels", levels);
+    return results;
+}
+
+QJsonObject BenchRunner::runChild(const QString &scenario, const QString &view, qint64 level) {
+    const QString label = scenario + QLatin1Char(' ') + view +
+                          (scenario == QLatin1String("levels") && view == QLatin1String("baseline")
+                               ? QStringLiteral(" at %1 MB").arg(double(level) / 1e6)
+                               : QString());
+    progress(label + QStringLiteral("..."));
+    QStringList args{"--scenario", scenario, "--view", view, "--level", QString::number(level)};
+    if (m_quick)
+        args << "--quick";
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(m_self, args);
+    if (!child.waitForStarted() || !child.waitForFinished(15 * 60 * 1000)) {
+        child.kill();
+        child.waitForFinished();
+        return {{"error", label + QStringLiteral(": did not finish")}};
+    }
+    const QList<QByteArray> lines = child.readAllStandardOutput().split('\n');
+    for (const QByteArray &line : lines) {
+        if (!line.startsWith("RESULT "))
+            continue;
+        const QJsonObject result = QJsonDocument::fromJson(line.mid(7)).object();
+        if (result.contains("error"))
+            progress(label + QStringLiteral(": ") + result.value("error").toString());
+        return result;
+    }
+    return {{"error", label + QStringLiteral(": no result (exit code %1)").arg(child.exitCode())}};
+}
+
+QJsonObject BenchRunner::runStartup() {
+    progress(QStringLiteral("start-up of %1...").arg(m_console));
+    StartupProbe probe;
+    if (!probe.isValid())
+        return {{"error", probe.error()}};
+    // The first start warms the caches and is not counted.
+    probe.measure(m_console);
+    QJsonArray runs;
+    for (int i = 0; i < m_scale.startupRuns; ++i) {
+        const auto run = probe.measure(m_console);
+        if (!run)
+            return {{"error", probe.error()}};
+        runs.append(QJsonObject{{"toMappedMs", run->toMappedMs}, {"idleRssMiB", run->idleRssMiB}});
+    }
+    return {{"runs", runs}};
+}
+
+void BenchRunner::progress(const QString &text) const {
+    const double elapsed = double(ProcStats::monotonicNs() - m_startNs) / 1e9;
+    std::fprintf(stderr, "[%4.0f s] %s\n", elapsed, qPrintable(text));
+    std::fflush(stderr);
+}

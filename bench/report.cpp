@@ -1,0 +1,393 @@
+#include "report.h"
+
+#include "benchstats.h"
+
+#include <QJsonArray>
+#include <QStringList>
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+constexpr double kMB = 1e6;
+constexpr double kKiBPerMiB = 1024.0;
+
+using Cell = Report::Cell;
+using Goal = Report::Goal;
+
+QString mbText(double bytes) {
+    return Report::formatValue(bytes / kMB) + QStringLiteral(" MB");
+}
+
+Cell missing(const QJsonObject &run) {
+    if (run.isEmpty())
+        return {std::nullopt, QStringLiteral("not run"), {}};
+    return {std::nullopt, QStringLiteral("failed"), run.value("error").toString()};
+}
+
+bool usable(const QJsonObject &run) {
+    return !run.isEmpty() && !run.contains("error");
+}
+
+// How a flood that did not finish came to an end.
+QString stopNote(const QJsonObject &run) {
+    // Runs without a flood (the idle replies) have nothing to stop.
+    if (!run.contains("complete") || run.value("complete").toBool())
+        return {};
+    const QString by = run.value("stoppedBy").toString();
+    const QString why = by == QLatin1String("time")     ? QStringLiteral("its time budget")
+                        : by == QLatin1String("memory") ? QStringLiteral("memory running short")
+                                                        : QStringLiteral("a pty failure");
+    return QStringLiteral("stopped by %1 after %2 s, at %3 of %4; the figure is over what it took")
+        .arg(why, Report::formatValue(run.value("seconds").toDouble()),
+             mbText(run.value("consumed").toDouble()), mbText(run.value("bytes").toDouble()));
+}
+
+// A figure of a flood, noted when the flood stopped early.
+Cell floodCell(const QJsonObject &run, double value) {
+    if (!usable(run))
+        return missing(run);
+    if (!std::isfinite(value))
+        return {std::nullopt, QStringLiteral("—"), stopNote(run)};
+    return {value, {}, stopNote(run)};
+}
+
+double consumedMB(const QJsonObject &run) {
+    return run.value("consumed").toDouble() / kMB;
+}
+
+// The first checkpoint at or past `bytes`: consumed, CPU s, RSS KiB, s.
+std::optional<QJsonArray> checkpointAt(const QJsonObject &run, double bytes) {
+    if (bytes <= 0)
+        return QJsonArray{0.0, 0.0, run.value("rssBeforeKiB").toDouble(), 0.0};
+    for (const QJsonValue &point : run.value("checkpoints").toArray()) {
+        const QJsonArray p = point.toArray();
+        if (p.at(0).toDouble() >= bytes)
+            return p;
+    }
+    return std::nullopt;
+}
+
+// CPU seconds per MB over a stretch of a flood's checkpoints.
+std::optional<double> costBetween(const QJsonObject &run, double from, double to) {
+    const auto a = checkpointAt(run, from);
+    const auto b = checkpointAt(run, to);
+    if (!a || !b || b->at(0).toDouble() <= a->at(0).toDouble())
+        return std::nullopt;
+    return (b->at(1).toDouble() - a->at(1).toDouble()) /
+           ((b->at(0).toDouble() - a->at(0).toDouble()) / kMB);
+}
+
+QJsonObject baselineLevel(const QJsonObject &levels, double level) {
+    for (const QJsonValue &v : levels.value("baseline").toArray())
+        if (v.toObject().value("level").toDouble() == level)
+            return v.toObject();
+    return {};
+}
+
+Cell oursMemoryAt(const QJsonObject &run, double level) {
+    if (!usable(run))
+        return missing(run);
+    const auto p = checkpointAt(run, level);
+    if (!p)
+        return {std::nullopt, QStringLiteral("not reached"), stopNote(run)};
+    const double grown = (p->at(2).toDouble() - run.value("rssBeforeKiB").toDouble()) / kKiBPerMiB;
+    return {grown / (p->at(0).toDouble() / kMB), {}, {}};
+}
+
+Cell baselineMemoryAt(const QJsonObject &levels, double level) {
+    const QJsonObject probe = baselineLevel(levels, level);
+    if (!usable(probe))
+        return missing(probe);
+    const double grown =
+        (probe.value("rssAfterKiB").toDouble() - probe.value("rssBeforeKiB").toDouble()) /
+        kKiBPerMiB;
+    return {grown / (probe.value("held").toDouble() / kMB), {}, {}};
+}
+
+Cell oursCostAt(const QJsonObject &run, double level, double window) {
+    if (!usable(run))
+        return missing(run);
+    const auto cost = costBetween(run, level, level + window);
+    if (!cost)
+        return {std::nullopt, QStringLiteral("not reached"), stopNote(run)};
+    return {*cost, {}, {}};
+}
+
+QString probeNote(const QJsonObject &probe) {
+    return QStringLiteral(
+               "the text replaced once by %1 (%2 s), then %3 of appends in %4 chunks; the first "
+               "chunk is left out")
+        .arg(mbText(probe.value("level").toDouble()),
+             Report::formatValue(probe.value("prefillS").toDouble()),
+             mbText(probe.value("probeBytes").toDouble()),
+             QString::number(probe.value("probeChunks").toInt()));
+}
+
+Cell baselineCostAt(const QJsonObject &levels, double level) {
+    const QJsonObject probe = baselineLevel(levels, level);
+    if (!usable(probe))
+        return missing(probe);
+    const double bytes = probe.value("probeBytes").toDouble();
+    if (bytes <= 0)
+        return {std::nullopt, QStringLiteral("—"), probeNote(probe)};
+    return {probe.value("probeCpuS").toDouble() / (bytes / kMB), {}, probeNote(probe)};
+}
+
+Cell quotient(const Cell &top, const Cell &bottom) {
+    if (!top.value || !bottom.value || *bottom.value <= 0)
+        return {std::nullopt, QStringLiteral("—"), {}};
+    return {*top.value / *bottom.value, {}, {}};
+}
+
+// The line's cost per MB against that of ordinary lines over the same
+// stretch from the start: all of the line when both floods got that far.
+Cell lineAgainstLines(const QJsonObject &line, const QJsonObject &lines, double lineBytes,
+                      double step) {
+    if (!usable(line))
+        return missing(line);
+    if (!usable(lines))
+        return missing(lines);
+    double stretch = std::min(
+        {lineBytes, line.value("consumed").toDouble(), lines.value("consumed").toDouble()});
+    stretch = std::floor(stretch / step) * step;
+    const auto a = costBetween(line, 0, stretch);
+    const auto b = costBetween(lines, 0, stretch);
+    if (!a || !b || *b <= 0)
+        return {std::nullopt, QStringLiteral("—"), {}};
+    QString note;
+    if (stretch < lineBytes)
+        note = QStringLiteral("both over the first %1, as far as both floods got")
+                   .arg(mbText(stretch));
+    return {*a / *b, {}, note};
+}
+
+Cell latencyCell(const QJsonObject &run, const char *key) {
+    if (!usable(run))
+        return missing(run);
+    const QJsonObject replies = run.value("replies").toObject();
+    const int count = replies.value("count").toInt();
+    if (count == 0)
+        return {std::nullopt, QStringLiteral("—"), stopNote(run)};
+    QString note = stopNote(run);
+    const int unresolved = replies.value("unresolved").toInt();
+    if (unresolved > 0) {
+        const QString waited =
+            QStringLiteral(
+                "%1 of %2 replies never reached the screen and count with the time they "
+                "waited, so the figure is a lower bound")
+                .arg(unresolved)
+                .arg(count);
+        note = note.isEmpty() ? waited : note + QStringLiteral("; ") + waited;
+    } else if (!note.isEmpty()) {
+        note += QStringLiteral(" (%1 replies)").arg(count);
+    }
+    return {replies.value(key).toDouble(), {}, note};
+}
+
+}  // namespace
+
+Report::Report(const QJsonObject &results) : m_results(results) {
+    const QJsonObject scale = results.value("scale").toObject();
+    const double floodBytes = scale.value("floodBytes").toDouble();
+    const double lineBytes = scale.value("lineBytes").toDouble();
+    const double low = scale.value("lowLevel").toDouble();
+    const double top = scale.value("topLevel").toDouble();
+    const double window = scale.value("levelWindow").toDouble();
+    const double step = scale.value("checkpointStep").toDouble(125'000);
+
+    auto pick = [&results](const char *scenario, const char *view) {
+        return results.value(scenario).toObject().value(view).toObject();
+    };
+    const QJsonObject floodOurs = pick("flood", "ours");
+    const QJsonObject floodBase = pick("flood", "baseline");
+    const QJsonObject idleOurs = pick("idle", "ours");
+    const QJsonObject idleBase = pick("idle", "baseline");
+    const QJsonObject lineOurs = pick("line", "ours");
+    const QJsonObject lineBase = pick("line", "baseline");
+    const QJsonObject levels = results.value("levels").toObject();
+    const QJsonObject levelsOurs = levels.value("ours").toObject();
+
+    auto rate = [](const QJsonObject &run) {
+        return consumedMB(run) / run.value("seconds").toDouble();
+    };
+    auto cpu = [](const QJsonObject &run) {
+        return run.value("cpuS").toDouble() / consumedMB(run);
+    };
+    const QString flood = mbText(floodBytes) + QStringLiteral(" flood");
+
+    addRow("ingest", QStringLiteral("Ingest through the pty, MB/s (%1)").arg(flood),
+           floodCell(floodOurs, rate(floodOurs)), floodCell(floodBase, rate(floodBase)),
+           {Goal::AtLeast, 25});
+    addRow("cpu", QStringLiteral("CPU per MB ingested, s (%1)").arg(flood),
+           floodCell(floodOurs, cpu(floodOurs)), floodCell(floodBase, cpu(floodBase)),
+           {Goal::AtMost, 0.04});
+
+    Cell kept = missing(floodOurs);
+    if (usable(floodOurs))
+        kept = floodOurs.contains("kept")
+                   ? Cell{floodOurs.value("kept").toBool() ? 1.0 : 0.0,
+                          floodOurs.value("kept").toBool() ? QStringLiteral("yes")
+                                                           : QStringLiteral("no"),
+                          {}}
+                   : Cell{std::nullopt, QStringLiteral("not checked"), stopNote(floodOurs)};
+    addRow("kept", QStringLiteral("Everything kept: the view's text is exactly what was sent"),
+           kept, {std::nullopt, QStringLiteral("—"), {}}, {Goal::IsTrue, 0}, false);
+
+    addRow("memoryLow", QStringLiteral("Memory per MB held at %1, MiB").arg(mbText(low)),
+           oursMemoryAt(levelsOurs, low), baselineMemoryAt(levels, low), {Goal::AtMost, 4});
+    addRow("memoryTop", QStringLiteral("Memory per MB held at %1, MiB").arg(mbText(top)),
+           oursMemoryAt(levelsOurs, top), baselineMemoryAt(levels, top), {Goal::AtMost, 4});
+
+    addRow("stall", QStringLiteral("Longest event-loop stall during the flood, ms"),
+           floodCell(floodOurs, floodOurs.value("stallMs").toDouble()),
+           floodCell(floodBase, floodBase.value("stallMs").toDouble()), {Goal::AtMost, 50});
+
+    addRow("idleMedian", QStringLiteral("Reply to screen, idle console, median ms"),
+           latencyCell(idleOurs, "medianMs"), latencyCell(idleBase, "medianMs"), {});
+    addRow("idleP99", QStringLiteral("Reply to screen, idle console, p99 ms"),
+           latencyCell(idleOurs, "p99Ms"), latencyCell(idleBase, "p99Ms"), {Goal::AtMost, 16});
+    addRow("floodMedian", QStringLiteral("Reply to screen, during the flood, median ms"),
+           latencyCell(floodOurs, "medianMs"), latencyCell(floodBase, "medianMs"), {});
+    addRow("floodP99", QStringLiteral("Reply to screen, during the flood, p99 ms"),
+           latencyCell(floodOurs, "p99Ms"), latencyCell(floodBase, "p99Ms"), {Goal::AtMost, 16});
+
+    const Cell costZeroOurs = oursCostAt(levelsOurs, 0, window);
+    const Cell costZeroBase = baselineCostAt(levels, 0);
+    const Cell costTopOurs = oursCostAt(levelsOurs, top, window);
+    const Cell costTopBase = baselineCostAt(levels, top);
+    addRow("cost0", QStringLiteral("CPU s per MB appended at 0 MB held"), costZeroOurs,
+           costZeroBase, {});
+    addRow("costMid", QStringLiteral("CPU s per MB appended at %1 held").arg(mbText(top / 2)),
+           oursCostAt(levelsOurs, top / 2, window), baselineCostAt(levels, top / 2), {});
+    addRow("costTop", QStringLiteral("CPU s per MB appended at %1 held").arg(mbText(top)),
+           costTopOurs, costTopBase, {});
+    addRow("costGrowth", QStringLiteral("Cost at %1 held ÷ cost at 0 MB held").arg(mbText(top)),
+           quotient(costTopOurs, costZeroOurs), quotient(costTopBase, costZeroBase),
+           {Goal::AtMost, 1.3}, false);
+
+    addRow("line",
+           QStringLiteral("CPU s per MB of a %1 line without line ends").arg(mbText(lineBytes)),
+           floodCell(lineOurs, cpu(lineOurs)), floodCell(lineBase, cpu(lineBase)), {});
+    addRow("lineRatio",
+           QStringLiteral("%1 line ÷ %1 of ordinary lines (CPU)").arg(mbText(lineBytes)),
+           lineAgainstLines(lineOurs, floodOurs, lineBytes, step),
+           lineAgainstLines(lineBase, floodBase, lineBytes, step), {Goal::AtMost, 2}, false);
+
+    const QJsonObject startup = results.value("startup").toObject();
+    const QJsonArray runs = startup.value("runs").toArray();
+    std::vector<double> toMapped, idleRss;
+    for (const QJsonValue &r : runs) {
+        toMapped.push_back(r.toObject().value("toMappedMs").toDouble());
+        idleRss.push_back(r.toObject().value("idleRssMiB").toDouble());
+    }
+    const Cell none{std::nullopt, QStringLiteral("—"), {}};
+    auto startupCell = [&](std::vector<double> values) {
+        if (values.empty())
+            return missing(startup);
+        return Cell{BenchStats::median(std::move(values)), {}, {}};
+    };
+    const QString median = QStringLiteral("median of %1").arg(runs.size());
+    addRow("startup", QStringLiteral("Start-up to a mapped window, ms (%1)").arg(median),
+           startupCell(toMapped), none, {Goal::AtMost, 150}, false);
+    addRow("idleMemory", QStringLiteral("Idle memory, MiB (%1)").arg(median), startupCell(idleRss),
+           none, {Goal::AtMost, 40}, false);
+}
+
+void Report::addRow(const QString &id, const QString &figure, Cell ours, Cell baseline, Goal goal,
+                    bool ratio) {
+    m_rows.append({id, figure, std::move(ours), std::move(baseline), goal, ratio});
+}
+
+const Report::Row *Report::row(const QString &id) const {
+    for (const Row &r : m_rows)
+        if (r.id == id)
+            return &r;
+    return nullptr;
+}
+
+std::optional<bool> Report::met(const Row &row) {
+    if (row.goal.kind == Goal::None)
+        return std::nullopt;
+    if (!row.ours.value)
+        return false;
+    const double v = *row.ours.value;
+    switch (row.goal.kind) {
+        case Goal::AtLeast:
+            return v >= row.goal.limit;
+        case Goal::AtMost:
+            return v <= row.goal.limit;
+        case Goal::IsTrue:
+            return v != 0;
+        case Goal::None:
+            break;
+    }
+    return std::nullopt;
+}
+
+QString Report::formatValue(double value) {
+    if (!std::isfinite(value))
+        return QStringLiteral("—");
+    const double magnitude = std::fabs(value);
+    if (magnitude == 0)
+        return QStringLiteral("0");
+    if (magnitude >= 100)
+        return QString::number(value, 'f', 0);
+    if (magnitude < 0.001)
+        return QString::number(value, 'e', 1);
+    const int decimals = 2 - int(std::floor(std::log10(magnitude)));
+    return QString::number(value, 'f', decimals);
+}
+
+QString Report::markdown() const {
+    QStringList notes;
+    auto cellText = [&notes](const Cell &cell) {
+        QString text = cell.text.isEmpty() && cell.value ? formatValue(*cell.value) : cell.text;
+        if (text.isEmpty())
+            text = QStringLiteral("—");
+        if (!cell.note.isEmpty()) {
+            qsizetype index = notes.indexOf(cell.note);
+            if (index < 0) {
+                notes.append(cell.note);
+                index = notes.size() - 1;
+            }
+            text += QStringLiteral(" [%1]").arg(index + 1);
+        }
+        return text;
+    };
+    auto goalText = [](const Goal &goal) {
+        switch (goal.kind) {
+            case Goal::AtLeast:
+                return QStringLiteral("≥ ") + QString::number(goal.limit);
+            case Goal::AtMost:
+                return QStringLiteral("≤ ") + QString::number(goal.limit);
+            case Goal::IsTrue:
+                return QStringLiteral("yes");
+            case Goal::None:
+                break;
+        }
+        return QStringLiteral("—");
+    };
+
+    QString out = QStringLiteral(
+        "| Figure | Kalvex | Baseline | Kalvex ÷ baseline | Goal | Met? |\n"
+        "|---|---:|---:|---:|---:|:---:|\n");
+    for (const Row &row : m_rows) {
+        QString ratio = QStringLiteral("—");
+        if (row.ratio && row.ours.value && row.baseline.value && *row.baseline.value != 0)
+            ratio = formatValue(*row.ours.value / *row.baseline.value);
+        const auto ok = met(row);
+        out += QStringLiteral("| %1 | %2 | %3 | %4 | %5 | %6 |\n")
+                   .arg(row.figure, cellText(row.ours), cellText(row.baseline), ratio,
+                        goalText(row.goal),
+                        ok ? (*ok ? QStringLiteral("yes") : QStringLiteral("no"))
+                           : QStringLiteral("—"));
+    }
+    if (!notes.isEmpty()) {
+        out += QLatin1Char('\n');
+        for (qsizetype i = 0; i < notes.size(); ++i)
+            out += QStringLiteral("[%1] %2.\n").arg(i + 1).arg(notes.at(i));
+    }
+    return out;
+}

@@ -1,0 +1,314 @@
+#include "scenarios.h"
+
+#include "baselineview.h"
+#include "benchapplication.h"
+#include "benchpty.h"
+#include "benchscale.h"
+#include "floodwriter.h"
+#include "procstats.h"
+#include "replytracker.h"
+#include "stallmeter.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QRandomGenerator>
+#include <QTimer>
+#include <QWidget>
+
+#include <unistd.h>
+#include <functional>
+
+namespace {
+
+constexpr qint64 kNsPerS = 1'000'000'000;
+constexpr qint64 kNsPerMs = 1'000'000;
+
+qint64 deadlineAfter(double seconds) {
+    return ProcStats::monotonicNs() + qint64(seconds * double(kNsPerS));
+}
+
+// Runs the window's event loop until `done` or the deadline; the loop is
+// entered from outside any event, as the console's own is.
+bool waitUntil(const std::function<bool()> &done, qint64 deadlineNs) {
+    QTimer wake;  // so that a quiet loop still comes back to look
+    wake.start(10);
+    while (!done()) {
+        if (ProcStats::monotonicNs() >= deadlineNs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+void settle(int ms) {
+    waitUntil([] { return false; }, ProcStats::monotonicNs() + qint64(ms) * kNsPerMs);
+}
+
+// Cost and memory noted each time the view has taken another step of bytes.
+class Checkpoints {
+public:
+    explicit Checkpoints(qint64 step) : m_step(step), m_next(step) {}
+
+    // Returns the resident memory when a checkpoint was noted, else -1.
+    qint64 update(qint64 consumed, qint64 cpuNs, qint64 elapsedNs) {
+        qint64 rss = -1;
+        while (consumed >= m_next) {
+            if (rss < 0)
+                rss = ProcStats::rssKiB();
+            m_points.append(QJsonArray{double(consumed), double(cpuNs) / kNsPerS, double(rss),
+                                       double(elapsedNs) / kNsPerS});
+            m_next += m_step;
+        }
+        return rss;
+    }
+
+    QJsonArray points() const { return m_points; }
+
+private:
+    qint64 m_step;
+    qint64 m_next;
+    QJsonArray m_points;
+};
+
+// A console with its window shown and port 2 open on a pty, the DATA view's
+// frames watched.
+class Session {
+public:
+    Session(BenchApplication &app, ConsoleRig::View view) : m_app(app), m_rig(view) {}
+    ~Session() { m_app.watchFrames(nullptr, {}, {}); }
+
+    bool start() {
+        if (!m_pty.isValid())
+            return fail(QStringLiteral("no pty"));
+        if (!m_rig.show())
+            return fail(QStringLiteral("the window was not exposed"));
+        if (!m_rig.openPort(m_pty.slaveName()))
+            return fail(QStringLiteral("the port did not open"));
+        m_app.watchFrames(
+            m_rig.paintTarget(), [this] { m_replies.paintStarted(m_rig.consumed()); },
+            [this](qint64 now) { m_replies.frameDone(now); });
+        settle(300);
+        return true;
+    }
+
+    ConsoleRig &rig() { return m_rig; }
+    BenchPty &pty() { return m_pty; }
+    ReplyTracker &replies() { return m_replies; }
+    QString error() const { return m_error; }
+
+private:
+    bool fail(const QString &error) {
+        m_error = error;
+        return false;
+    }
+
+    BenchApplication &m_app;
+    ConsoleRig m_rig;
+    BenchPty m_pty;
+    ReplyTracker m_replies;
+    QString m_error;
+};
+
+QJsonObject replyFigures(ReplyTracker &replies) {
+    const ReplyTracker::Summary s = replies.summary(ProcStats::monotonicNs());
+    return {{"count", s.count},
+            {"unresolved", s.unresolved},
+            {"medianMs", s.medianMs},
+            {"p99Ms", s.p99Ms}};
+}
+
+// Floods the console with `stream`, as fast as it takes it, until all of it
+// is in the view, the budget is spent or memory runs short. Every figure of
+// the console's CPU leaves out the device's thread.
+QJsonObject flood(Session &session, FloodStream stream, double budgetS, const BenchScale &scale,
+                  FloodWriter &writer) {
+    ConsoleRig &rig = session.rig();
+    const qint64 total = stream.total();
+    const qint64 base = rig.consumed();
+    // Leave the machine room: stop before memory gets scarce.
+    const qint64 available = ProcStats::availableKiB();
+    const qint64 rssCapKiB = available > 0 ? available * 6 / 10 : qint64(8) << 20;
+    auto cpuNs = [&writer] { return ProcStats::processCpuNs() - writer.cpuNs(); };
+
+    const qint64 chunksBefore = rig.chunks();
+    const qint64 rssBefore = ProcStats::rssKiB();
+    Checkpoints checkpoints(scale.checkpointStep);
+    StallMeter stall;
+    bool done = false;
+    bool overMemory = false;
+    qint64 endNs = 0;
+    qint64 endCpuNs = 0;
+
+    const qint64 startCpuNs = cpuNs();
+    const qint64 startNs = ProcStats::monotonicNs();
+    rig.setOnReceived([&] {
+        const qint64 consumed = rig.consumed() - base;
+        const qint64 now = ProcStats::monotonicNs();
+        const qint64 rss = checkpoints.update(consumed, cpuNs() - startCpuNs, now - startNs);
+        if (rss > rssCapKiB)
+            overMemory = true;
+        if (consumed >= total && !done) {
+            done = true;
+            endNs = now;
+            endCpuNs = cpuNs();
+        }
+    });
+    stall.start();
+    writer.start(std::move(stream));
+    waitUntil([&] { return done || overMemory || writer.failed(); },
+              startNs + qint64(budgetS * kNsPerS));
+    if (!done) {
+        endNs = ProcStats::monotonicNs();
+        endCpuNs = cpuNs();
+    }
+    stall.stop();
+    writer.stop();
+    rig.setOnReceived({});
+    const qint64 consumed = rig.consumed() - base;
+
+    QString stop;
+    if (!done)
+        stop = overMemory        ? QStringLiteral("memory")
+               : writer.failed() ? QStringLiteral("pty")
+                                 : QStringLiteral("time");
+    settle(300);
+    return {{"bytes", double(total)},
+            {"consumed", double(consumed)},
+            {"written", double(writer.written())},
+            {"chunks", double(rig.chunks() - chunksBefore)},
+            {"seconds", double(endNs - startNs) / kNsPerS},
+            {"cpuS", double(endCpuNs - startCpuNs) / kNsPerS},
+            {"stallMs", stall.longestMs()},
+            {"complete", done},
+            {"stoppedBy", stop},
+            {"rssBeforeKiB", double(rssBefore)},
+            {"rssAfterKiB", double(ProcStats::rssKiB())},
+            {"checkpoints", checkpoints.points()}};
+}
+
+double budgetFor(ConsoleRig::View view, const BenchScale &scale) {
+    return view == ConsoleRig::View::Baseline ? scale.baselineBudgetS : scale.oursBudgetS;
+}
+
+// Replies sent one at a time to a console doing nothing else, each after the
+// previous one is on the screen and a short, irregular pause.
+QJsonObject idle(Session &session, const BenchScale &scale) {
+    const int fd = session.pty().masterFd();
+    const qint64 deadline = deadlineAfter(budgetFor(session.rig().view(), scale));
+    QRandomGenerator pauses(2024);
+    qint64 offset = session.rig().consumed();
+    for (int i = 0; i < scale.idleReplies && ProcStats::monotonicNs() < deadline; ++i) {
+        const qint64 sentNs = ProcStats::monotonicNs();
+        if (::write(fd, FloodStream::Reply, FloodStream::ReplyLength) != FloodStream::ReplyLength)
+            return {{"error", "the pty refused a reply"}};
+        offset += FloodStream::ReplyLength;
+        session.replies().add(offset, sentNs);
+        waitUntil([&] { return session.replies().waiting() == 0; }, deadlineAfter(1.0));
+        settle(2 + int(pauses.bounded(5)));
+    }
+    return {{"replies", replyFigures(session.replies())}};
+}
+
+QJsonObject ordinaryFlood(Session &session, const BenchScale &scale) {
+    FloodWriter writer(session.pty().masterFd(), &session.replies());
+    QJsonObject result =
+        flood(session, FloodStream(FloodStream::Shape::Lines, scale.floodBytes, scale.replyEvery),
+              budgetFor(session.rig().view(), scale), scale, writer);
+    result.insert("replies", replyFigures(session.replies()));
+    // Everything kept: the view's text is its heading and then exactly the
+    // bytes the device sent. Read once, after the memory was weighed.
+    if (session.rig().view() == ConsoleRig::View::Ours && result.value("complete").toBool()) {
+        const QString text = session.rig().viewText();
+        const QString heading = QStringLiteral("DATA\r\n");
+        const QByteArray received = text.mid(heading.size()).toLatin1();
+        const bool kept =
+            text.startsWith(heading) && received.size() == writer.written() &&
+            streamHash(StreamHashSeed, received.constData(), received.size()) == writer.hash();
+        result.insert("kept", kept);
+    }
+    return result;
+}
+
+QJsonObject longLine(Session &session, const BenchScale &scale) {
+    FloodWriter writer(session.pty().masterFd());
+    return flood(session, FloodStream(FloodStream::Shape::OneLine, scale.lineBytes),
+                 budgetFor(session.rig().view(), scale), scale, writer);
+}
+
+// Ours: one flood past the top level, noting cost and memory on the way.
+QJsonObject oursLevels(Session &session, const BenchScale &scale) {
+    FloodWriter writer(session.pty().masterFd());
+    return flood(session,
+                 FloodStream(FloodStream::Shape::Lines, scale.topLevel + scale.levelWindow),
+                 scale.oursBudgetS, scale, writer);
+}
+
+// The baseline holding `level` bytes: each append replaces the whole text,
+// so a view that grew there chunk by chunk is in the same state as one whose
+// text was replaced once. Then the flood runs until at least two chunks were
+// appended and the probe time passed; the first chunk, whatever happened to
+// wait, is left out of the cost.
+QJsonObject baselineLevel(Session &session, qint64 level, const BenchScale &scale) {
+    ConsoleRig &rig = session.rig();
+    const qint64 rssBefore = ProcStats::rssKiB();
+    const qint64 prefillStart = ProcStats::monotonicNs();
+    if (level > 0)
+        rig.baseline()->append(QString::fromLatin1(FloodStream::lines(level)));
+    const double prefillS = double(ProcStats::monotonicNs() - prefillStart) / kNsPerS;
+    settle(300);
+
+    FloodWriter writer(session.pty().masterFd());
+    auto cpuNs = [&writer] { return ProcStats::processCpuNs() - writer.cpuNs(); };
+    const qint64 base = rig.consumed();
+    const qint64 baseChunks = rig.chunks();
+    qint64 firstBytes = -1, firstCpu = 0, firstNs = 0;
+    qint64 lastBytes = 0, lastCpu = 0;
+    bool done = false;
+    rig.setOnReceived([&] {
+        const qint64 now = ProcStats::monotonicNs();
+        if (firstBytes < 0) {
+            firstBytes = rig.consumed();
+            firstCpu = cpuNs();
+            firstNs = now;
+            return;
+        }
+        lastBytes = rig.consumed();
+        lastCpu = cpuNs();
+        if (now - firstNs >= qint64(scale.baselineProbeS * kNsPerS))
+            done = true;
+    });
+    writer.start(FloodStream(FloodStream::Shape::Lines, qint64(1) << 40));
+    const bool finished = waitUntil([&] { return done; }, deadlineAfter(120));
+    writer.stop();
+    rig.setOnReceived({});
+    settle(300);
+    if (!finished && lastBytes == 0)
+        return {{"error", "the baseline appended fewer than two chunks in 120 s"}};
+    return {{"level", double(level)},
+            {"prefillS", prefillS},
+            {"probeBytes", double(lastBytes - firstBytes)},
+            {"probeCpuS", double(lastCpu - firstCpu) / kNsPerS},
+            {"probeChunks", double(rig.chunks() - baseChunks)},
+            {"held", double(level + rig.consumed() - base)},
+            {"rssBeforeKiB", double(rssBefore)},
+            {"rssAfterKiB", double(ProcStats::rssKiB())}};
+}
+
+}  // namespace
+
+QJsonObject runScenario(BenchApplication &app, const QString &name, ConsoleRig::View view,
+                        qint64 level, const BenchScale &scale) {
+    Session session(app, view);
+    if (!session.start())
+        return {{"error", session.error()}};
+    if (name == QLatin1String("idle"))
+        return idle(session, scale);
+    if (name == QLatin1String("flood"))
+        return ordinaryFlood(session, scale);
+    if (name == QLatin1String("line"))
+        return longLine(session, scale);
+    if (name == QLatin1String("levels"))
+        return view == ConsoleRig::View::Ours ? oursLevels(session, scale)
+                                              : baselineLevel(session, level, scale);
+    return {{"error", "unknown scenario " + name}};
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "consolerig.h"
+
+#include <QJsonObject>
+#include <QString>
+
+class BenchApplication;
+struct BenchScale;
+
+// One measurement in a freshly started console, so that each starts from
+// the same memory and no run inherits another's heap.
+//
+//   idle    short replies to an idle console, one at a time
+//   flood   ordinary lines as fast as the console takes them, with replies
+//   line    one line without line ends
+//   levels  ours: a flood to the top level and beyond, noting cost and memory
+//           on the way; baseline: the text replaced once by `level` bytes,
+//           then appends for a while
+//
+// Returns the figures, or an object with "error".
+QJsonObject runScenario(BenchApplication &app, const QString &name, ConsoleRig::View view,
+                        qint64 level, const BenchScale &scale);
