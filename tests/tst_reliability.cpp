@@ -13,6 +13,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTest>
+#include <QTimer>
 
 #include <sys/resource.h>
 
@@ -71,6 +72,7 @@ private slots:
     void commandsDuringFloodArriveWholeInOrder();
     void vanishingDevice_data();
     void vanishingDevice();
+    void vanishingAtRandomMoments();
     void staleLockFileDoesNotBlock();
     void openCloseCyclesLeakNothing();
     void hostilePortNumbers_data();
@@ -79,6 +81,8 @@ private slots:
     void hostileArguments();
 
 private:
+    void survivesVanishedDevice(ConsoleFixture &c, const QString &device);
+
     std::unique_ptr<PtyDevice> m_pty;
     QRandomGenerator m_rng{20261207};
 };
@@ -155,7 +159,39 @@ void TestReliability::vanishingDevice() {
     }
     m_pty->closeSlave();
     m_pty->closeMaster();
+    survivesVanishedDevice(c, device);
+}
 
+void TestReliability::vanishingAtRandomMoments() {
+    const char *buttons[] = {"Command10", "Command11", "Command12", "Command13", "Command17"};
+    ConsoleFixture c;
+    for (int round = 0; round < 6; ++round) {
+        const QString device = m_pty->slaveName();
+        c.press("Command1");
+        QVERIFY(c.comm()->portOpen());
+        // The device talks and the operator presses buttons until, at a
+        // moment nobody chose, the device is gone.
+        QTimer talk;
+        connect(&talk, &QTimer::timeout, this, [&] {
+            m_pty->send(randomBytes(m_rng, 1 + m_rng.bounded(8192)));
+            if (m_rng.bounded(3) == 0)
+                c.press(buttons[m_rng.bounded(5)]);
+        });
+        talk.start(1);
+        QTest::qWait(int(m_rng.bounded(300)));
+        talk.stop();
+        m_pty->closeSlave();
+        m_pty->closeMaster();
+        survivesVanishedDevice(c, device);
+        if (QTest::currentTestFailed())
+            return;
+        c.press("Command2");
+    }
+}
+
+// The port closed itself and let go of its lock, nothing spins, a send is
+// refused with the system's message, and a fresh device opens.
+void TestReliability::survivesVanishedDevice(ConsoleFixture &c, const QString &device) {
     QTRY_VERIFY(!c.comm()->portOpen());
     QVERIFY(!lockFileExists(device));
     const double before = cpuSeconds();
