@@ -2,10 +2,10 @@
 
 #include "baselineview.h"
 #include "benchapplication.h"
-#include "benchpty.h"
 #include "benchscale.h"
 #include "floodwriter.h"
 #include "procstats.h"
+#include "ptydevice.h"
 #include "replytracker.h"
 #include "stallmeter.h"
 
@@ -92,7 +92,7 @@ public:
     }
 
     ConsoleRig &rig() { return m_rig; }
-    BenchPty &pty() { return m_pty; }
+    PtyDevice &pty() { return m_pty; }
     ReplyTracker &replies() { return m_replies; }
     QString error() const { return m_error; }
 
@@ -104,7 +104,7 @@ private:
 
     BenchApplication &m_app;
     ConsoleRig m_rig;
-    BenchPty m_pty;
+    PtyDevice m_pty;
     ReplyTracker m_replies;
     QString m_error;
 };

@@ -10,10 +10,10 @@
 #include <unistd.h>
 #include <cmath>
 
-#include "benchpty.h"
 #include "benchstats.h"
 #include "floodstream.h"
 #include "floodwriter.h"
+#include "ptydevice.h"
 #include "replytracker.h"
 #include "report.h"
 #include "stallmeter.h"
@@ -181,7 +181,7 @@ private slots:
     }
 
     void writerSendsTheStreamAndPlacesEachReply() {
-        BenchPty pty;
+        PtyDevice pty;
         QVERIFY(pty.isValid());
         ReplyTracker tracker;
         FloodWriter writer(pty.masterFd(), &tracker);
@@ -225,7 +225,7 @@ private slots:
     }
 
     void writerStopsWhileThePtyIsFull() {
-        BenchPty pty;
+        PtyDevice pty;
         QVERIFY(pty.isValid());
         FloodWriter writer(pty.masterFd());
         writer.start(FloodStream(FloodStream::Shape::Lines, 100'000'000));

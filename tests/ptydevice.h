@@ -15,6 +15,7 @@ public:
     bool isValid() const { return m_master >= 0; }
     QString slaveName() const { return m_slaveName; }
     int masterFd() const { return m_master; }
+    int slaveFd() const { return m_slave; }
 
     // Maps port number n to this pty for the console (RS232_PORT_<n>).
     void mapToPort(int number) const;
