@@ -580,6 +580,22 @@ private slots:
         }
     }
 
+    void horizontalRangeEndsAtTheLongestLine() {
+        DataView view;
+        showView(view, QSize(300, 200));
+        // Narrow characters: a range reckoned at the font's average width
+        // would leave blank room to scroll into.
+        view.setText(QStringLiteral("DATA\r\n") + QString(300, u'i') + QStringLiteral("\r\nOK"));
+        view.setFocus();
+        view.setCaret(view.lineStart(1) + 300);
+        QScrollBar *bar = view.horizontalScrollBar();
+        QTRY_VERIFY(bar->maximum() > 0);
+        QCOMPARE(bar->value(), bar->maximum());
+        const QRect end = view.cursorRect();
+        QVERIFY(end.left() >= 0 && end.right() < view.viewport()->width());
+        QVERIFY2(end.left() > view.viewport()->width() - 20, "blank room after the longest line");
+    }
+
     void clearFreesMemory() {
         DataView view;
         view.setText(QStringLiteral("DATA\r\n"));

@@ -289,8 +289,6 @@ void DataView::paintEvent(QPaintEvent *event) {
         const int to = int(std::clamp<qsizetype>(selectedTo - start, 0, length));
         layout.draw(&painter, origin, m_lineHeight, from, to, style, area.left() - origin.x(),
                     area.right() + 1 - origin.x());
-        // Drawing shapes more of a long line; its width is known better now.
-        m_measuredWidth = qMax(m_measuredWidth, layout.width());
         // A selected line end shows as a selected space after the text.
         if (endLength > 0 && selectedFrom <= start + length &&
             selectedTo >= start + length + endLength) {
@@ -305,6 +303,7 @@ void DataView::paintEvent(QPaintEvent *event) {
         painter.fillRect(cursorRect(), style.text);
 
     // Lines painted for the first time may be wider than the scroll range.
+    foldMeasuredWidths();
     if (m_measuredWidth > m_syncedWidth)
         scheduleSync();
 }
@@ -474,12 +473,23 @@ const LineLayout &DataView::layoutFor(qsizetype line) const {
     const auto found = m_layouts.find(line);
     if (found != m_layouts.end())
         return *found->second;
-    if (m_layouts.size() > size_t(2 * visibleLines()) + kLayoutSlack)
+    if (m_layouts.size() > size_t(2 * visibleLines()) + kLayoutSlack) {
+        foldMeasuredWidths();
         m_layouts.clear();
+    }
     auto layout = std::make_unique<LineLayout>(lineText(line), m_fonts);
-    m_measuredWidth = qMax(m_measuredWidth, layout->width());
-    m_measuredLongest = qMax(m_measuredLongest, layout->length());
     return *m_layouts.emplace(line, std::move(layout)).first->second;
+}
+
+// Only lines shaped to their end count as measured; a long line shaped as
+// far as it was drawn would otherwise fix an estimate as the width.
+void DataView::foldMeasuredWidths() const {
+    for (const auto &[line, layout] : m_layouts) {
+        if (layout->isComplete()) {
+            m_measuredWidth = qMax(m_measuredWidth, layout->width());
+            m_measuredLongest = qMax(m_measuredLongest, layout->length());
+        }
+    }
 }
 
 void DataView::dropLayoutsFrom(qsizetype line) {
@@ -538,6 +548,7 @@ void DataView::syncNow() {
     m_followPending = false;
 
     // Lines not yet laid out are reckoned at the font's average width.
+    foldMeasuredWidths();
     m_syncedWidth = m_measuredWidth;
     // Once the longest line has been measured, the estimate (the font's
     // average width is generous) would only leave blank room to scroll into.

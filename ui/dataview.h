@@ -144,6 +144,7 @@ private:
     QRect rectAt(const Place &at) const;
     const LineLayout &layoutFor(qsizetype line) const;
     void dropLayoutsFrom(qsizetype line);
+    void foldMeasuredWidths() const;
     void updateFonts();
     int visibleLines() const;
     QPointF lineOrigin(qsizetype line) const;

@@ -50,6 +50,8 @@ public:
 
     int length() const { return int(m_text.size()); }
     qreal width() const;
+    // Whether the whole line is shaped, so that width() is exact.
+    bool isComplete() const { return m_shaped == length(); }
     bool isMarked(int column) const;
 
     qreal xForColumn(int column) const;
