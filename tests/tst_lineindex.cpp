@@ -66,6 +66,15 @@ QString describe(const std::vector<Line> &lines) {
     return out;
 }
 
+// One edit applied alike to the store, its index and the plain model.
+void edit(TextStore &store, LineIndex &index, QString &text, qsizetype from, qsizetype removed,
+          const QString &inserted) {
+    store.remove(from, removed);
+    store.insert(from, inserted);
+    text.replace(from, removed, inserted);
+    index.replace(store, from, removed, inserted.size());
+}
+
 void compareLines(const LineIndex &index, const QString &text) {
     const std::vector<Line> expected = cut(text);
     const std::vector<Line> actual = linesOf(index);
@@ -192,10 +201,7 @@ private slots:
                 text.size() - from);
             const QString inserted =
                 random.bounded(3) == 0 ? QString() : pieces.at(random.bounded(int(pieces.size())));
-            store.remove(from, removed);
-            store.insert(from, inserted);
-            text.replace(from, removed, inserted);
-            index.replace(store, from, removed, inserted.size());
+            edit(store, index, text, from, removed, inserted);
             compareLines(index, text);
         }
         compareLineAt(index, text);
@@ -215,10 +221,7 @@ private slots:
             const qsizetype from = index.lineStart(line) + random.bounded(3);
             const qsizetype removed = qMin<qsizetype>(random.bounded(40), text.size() - from);
             const QString inserted = round % 2 ? QStringLiteral("\r\nnew\r") : QString();
-            store.remove(from, removed);
-            store.insert(from, inserted);
-            text.replace(from, removed, inserted);
-            index.replace(store, from, removed, inserted.size());
+            edit(store, index, text, from, removed, inserted);
         }
         compareLines(index, text);
         compareLineAt(index, text);
