@@ -48,8 +48,7 @@ bool ConsoleRig::show(int timeoutMs) {
     return false;
 }
 
-bool ConsoleRig::openPort(const QString &device) {
-    qputenv("RS232_PORT_2", device.toLocal8Bit());
+bool ConsoleRig::openPort() {
     m_window->findChild<QLineEdit *>(QStringLiteral("Text7"))->setText(QStringLiteral("2"));
     m_window->findChild<QAbstractButton *>(QStringLiteral("Command1"))->click();
     return m_comm->portOpen();

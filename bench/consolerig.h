@@ -31,8 +31,8 @@ public:
     // Shows the window as the console does and waits until it is exposed.
     bool show(int timeoutMs = 10'000);
 
-    // Port number 2 named to `device`, then "Otwórz port", as the operator.
-    bool openPort(const QString &device);
+    // Port number 2, then "Otwórz port", as the operator.
+    bool openPort();
 
     // Bytes appended to the view by the receive handler, and in how many chunks.
     qint64 consumed() const { return m_consumed; }

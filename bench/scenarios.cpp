@@ -82,7 +82,8 @@ public:
             return fail(QStringLiteral("no pty"));
         if (!m_rig.show())
             return fail(QStringLiteral("the window was not exposed"));
-        if (!m_rig.openPort(m_pty.slaveName()))
+        m_pty.mapToPort(2);
+        if (!m_rig.openPort())
             return fail(QStringLiteral("the port did not open"));
         m_app.watchFrames(
             m_rig.paintTarget(), [this] { m_replies.paintStarted(m_rig.consumed()); },
