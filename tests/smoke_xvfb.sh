@@ -4,6 +4,8 @@
 # with a close box only; buttons are pressed at their places on the screen,
 # and the DATA view is read back through the clipboard.
 #   smoke_xvfb.sh CONSOLE SIMULATOR
+# With SMOKE_SCREENSHOT=FILE.png set, the window with the replies is saved
+# there (ImageMagick's import).
 set -euo pipefail
 console=$1
 simulator=$2
@@ -65,6 +67,10 @@ click 68 64    # Command1, "Otwórz port"
 click 552 58   # Command10, "Sprawdź status dysku"
 click 552 90   # Command11, "Sprawdź rozmiar dysku"
 sleep 0.5
+if [ -n "${SMOKE_SCREENSHOT:-}" ]; then
+    sleep 1  # the clock shows after its first tick
+    import -window "$window" -frame "$SMOKE_SCREENSHOT"
+fi
 
 click 324 556  # the DATA view
 xdotool key --clearmodifiers ctrl+a ctrl+c

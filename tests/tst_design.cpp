@@ -572,13 +572,19 @@ void TestDesign::iconsShown() {
 }
 
 void TestDesign::desktopIconMatchesApplicationIcon() {
-    const QString png = QFINDTESTDATA("../resources/icons/rs232-kalvex.png");
-    QVERIFY(!png.isEmpty());
-    const QImage installed = QImage(png).convertToFormat(QImage::Format_ARGB32);
-    const QImage ico =
-        QImage(QStringLiteral(":/icons/app.ico")).convertToFormat(QImage::Format_ARGB32);
-    QCOMPARE(installed.size(), QSize(32, 32));
-    QCOMPARE(installed, ico);
+    // The desktop's icons in the hicolor theme are the application icon's
+    // images, one for each size it has.
+    QImageReader ico(QStringLiteral(":/icons/app.ico"));
+    QCOMPARE(ico.imageCount(), 2);
+    for (int i = 0; i < ico.imageCount(); ++i) {
+        QVERIFY(ico.jumpToImage(i));
+        const QImage image = ico.read().convertToFormat(QImage::Format_ARGB32);
+        const int size = image.width();
+        const QString png = QFINDTESTDATA(
+            QStringLiteral("../resources/icons/hicolor/%1x%1/apps/rs232-kalvex.png").arg(size));
+        QVERIFY2(!png.isEmpty(), qPrintable(QStringLiteral("no %1x%1 desktop icon").arg(size)));
+        QCOMPARE(QImage(png).convertToFormat(QImage::Format_ARGB32), image);
+    }
 }
 
 QTEST_MAIN(TestDesign)

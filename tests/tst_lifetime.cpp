@@ -5,6 +5,7 @@
 #include "clocktext.h"
 #include "form1.h"
 #include "form2.h"
+#include "kalvexversion.h"
 
 #include <QLabel>
 #include <QPointer>
@@ -52,6 +53,7 @@ private slots:
     void aboutWindowIsOneInstance();
     void aboutWindowRebuiltAfterClose();
     void aboutWindowOutlivesMainWindow();
+    void recordAndBannerCarryTheBuiltVersion();
     void uncaughtFailureIsReportedAndConsoleGoesOn();
 
 private:
@@ -168,6 +170,19 @@ void TestLifetime::aboutWindowOutlivesMainWindow() {
     about->close();
     flushDeletes();
     QCOMPARE(windowsLeft(), 0);
+}
+
+void TestLifetime::recordAndBannerCarryTheBuiltVersion() {
+    // What Qt was handed at start, and what the About window shows, are the
+    // forms of the project's version made at build time.
+    QCOMPARE(QCoreApplication::applicationName(), QString::fromLatin1(KalvexVersion::kShortName));
+    QCOMPARE(QCoreApplication::applicationVersion(), QString::fromLatin1(KalvexVersion::kRecord));
+    app()->showAboutWindow();
+    QPointer<Form2> about = app()->aboutWindow()->window();
+    QCOMPARE(about->findChild<QLabel *>("Label1")->text(),
+             QString::fromLatin1(KalvexVersion::kLongName));
+    about->close();
+    flushDeletes();
 }
 
 void TestLifetime::uncaughtFailureIsReportedAndConsoleGoesOn() {

@@ -2,11 +2,12 @@
 """Draws the console's three icons and writes them as 16-colour ICO files.
 
 Run from anywhere: python3 make_icons.py
-Writes app.ico, about.ico, exit.ico and rs232-kalvex.png beside this script.
+Writes app.ico, about.ico and exit.ico beside this script, and the application
+icon as PNG for the desktop in hicolor/<size>/apps/rs232-kalvex.png.
 
 Every image uses the classic 16-colour palette, 4 bits per pixel, with an
 AND mask for the transparent pixels, as the Windows icon format has it; the
-PNG is the 32x32 application icon for the desktop entry.
+PNGs are the application icon's two images, for the desktop entry.
 """
 
 import os
@@ -281,7 +282,8 @@ def main():
         "app.ico": ico([app_32(), app_16()]),
         "about.ico": ico([about(32), about(16)]),
         "exit.ico": ico([exit_32()]),
-        "rs232-kalvex.png": png(app_32()),
+        "hicolor/32x32/apps/rs232-kalvex.png": png(app_32()),
+        "hicolor/16x16/apps/rs232-kalvex.png": png(app_16()),
     }
     for name, data in files.items():
         with open(os.path.join(here, name), "wb") as f:

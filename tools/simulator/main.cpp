@@ -2,6 +2,7 @@
 // so that the console can be tried and tested without the hardware.
 
 #include "device.h"
+#include "kalvexversion.h"
 #include "simserver.h"
 
 #include <QCommandLineParser>
@@ -111,7 +112,7 @@ int fail(const QString &message) {
 int main(int argc, char *argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kalvex-sim"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(KalvexVersion::kVersion));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromLatin1(Description));
