@@ -70,7 +70,7 @@ bool MSComm::portOpen() const {
 }
 
 QString MSComm::portName() const {
-    return PortNumber::deviceName(m_commPort);
+    return PortNumber::deviceName(m_commPort).value_or(QString());
 }
 
 void MSComm::setPortOpen(bool open) {
@@ -82,7 +82,12 @@ void MSComm::setPortOpen(bool open) {
     if (portOpen())
         throw CommError("port already open");
 
-    m_port->setPortName(portName());
+    // The number is looked up afresh, so that an adapter plugged in a moment
+    // ago is found.
+    const auto device = PortNumber::deviceName(m_commPort);
+    if (!device)
+        throw CommError("no serial port has this number");
+    m_port->setPortName(*device);
     m_port->setBaudRate(m_settings.baudRate);
     m_port->setParity(m_settings.parity);
     m_port->setDataBits(m_settings.dataBits);
@@ -97,7 +102,7 @@ void MSComm::setPortOpen(bool open) {
     if (!opened) {
         const QString reason = m_port->errorString();
         m_port->clearError();
-        throw CommError(("cannot open " + portName() + ": " + reason).toStdString());
+        throw CommError(("cannot open " + *device + ": " + reason).toStdString());
     }
     m_received.clear();
     m_faultClosePending = false;

@@ -28,7 +28,8 @@ public:
     explicit MSComm(QObject *parent = nullptr);
     ~MSComm() override;
 
-    // CommPort: 1 to 255; refused while the port is open.
+    // CommPort: 1 to 255; refused while the port is open. Which device a
+    // number names is looked up at each open (portnumber.h).
     int commPort() const { return m_commPort; }
     void setCommPort(int number);
 
@@ -67,7 +68,7 @@ public:
     // CommEvent: the code of the event that raised the latest onComm.
     int commEvent() const { return m_commEvent; }
 
-    // The device that the current port number names.
+    // The device that the current port number names now; empty when none.
     QString portName() const;
 
 signals:
