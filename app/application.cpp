@@ -4,8 +4,12 @@
 #include "appinfo.h"
 #include "fontfallback.h"
 
-#include <cstdio>
+#include <QLoggingCategory>
+
 #include <exception>
+
+// The application's log ("kalvex.app").
+Q_LOGGING_CATEGORY(lcApp, "kalvex.app", QtInfoMsg)
 
 Application::Application(int &argc, char **argv) : QApplication(argc, argv) {
     AppInfo::apply();
@@ -13,14 +17,14 @@ Application::Application(int &argc, char **argv) : QApplication(argc, argv) {
 }
 
 bool Application::notify(QObject *receiver, QEvent *event) {
+    // The edge of the event loop: a failure must not unwind through Qt.
+    // Handlers catch the control's own failures; what comes here is a fault
+    // of the program or of the system (out of memory).
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception &e) {
-        std::fprintf(stderr, "rs232-kalvex: uncaught failure in an event handler: %s\n", e.what());
-    } catch (...) {
-        std::fprintf(stderr, "rs232-kalvex: uncaught failure in an event handler\n");
+        qCCritical(lcApp, "uncaught failure in an event handler: %s", e.what());
     }
-    std::fflush(stderr);
     return false;
 }
 

@@ -6,8 +6,8 @@ class AboutWindow;
 
 // The console's application object: its identity, the one About window
 // instance, and the last line of defence against failures. A failure that
-// no handler caught is written to standard error here and the console goes
-// on, instead of unwinding through Qt's event loop.
+// no handler caught is logged here and the console goes on, instead of
+// unwinding through Qt's event loop.
 class Application : public QApplication {
     Q_OBJECT
 

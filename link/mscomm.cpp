@@ -32,9 +32,12 @@ MSComm::~MSComm() {
 
 void MSComm::setCommPort(int number) {
     if (portOpen())
-        throw CommError("the port number cannot change while the port is open");
-    if (number < 1 || number > 255)
-        throw CommError("port number out of range");
+        throw CommError(QStringLiteral("port %1: open, its number cannot change").arg(m_commPort));
+    if (number < PortNumber::kFirst || number > PortNumber::kLast)
+        throw CommError(QStringLiteral("port %1: not a port number (%2 to %3)")
+                            .arg(number)
+                            .arg(PortNumber::kFirst)
+                            .arg(PortNumber::kLast));
     m_commPort = number;
 }
 
@@ -80,13 +83,14 @@ void MSComm::setPortOpen(bool open) {
         return;
     }
     if (portOpen())
-        throw CommError("port already open");
+        throw CommError(QStringLiteral("port %1: already open").arg(m_commPort));
 
     // The number is looked up afresh, so that an adapter plugged in a moment
     // ago is found.
     const auto device = PortNumber::deviceName(m_commPort);
     if (!device)
-        throw CommError("no serial port has this number");
+        throw CommError(QStringLiteral("port %1: no serial port has this number").arg(m_commPort));
+    const QString where = QStringLiteral("port %1 (%2)").arg(m_commPort).arg(*device);
     m_port->setPortName(*device);
     m_port->setBaudRate(m_settings.baudRate);
     m_port->setParity(m_settings.parity);
@@ -102,7 +106,7 @@ void MSComm::setPortOpen(bool open) {
     if (!opened) {
         const QString reason = m_port->errorString();
         m_port->clearError();
-        throw CommError(("cannot open " + *device + ": " + reason).toStdString());
+        throw CommError(where + QStringLiteral(": ") + reason);
     }
     m_received.clear();
     m_faultClosePending = false;
@@ -110,10 +114,11 @@ void MSComm::setPortOpen(bool open) {
 
 void MSComm::setOutput(const QString &text) {
     if (!portOpen())
-        throw CommError("port not open");
+        throw CommError(QStringLiteral("port %1: not open").arg(m_commPort));
     const QByteArray bytes = CodePage::encode(text);
     if (m_port->write(bytes) != bytes.size())
-        throw CommError(("write failed: " + m_port->errorString()).toStdString());
+        throw CommError(
+            QStringLiteral("port %1: write failed: %2").arg(m_commPort).arg(m_port->errorString()));
 }
 
 QString MSComm::input() {

@@ -10,7 +10,8 @@
 // The serial communications control: one serial port, addressed by number,
 // with the members the console relies on under their classic names.
 //
-// Every failing member throws CommError. The control does all of the port's
+// Every failing member throws CommError, whose text gives the port, its
+// device and the system's reason. The control does all of the port's
 // I/O itself and signals what happened through onComm(); reading a member
 // never blocks. Received bytes are kept until they are read, however many
 // there are: nothing is dropped when the device sends faster than the

@@ -3,7 +3,9 @@
 #include "ui_form1.h"
 
 #include "clocktext.h"
+#include "commerror.h"
 #include "failurebox.h"
+#include "linklog.h"
 #include "module1.h"
 #include "mscomm.h"
 #include "portconnection.h"
@@ -55,10 +57,12 @@ Form1::~Form1() {
     delete ui;
 }
 
+// The handlers show the designed text; the control's reason goes to the log.
 void Form1::openPort() {
     try {
         PortConnection::open(*m_comm, ui->Text7->text());
-    } catch (...) {
+    } catch (const CommError &e) {
+        qCWarning(lcLink).noquote() << e.reason();
         showFailure(this, QStringLiteral("Niewłaściwy numer portu lub port już otwarty"));
     }
 }
@@ -66,7 +70,8 @@ void Form1::openPort() {
 void Form1::closePort() {
     try {
         PortConnection::close(*m_comm);
-    } catch (...) {
+    } catch (const CommError &e) {
+        qCWarning(lcLink).noquote() << e.reason();
         showFailure(this, QStringLiteral("Port nie został otwarty"));
     }
 }
@@ -78,7 +83,8 @@ void Form1::send(const QLineEdit *command, const QLineEdit *argument) {
             message += argument->text();
         message += u'\r';
         m_comm->setOutput(message);
-    } catch (...) {
+    } catch (const CommError &e) {
+        qCWarning(lcLink).noquote() << e.reason();
         showFailure(this, QStringLiteral("Port zamknięty..."));
     }
 }
