@@ -25,9 +25,9 @@ MSComm::MSComm(QObject *parent) : QObject(parent), m_port(new QSerialPort(this))
 }
 
 MSComm::~MSComm() {
-    // Releases the device and its lock file; no notification follows.
+    // Releases the device and its locks; no notification follows.
     m_port->disconnect(this);
-    m_port->close();
+    closePort();
 }
 
 void MSComm::setCommPort(int number) {
@@ -78,8 +78,7 @@ QString MSComm::portName() const {
 
 void MSComm::setPortOpen(bool open) {
     if (!open) {
-        m_faultClosePending = false;
-        m_port->close();
+        closePort();
         return;
     }
     if (portOpen())
@@ -90,22 +89,32 @@ void MSComm::setPortOpen(bool open) {
     const auto device = PortNumber::deviceName(m_commPort);
     if (!device)
         throw CommError(QStringLiteral("port %1: no serial port has this number").arg(m_commPort));
-    const QString where = QStringLiteral("port %1 (%2)").arg(m_commPort).arg(*device);
-    m_port->setPortName(*device);
+    // Locks and Qt SerialPort are given the real device behind any symlink.
+    const QString real = PortLocks::realDevice(*device);
+    const QString where =
+        !real.isEmpty() && real != *device
+            ? QStringLiteral("port %1 (%2 -> %3)").arg(m_commPort).arg(*device, real)
+            : QStringLiteral("port %1 (%2)").arg(m_commPort).arg(*device);
+    QString reason;
+    if (!m_lock.acquire(real, &reason))
+        throw CommError(where + QStringLiteral(": ") + reason);
+
+    m_port->setPortName(real);
     m_port->setBaudRate(m_settings.baudRate);
     m_port->setParity(m_settings.parity);
     m_port->setDataBits(m_settings.dataBits);
     m_port->setStopBits(m_settings.stopBits);
     m_port->setFlowControl(QSerialPort::NoFlowControl);
 
-    // Qt SerialPort takes the port's lock file and opens it exclusively, so a
-    // port that another program holds is refused here.
+    // Qt SerialPort names its lock file after the real device and sets
+    // TIOCEXCL.
     m_opening = true;
     const bool opened = m_port->open(QIODevice::ReadWrite);
     m_opening = false;
     if (!opened) {
-        const QString reason = m_port->errorString();
+        reason = m_port->errorString();
         m_port->clearError();
+        m_lock.release();
         throw CommError(where + QStringLiteral(": ") + reason);
     }
     m_received.clear();
@@ -170,5 +179,11 @@ void MSComm::closeAfterFault() {
     // Keep whatever arrived before the fault for the next read.
     if (m_port->bytesAvailable() > 0)
         m_received.append(m_port->readAll());
+    closePort();
+}
+
+void MSComm::closePort() {
+    m_faultClosePending = false;
     m_port->close();
+    m_lock.release();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "linesettings.h"
+#include "portlock.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -52,7 +53,8 @@ public:
     int inputLen() const { return m_inputLen; }
     void setInputLen(int count);
 
-    // PortOpen: opens with the stored number and settings, or closes.
+    // PortOpen: opens with the stored number and settings, or closes. An
+    // open claims the device against other programs (portlock.h).
     bool portOpen() const;
     void setPortOpen(bool open);
 
@@ -82,8 +84,10 @@ private:
     void bytesSent();
     void portFailed(QSerialPort::SerialPortError error);
     void closeAfterFault();
+    void closePort();
 
     QSerialPort *m_port;
+    PortLock m_lock;
     QByteArray m_received;
     LineSettings m_settings;
     int m_commPort = 1;
