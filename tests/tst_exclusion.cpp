@@ -1,9 +1,10 @@
 // One port, one program, whatever path names it: lock files under the real
-// device's name, flock(), and a second console through another symlink.
-// Other programs are played by forked processes that hold a lock file or
-// flock().
+// device's name, flock(), a second console through another symlink, and
+// what the tooltip sees of all that without opening the port. Other programs
+// are played by forked processes that hold a lock file or flock().
 #include "consolefixture.h"
 #include "mscomm.h"
+#include "portstate.h"
 #include "ptydevice.h"
 
 #include <QDir>
@@ -136,6 +137,7 @@ private slots:
     void flockHolderRefusesBeforeAnythingChanges();
     void secondConsoleThroughAnotherSymlinkRefused();
     void heldPortRefusesOtherPrograms();
+    void statesSeenWithoutOpening();
 
 private:
     std::unique_ptr<PtyDevice> m_pty;
@@ -291,6 +293,40 @@ void TestExclusion::heldPortRefusesOtherPrograms() {
     // Destroyed with its window: both released.
     QVERIFY(!QFile::exists(lock));
     QCOMPARE(otherProgramTries(m_pty->slaveName()).flockError, 0);
+}
+
+void TestExclusion::statesSeenWithoutOpening() {
+    const QString device = m_pty->slaveName();
+    QCOMPARE(PortState::probe(m_link).kind, PortState::Free);
+    QCOMPARE(PortState::probe(device).kind, PortState::Free);
+    QCOMPARE(PortState::probe(m_links.filePath("nothing")).kind, PortState::Missing);
+
+    {
+        OtherProgram holder(OtherProgram::Flock, device);
+        QVERIFY(holder.isReady());
+        const PortState state = PortState::probe(m_link);
+        QCOMPARE(state.kind, PortState::InUse);
+        QCOMPARE(state.pid, qint64(holder.pid()));
+        QCOMPARE(state.program, QStringLiteral("kalvex-holder"));
+    }
+    {
+        OtherProgram holder(OtherProgram::Nothing);
+        QFile file(lockFile(device));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QString::asprintf("%10d\n", int(holder.pid())).toLatin1());
+        file.close();
+        QCOMPARE(PortState::probe(m_link).kind, PortState::InUse);
+        QCOMPARE(PortState::probe(m_link).pid, qint64(holder.pid()));
+        holder.end();
+        QCOMPARE(PortState::probe(m_link).kind, PortState::Free);  // stale
+        QFile::remove(lockFile(device));
+    }
+
+    ConsoleFixture c;
+    c.press("Command1");
+    QCOMPARE(PortState::probe(m_link).kind, PortState::OpenHere);
+    c.press("Command2");
+    QCOMPARE(PortState::probe(m_link).kind, PortState::Free);
 }
 
 QTEST_MAIN(TestExclusion)

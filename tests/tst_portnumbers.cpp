@@ -1,7 +1,21 @@
-// Which number names which port: the numbering over given port lists.
+// Which number names which port: the numbering over given port lists, the
+// tooltip of "Nr portu:" for given lists and states, and the tooltip in the
+// window, which reads the system when it opens and never opens a port.
+#include "consolefixture.h"
 #include "portnumber.h"
+#include "portstate.h"
+#include "porttip.h"
+#include "ptydevice.h"
 
+#include <QApplication>
+#include <QHelpEvent>
+#include <QLabel>
 #include <QTest>
+#include <QToolTip>
+
+#include <fcntl.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 using PortNumber::NumberedPort;
 using PortNumber::PortRecord;
@@ -37,6 +51,23 @@ QStringList numbered(const QList<PortRecord> &list, const QProcessEnvironment &e
     return devices;
 }
 
+// Records every open of the watched paths, without opening them.
+class OpenWatch {
+public:
+    OpenWatch() : m_fd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
+    ~OpenWatch() { ::close(m_fd); }
+    bool watch(const QString &path) {
+        return inotify_add_watch(m_fd, QFile::encodeName(path).constData(), IN_OPEN) >= 0;
+    }
+    bool sawOpen() {
+        char buffer[4096];
+        return ::read(m_fd, buffer, sizeof buffer) > 0;
+    }
+
+private:
+    int m_fd;
+};
+
 }  // namespace
 
 class TestPortNumbers : public QObject {
@@ -50,6 +81,14 @@ private slots:
     void mappingWins();
     void numberPastTheEnd();
     void windowsKeepsComNumbers();
+
+    // The tooltip's content.
+    void tooltipListsNumbersWithStates();
+    void tooltipWithoutPorts();
+
+    // The tooltip in the window.
+    void hoveringShowsTheMappedPty();
+    void tooltipNeverOpensAPort();
 };
 
 void TestPortNumbers::builtInUartsKeepTheirNumbers() {
@@ -174,5 +213,108 @@ void TestPortNumbers::windowsKeepsComNumbers() {
         QStringLiteral("COM7"));
 }
 
-QTEST_GUILESS_MAIN(TestPortNumbers)
+void TestPortNumbers::tooltipListsNumbersWithStates() {
+    QList<PortRecord> list{
+        {"ttyUSB1", "/dev/ttyUSB1", "FT232R USB UART", "FTDI", "A50285BI", false},
+        {"ttyS0", "/dev/ttyS0", {}, {}, {}, false},
+        {"ttyACM0", "/dev/ttyACM0", "Uno", "Arduino", {}, false},
+        {"ttyUSB0", "/dev/ttyUSB0", "CP2102", "CP2102", {}, false},
+    };
+    const QProcessEnvironment env = environment(
+        {{"RS232_PORT_2", "/tmp/kalvex-port2"}, {"RS232_PORT_7", "/dev/serial/by-id/gone"}});
+    QHash<QString, PortState> states;
+    states.insert("/dev/ttyS0", {PortState::Free, 0, {}, {}});
+    states.insert("/tmp/kalvex-port2", {PortState::OpenHere, 0, {}, {}});
+    states.insert("/dev/ttyUSB1", {PortState::InUse, 4242, "picocom", {}});
+    states.insert("/dev/ttyACM0", {PortState::NoPermission, 0, {}, "dialout"});
+    states.insert("/dev/serial/by-id/gone", {PortState::Missing, 0, {}, {}});
+
+    const QStringList lines =
+        PortTip::text(PortNumber::numberPorts(list, env), states).split(u'\n');
+    const QStringList expected{
+        "Numery portów:",
+        "1: /dev/ttyS0 — wolny",
+        "2: /tmp/kalvex-port2 — przypisany (RS232_PORT_2, zamiast /dev/ttyUSB0) — otwarty w tym "
+        "programie",
+        "3: /dev/ttyUSB1 — FT232R USB UART, FTDI, nr seryjny A50285BI — zajęty przez inny program "
+        "(picocom, PID 4242)",
+        "4: /dev/ttyACM0 — Uno, Arduino — brak uprawnień: dołącz do grupy dialout i zaloguj się "
+        "ponownie",
+        "7: /dev/serial/by-id/gone — przypisany (RS232_PORT_7) — brak urządzenia",
+        "Kolejność: wbudowane (ttyS…), USB (ttyUSB…), USB CDC (ttyACM…), pozostałe.",
+    };
+    QCOMPARE(lines, expected);
+
+    // A holder whose name or process the system does not tell; a state the
+    // system cannot tell (Windows) is left out.
+    states.insert("/dev/ttyUSB1", {PortState::InUse, 0, {}, {}});
+    states.insert("/dev/ttyS0", {PortState::Unknown, 0, {}, {}});
+    const QString text = PortTip::text(PortNumber::numberPorts(list, env), states);
+    QVERIFY(
+        text.contains("3: /dev/ttyUSB1 — FT232R USB UART, FTDI, nr seryjny A50285BI — "
+                      "zajęty przez inny program\n"));
+    QVERIFY(text.contains("\n1: /dev/ttyS0\n"));
+}
+
+void TestPortNumbers::tooltipWithoutPorts() {
+    QCOMPARE(PortTip::text({}, {}), QStringLiteral("Nie znaleziono żadnego portu szeregowego."));
+}
+
+void TestPortNumbers::hoveringShowsTheMappedPty() {
+    PtyDevice pty;
+    QVERIFY(pty.isValid());
+    pty.mapToPort(2);
+    ConsoleFixture c;
+    auto *label = c.window()->findChild<QLabel *>("Label1");
+    QVERIFY(label);
+    const QString expected =
+        QStringLiteral("2: %1 — przypisany (RS232_PORT_2").arg(pty.slaveName());
+    for (QWidget *w : {static_cast<QWidget *>(label), static_cast<QWidget *>(c.box("Text7"))}) {
+        QToolTip::hideText();
+        QTRY_VERIFY(!QToolTip::isVisible());
+        QHelpEvent hover(QEvent::ToolTip, QPoint(5, 5), w->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(w, &hover);
+        QTRY_VERIFY(QToolTip::isVisible());
+        QVERIFY2(QToolTip::text().contains(expected.toHtmlEscaped()), qPrintable(QToolTip::text()));
+        QVERIFY(QToolTip::text().contains(QStringLiteral("wolny")));
+    }
+
+    // Opened here, and read again when the tooltip opens again.
+    c.press("Command1");
+    QToolTip::hideText();
+    QTRY_VERIFY(!QToolTip::isVisible());
+    QHelpEvent hover(QEvent::ToolTip, QPoint(5, 5), label->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(label, &hover);
+    QTRY_VERIFY(QToolTip::isVisible());
+    QVERIFY2(QToolTip::text().contains(QStringLiteral("otwarty w tym programie")),
+             qPrintable(QToolTip::text()));
+    QToolTip::hideText();
+}
+
+void TestPortNumbers::tooltipNeverOpensAPort() {
+    // Opening a port toggles its modem lines; the tooltip only looks. The
+    // system's own ports (here /dev/ttyS0 is the machine's console) are
+    // watched, never opened, by the test.
+    PtyDevice mapped;
+    mapped.mapToPort(3);
+    OpenWatch watch;
+    QVERIFY(watch.watch(mapped.slaveName()));
+    int watched = 1;
+    for (const PortRecord &p : PortNumber::systemPorts())
+        watched += watch.watch(p.systemLocation) ? 1 : 0;
+    QVERIFY(!watch.sawOpen());
+
+    const QString text = PortTip::current();
+    QVERIFY2(text.contains(mapped.slaveName()), qPrintable(text));
+    QVERIFY2(!watch.sawOpen(), qPrintable(QStringLiteral("%1 ports watched").arg(watched)));
+
+    // The watch itself works: an open is seen.
+    const int fd = ::open(QFile::encodeName(mapped.slaveName()).constData(), O_RDWR | O_NOCTTY);
+    QVERIFY(fd >= 0);
+    ::close(fd);
+    QVERIFY(watch.sawOpen());
+    qunsetenv("RS232_PORT_3");
+}
+
+QTEST_MAIN(TestPortNumbers)
 #include "tst_portnumbers.moc"

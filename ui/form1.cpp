@@ -9,7 +9,9 @@
 #include "module1.h"
 #include "mscomm.h"
 #include "portconnection.h"
+#include "porttip.h"
 
+#include <QHelpEvent>
 #include <QTimer>
 
 Form1::Form1(QWidget *parent)
@@ -49,12 +51,24 @@ Form1::Form1(QWidget *parent)
     connect(ui->Command21, &QAbstractButton::clicked, this, &Form1::close);
     connect(m_timer, &QTimer::timeout, this, &Form1::tick);
     connect(m_comm, &MSComm::onComm, this, &Form1::receive);
+    // Hovering over "Nr portu:" or its box lists the port numbers.
+    ui->Label1->installEventFilter(this);
+    ui->Text7->installEventFilter(this);
 
     m_timer->start();
 }
 
 Form1::~Form1() {
     delete ui;
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event) {
+    if (event->type() == QEvent::ToolTip && (watched == ui->Label1 || watched == ui->Text7)) {
+        PortTip::show(static_cast<QHelpEvent *>(event)->globalPos(),
+                      static_cast<QWidget *>(watched));
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 // The handlers show the designed text; the control's reason goes to the log.
