@@ -176,9 +176,13 @@ void MSComm::closeAfterFault() {
     if (!m_faultClosePending)
         return;
     m_faultClosePending = false;
-    // Keep whatever arrived before the fault for the next read.
+    // What arrived before the fault is delivered as a normal receive
+    // notification while the port is still open, even below the threshold:
+    // no more bytes will come to reach it.
     if (m_port->bytesAvailable() > 0)
         m_received.append(m_port->readAll());
+    if (m_rThreshold > 0 && !m_received.isEmpty())
+        raise(ComEvReceive);
     closePort();
 }
 

@@ -16,7 +16,9 @@
 // I/O itself and signals what happened through onComm(); reading a member
 // never blocks. Received bytes are kept until they are read, however many
 // there are: nothing is dropped when the device sends faster than the
-// console reads.
+// console reads. When the device fails (an adapter pulled out), the control
+// delivers what had arrived with a last receive notification and closes the
+// port itself.
 class MSComm : public QObject {
     Q_OBJECT
 
