@@ -3,8 +3,10 @@
 #include "aboutwindow.h"
 #include "appinfo.h"
 #include "fontfallback.h"
+#include "terminationsignals.h"
 
 #include <QLoggingCategory>
+#include <QWidget>
 
 #include <exception>
 
@@ -32,4 +34,23 @@ void Application::showAboutWindow() {
     if (!m_about)
         m_about = new AboutWindow(this);
     m_about->show();
+}
+
+void Application::endOnTerminationSignals() {
+    if (m_signals)
+        return;
+    m_signals = new TerminationSignals(this);
+    connect(m_signals, &TerminationSignals::arrived, this, [] {
+        // Closed windows are deleted when the event loop returns, and the
+        // main window's serial port with them.
+        for (QWidget *w : topLevelWidgets())
+            if (w->isVisible())
+                w->close();
+        quit();
+    });
+}
+
+void Application::endByReceivedSignal() const {
+    if (m_signals)
+        m_signals->endByReceivedSignal();
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real console in a real window under Xvfb, with the device simulator on
 # a pty mapped to port 2: hovering over "Nr portu:" shows the tooltip that
-# lists port 2 as that pty.
+# lists port 2 as that pty; then, with the port open, SIGTERM ends the
+# console, and no lock file is left.
 #   tooltip_xvfb.sh CONSOLE SIMULATOR [SCREENSHOT.png]
 set -euo pipefail
 console=$1
@@ -30,10 +31,12 @@ sleep 1.5
 "$simulator" --fast --quiet --link "$work/port2" >/dev/null &
 pids+=($!)
 for _ in $(seq 100); do [ -e "$work/port2" ] && break; sleep 0.05; done
+pty=$(readlink -f "$work/port2")
 
 # The console records what its tooltip showed when this category is on.
 RS232_PORT_2="$work/port2" QT_LOGGING_RULES="kalvex.ui.debug=true" "$console" 2>"$work/log" &
-pids+=($!)
+console_pid=$!
+pids+=("$console_pid")
 window=$(timeout 20 xdotool search --sync --name '^RS232 Kalvex v1\.0')
 X=$(xwininfo -id "$window" | awk '/Absolute upper-left X/ {print $4}')
 Y=$(xwininfo -id "$window" | awk '/Absolute upper-left Y/ {print $4}')
@@ -75,4 +78,15 @@ if [ -n "$shot" ]; then
     echo "screenshot: $shot"
 fi
 
+# "Otwórz port", then SIGTERM: the console ends as closing its window does.
+xdotool mousemove --sync $((X + 68)) $((Y + 64)) click 1
+lock=/var/lock/LCK..${pty#/dev/}
+lock=${lock//pts\//pts_}
+for _ in $(seq 50); do [ -e "$lock" ] && break; sleep 0.1; done
+[ -e "$lock" ] || fail "port 2 did not open (no $lock)"
+kill -TERM "$console_pid"
+status=0
+wait "$console_pid" || status=$?
+[ "$status" = 143 ] || fail "the console ended with status $status, not by SIGTERM"
+[ ! -e "$lock" ] || fail "$lock was left behind"
 echo "1 passed, 0 failed"
