@@ -21,6 +21,7 @@ done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 if [ "$(id -u)" -eq 0 ]; then
+    echo "Installing: ${missing[*]}"
     as_root=()
 elif command -v sudo >/dev/null; then
     echo "Missing Debian packages: ${missing[*]}"
@@ -32,7 +33,6 @@ else
     echo "    apt-get install ${missing[*]}" >&2
     exit 1
 fi
-echo "Installing: ${missing[*]}"
 "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
 "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
     apt-get install -y -qq --no-install-recommends "${missing[@]}"
