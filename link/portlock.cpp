@@ -1,7 +1,6 @@
 #include "portlock.h"
 
 #include <QDateTime>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
@@ -16,6 +15,7 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cctype>
 #endif
 
@@ -64,8 +64,11 @@ QString lockFileName(const QString &realDevice) {
 // digits followed by more text (Qt, minicom), or a 4-byte binary number
 // (old UUCP).
 std::optional<qint64> lockFilePid(const QByteArray &content) {
-    if (content.size() == 4 && !std::isdigit(static_cast<unsigned char>(content.back())) &&
-        content.back() != ' ') {
+    const bool text = std::all_of(content.cbegin(), content.cend(), [](char c) {
+        return std::isprint(static_cast<unsigned char>(c)) ||
+               std::isspace(static_cast<unsigned char>(c));
+    });
+    if (content.size() == 4 && !text) {
         qint32 pid = 0;
         memcpy(&pid, content.constData(), sizeof pid);
         return pid > 0 ? std::optional<qint64>(pid) : std::nullopt;
