@@ -3,11 +3,12 @@
 #include <QApplication>
 
 class AboutWindow;
+class TerminationSignals;
 
 // The console's application object: its identity, the one About window
 // instance, and the last line of defence against failures. A failure that
-// no handler caught is written to standard error here and the console goes
-// on, instead of unwinding through Qt's event loop.
+// no handler caught is logged here and the console goes on, instead of
+// unwinding through Qt's event loop.
 class Application : public QApplication {
     Q_OBJECT
 
@@ -20,6 +21,15 @@ public:
     void showAboutWindow();
     AboutWindow *aboutWindow() const { return m_about; }
 
+    // From now on SIGTERM, SIGINT and SIGHUP close every window, as the
+    // operator would, and end the event loop.
+    void endOnTerminationSignals();
+
+    // After the event loop: a console ended by a signal ends its process by
+    // that signal. Returns otherwise.
+    void endByReceivedSignal() const;
+
 private:
     AboutWindow *m_about = nullptr;
+    TerminationSignals *m_signals = nullptr;
 };

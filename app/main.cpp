@@ -4,6 +4,7 @@
 
 int main(int argc, char *argv[]) {
     Application app(argc, argv);
+    app.endOnTerminationSignals();
 
     // The main window is created from its design and shown; from here on
     // everything happens in event handlers. It deletes itself when closed,
@@ -12,5 +13,7 @@ int main(int argc, char *argv[]) {
     centreOnScreen(form1);
     QObject::connect(form1, &Form1::aboutRequested, &app, &Application::showAboutWindow);
     form1->show();
-    return app.exec();
+    const int status = app.exec();
+    app.endByReceivedSignal();
+    return status;
 }

@@ -25,16 +25,19 @@ MSComm::MSComm(QObject *parent) : QObject(parent), m_port(new QSerialPort(this))
 }
 
 MSComm::~MSComm() {
-    // Releases the device and its lock file; no notification follows.
+    // Releases the device and its locks; no notification follows.
     m_port->disconnect(this);
-    m_port->close();
+    closePort();
 }
 
 void MSComm::setCommPort(int number) {
     if (portOpen())
-        throw CommError("the port number cannot change while the port is open");
-    if (number < 1 || number > 255)
-        throw CommError("port number out of range");
+        throw CommError(QStringLiteral("port %1: open, its number cannot change").arg(m_commPort));
+    if (number < PortNumber::kFirst || number > PortNumber::kLast)
+        throw CommError(QStringLiteral("port %1: not a port number (%2 to %3)")
+                            .arg(number)
+                            .arg(PortNumber::kFirst)
+                            .arg(PortNumber::kLast));
     m_commPort = number;
 }
 
@@ -70,34 +73,49 @@ bool MSComm::portOpen() const {
 }
 
 QString MSComm::portName() const {
-    return PortNumber::deviceName(m_commPort);
+    return PortNumber::deviceName(m_commPort).value_or(QString());
 }
 
 void MSComm::setPortOpen(bool open) {
     if (!open) {
-        m_faultClosePending = false;
-        m_port->close();
+        closePort();
         return;
     }
     if (portOpen())
-        throw CommError("port already open");
+        throw CommError(QStringLiteral("port %1: already open").arg(m_commPort));
 
-    m_port->setPortName(portName());
+    // The number is looked up afresh, so that an adapter plugged in a moment
+    // ago is found.
+    const auto device = PortNumber::deviceName(m_commPort);
+    if (!device)
+        throw CommError(QStringLiteral("port %1: no serial port has this number").arg(m_commPort));
+    // Locks and Qt SerialPort are given the real device behind any symlink.
+    const QString real = PortLocks::realDevice(*device);
+    const QString where =
+        !real.isEmpty() && real != *device
+            ? QStringLiteral("port %1 (%2 -> %3)").arg(m_commPort).arg(*device, real)
+            : QStringLiteral("port %1 (%2)").arg(m_commPort).arg(*device);
+    QString reason;
+    if (!m_lock.acquire(real, &reason))
+        throw CommError(where + QStringLiteral(": ") + reason);
+
+    m_port->setPortName(real);
     m_port->setBaudRate(m_settings.baudRate);
     m_port->setParity(m_settings.parity);
     m_port->setDataBits(m_settings.dataBits);
     m_port->setStopBits(m_settings.stopBits);
     m_port->setFlowControl(QSerialPort::NoFlowControl);
 
-    // Qt SerialPort takes the port's lock file and opens it exclusively, so a
-    // port that another program holds is refused here.
+    // Qt SerialPort names its lock file after the real device and sets
+    // TIOCEXCL.
     m_opening = true;
     const bool opened = m_port->open(QIODevice::ReadWrite);
     m_opening = false;
     if (!opened) {
-        const QString reason = m_port->errorString();
+        reason = m_port->errorString();
         m_port->clearError();
-        throw CommError(("cannot open " + portName() + ": " + reason).toStdString());
+        m_lock.release();
+        throw CommError(where + QStringLiteral(": ") + reason);
     }
     m_received.clear();
     m_faultClosePending = false;
@@ -105,10 +123,11 @@ void MSComm::setPortOpen(bool open) {
 
 void MSComm::setOutput(const QString &text) {
     if (!portOpen())
-        throw CommError("port not open");
+        throw CommError(QStringLiteral("port %1: not open").arg(m_commPort));
     const QByteArray bytes = CodePage::encode(text);
     if (m_port->write(bytes) != bytes.size())
-        throw CommError(("write failed: " + m_port->errorString()).toStdString());
+        throw CommError(
+            QStringLiteral("port %1: write failed: %2").arg(m_commPort).arg(m_port->errorString()));
 }
 
 QString MSComm::input() {
@@ -157,8 +176,18 @@ void MSComm::closeAfterFault() {
     if (!m_faultClosePending)
         return;
     m_faultClosePending = false;
-    // Keep whatever arrived before the fault for the next read.
+    // What arrived before the fault is delivered as a normal receive
+    // notification while the port is still open, even below the threshold:
+    // no more bytes will come to reach it.
     if (m_port->bytesAvailable() > 0)
         m_received.append(m_port->readAll());
+    if (m_rThreshold > 0 && !m_received.isEmpty())
+        raise(ComEvReceive);
+    closePort();
+}
+
+void MSComm::closePort() {
+    m_faultClosePending = false;
     m_port->close();
+    m_lock.release();
 }

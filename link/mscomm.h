@@ -1,6 +1,7 @@
 #pragma once
 
 #include "linesettings.h"
+#include "portlock.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -10,11 +11,14 @@
 // The serial communications control: one serial port, addressed by number,
 // with the members the console relies on under their classic names.
 //
-// Every failing member throws CommError. The control does all of the port's
+// Every failing member throws CommError, whose text gives the port, its
+// device and the system's reason. The control does all of the port's
 // I/O itself and signals what happened through onComm(); reading a member
 // never blocks. Received bytes are kept until they are read, however many
 // there are: nothing is dropped when the device sends faster than the
-// console reads.
+// console reads. When the device fails (an adapter pulled out), the control
+// delivers what had arrived with a last receive notification and closes the
+// port itself.
 class MSComm : public QObject {
     Q_OBJECT
 
@@ -28,7 +32,8 @@ public:
     explicit MSComm(QObject *parent = nullptr);
     ~MSComm() override;
 
-    // CommPort: 1 to 255; refused while the port is open.
+    // CommPort: 1 to 255; refused while the port is open. Which device a
+    // number names is looked up at each open (portnumber.h).
     int commPort() const { return m_commPort; }
     void setCommPort(int number);
 
@@ -50,7 +55,8 @@ public:
     int inputLen() const { return m_inputLen; }
     void setInputLen(int count);
 
-    // PortOpen: opens with the stored number and settings, or closes.
+    // PortOpen: opens with the stored number and settings, or closes. An
+    // open claims the device against other programs (portlock.h).
     bool portOpen() const;
     void setPortOpen(bool open);
 
@@ -67,7 +73,7 @@ public:
     // CommEvent: the code of the event that raised the latest onComm.
     int commEvent() const { return m_commEvent; }
 
-    // The device that the current port number names.
+    // The device that the current port number names now; empty when none.
     QString portName() const;
 
 signals:
@@ -80,8 +86,10 @@ private:
     void bytesSent();
     void portFailed(QSerialPort::SerialPortError error);
     void closeAfterFault();
+    void closePort();
 
     QSerialPort *m_port;
+    PortLock m_lock;
     QByteArray m_received;
     LineSettings m_settings;
     int m_commPort = 1;

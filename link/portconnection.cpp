@@ -8,8 +8,14 @@ namespace PortConnection {
 
 void open(MSComm &port, const QString &portNumberText) {
     const auto number = PortNumber::parse(portNumberText);
-    if (!number)
-        throw CommError("not a port number");
+    if (!number) {
+        // The text in the log is cut short: the box takes any length.
+        constexpr qsizetype kShown = 40;
+        const QString shown = portNumberText.size() > kShown
+                                  ? portNumberText.left(kShown) + QStringLiteral("...")
+                                  : portNumberText;
+        throw CommError(QStringLiteral("\"%1\" is not a port number").arg(shown));
+    }
     port.setCommPort(*number);
     port.setSettings(QString::fromLatin1(kLineSettings));
     port.setRThreshold(1);

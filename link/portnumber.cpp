@@ -1,7 +1,12 @@
 #include "portnumber.h"
 
 #include <QByteArray>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSerialPortInfo>
 #include <QtGlobal>
+
+#include <algorithm>
 
 namespace PortNumber {
 
@@ -37,16 +42,215 @@ std::optional<qint16> parse(const QString &text) {
     return static_cast<qint16>(value);
 }
 
-QString deviceName(int number) {
-    const QByteArray variable = "RS232_PORT_" + QByteArray::number(number);
-    const QString mapped = qEnvironmentVariable(variable.constData());
+namespace {
+
+// The kinds of port, in numbering order.
+enum Kind { BuiltIn, UsbAdapter, UsbCdc, Other, NotSerial };
+
+bool isPseudoTerminal(const PortRecord &port) {
+    static const QRegularExpression pty(
+        QStringLiteral("^(pts/.*|pts\\d*|ptmx|pty.*|tty[p-za-e][0-9a-f]|ttys\\d{3})$"));
+    return port.systemLocation.startsWith(QLatin1String("/dev/pts/")) ||
+           pty.match(port.portName).hasMatch();
+}
+
+bool isVirtualConsole(const QString &name) {
+    static const QRegularExpression console(QStringLiteral("^(tty\\d*|console)$"));
+    return console.match(name).hasMatch();
+}
+
+// The name without a macOS "cu."/"tty." prefix.
+QString stem(const QString &name) {
+    if (name.startsWith(QLatin1String("cu.")))
+        return name.mid(3);
+    if (name.startsWith(QLatin1String("tty.")))
+        return name.mid(4);
+    return name;
+}
+
+// The kind of a port, and its rank inside the kind (ttyS before the other
+// built-in UARTs).
+std::pair<Kind, int> classify(const PortRecord &port) {
+    const QString &name = port.portName;
+    if (isPseudoTerminal(port) || isVirtualConsole(name))
+        return {NotSerial, 0};
+    static const QRegularExpression ttyS(QStringLiteral("^ttyS\\d+$"));
+    static const QRegularExpression builtIn(
+        QStringLiteral("^tty(AMA|mxc|O|THS|SAC|PS|MSM|HS|SC|LP|MV|STM|AML|UL|TCU)\\d+$"));
+    static const QRegularExpression usbAdapter(
+        QStringLiteral("^(ttyUSB\\d+|usbserial.*|wchusbserial.*|SLAB_USBtoUART.*)$"));
+    static const QRegularExpression usbCdc(QStringLiteral("^(ttyACM\\d+|usbmodem.*)$"));
+    if (ttyS.match(name).hasMatch())
+        return {BuiltIn, 0};
+    if (builtIn.match(name).hasMatch())
+        return {BuiltIn, 1};
+    const QString s = stem(name);
+    if (usbAdapter.match(s).hasMatch())
+        return {UsbAdapter, 0};
+    if (usbCdc.match(s).hasMatch())
+        return {UsbCdc, 0};
+    return {Other, 0};
+}
+
+// Compares names with their digit runs as numbers: ttyUSB9 < ttyUSB10.
+int naturalCompare(const QString &a, const QString &b) {
+    qsizetype i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a.at(i).isDigit() && b.at(j).isDigit()) {
+            const qsizetype si = i, sj = j;
+            while (i < a.size() && a.at(i).isDigit()) ++i;
+            while (j < b.size() && b.at(j).isDigit()) ++j;
+            QStringView da = QStringView(a).mid(si, i - si);
+            QStringView db = QStringView(b).mid(sj, j - sj);
+            while (da.size() > 1 && da.front() == u'0') da = da.mid(1);
+            while (db.size() > 1 && db.front() == u'0') db = db.mid(1);
+            if (da.size() != db.size())
+                return da.size() < db.size() ? -1 : 1;
+            if (const int c = da.compare(db); c != 0)
+                return c;
+            continue;
+        }
+        if (a.at(i) != b.at(j))
+            return a.at(i) < b.at(j) ? -1 : 1;
+        ++i;
+        ++j;
+    }
+    if (i < a.size() || j < b.size())
+        return i < a.size() ? 1 : -1;
+    return a.compare(b);
+}
+
+// The ports that get a number, in numbering order.
+QList<PortRecord> ordered(const QList<PortRecord> &ports) {
+    QStringList names;
+    for (const PortRecord &p : ports) names << p.portName;
+
+    struct Keyed {
+        Kind kind;
+        int rank;
+        PortRecord port;
+    };
+    QList<Keyed> kept;
+    for (const PortRecord &p : ports) {
+        if (p.phantom)
+            continue;
+        // A macOS tty.* device counts once, as its cu.* twin.
+        if (p.portName.startsWith(QLatin1String("tty.")) &&
+            names.contains(QStringLiteral("cu.") + stem(p.portName)))
+            continue;
+        const auto [kind, rank] = classify(p);
+        if (kind == NotSerial)
+            continue;
+        if (std::any_of(kept.cbegin(), kept.cend(),
+                        [&](const Keyed &k) { return k.port.portName == p.portName; }))
+            continue;
+        kept.append({kind, rank, p});
+    }
+    std::sort(kept.begin(), kept.end(), [](const Keyed &a, const Keyed &b) {
+        if (a.kind != b.kind)
+            return a.kind < b.kind;
+        if (a.rank != b.rank)
+            return a.rank < b.rank;
+        return naturalCompare(stem(a.port.portName), stem(b.port.portName)) < 0;
+    });
+    QList<PortRecord> result;
+    for (const Keyed &k : kept) result.append(k.port);
+    return result;
+}
+
+QString mappingVariable(int number) {
+    return QStringLiteral("RS232_PORT_%1").arg(number);
+}
+
+std::optional<int> comNumber(const QString &name) {
+    static const QRegularExpression com(QStringLiteral("^COM(\\d{1,3})$"),
+                                        QRegularExpression::CaseInsensitiveOption);
+    const auto match = com.match(name);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const int n = match.captured(1).toInt();
+    if (n < kFirst || n > kLast)
+        return std::nullopt;
+    return n;
+}
+
+}  // namespace
+
+QList<NumberedPort> numberPorts(const QList<PortRecord> &ports, const QProcessEnvironment &env,
+                                Scheme scheme) {
+    QMap<int, NumberedPort> byNumber;
+    if (scheme == Scheme::Ordered) {
+        const QList<PortRecord> list = ordered(ports);
+        for (int i = 0; i < list.size() && i < kLast; ++i)
+            byNumber.insert(i + 1, {i + 1, list.at(i).systemLocation, list.at(i), false, {}});
+    } else {
+        for (const PortRecord &p : ports) {
+            if (const auto n = comNumber(p.portName); n && !byNumber.contains(*n))
+                byNumber.insert(*n, {*n, p.portName, p, false, {}});
+        }
+    }
+
+    // RS232_PORT_<n> wins over whatever the system put at n.
+    const QString prefix = QStringLiteral("RS232_PORT_");
+    for (const QString &key : env.keys()) {
+        if (!key.startsWith(prefix))
+            continue;
+        const QString digits = key.mid(prefix.size());
+        bool ok = false;
+        const int n = digits.toInt(&ok);
+        if (!ok || n < kFirst || n > kLast || mappingVariable(n) != key)
+            continue;
+        const QString value = env.value(key);
+        if (value.isEmpty())
+            continue;
+        NumberedPort entry{n, value, std::nullopt, true, std::nullopt};
+        if (const auto it = byNumber.constFind(n); it != byNumber.cend())
+            entry.hidden = it->port;
+        byNumber.insert(n, entry);
+    }
+    return byNumber.values();
+}
+
+std::optional<QString> deviceFor(int number, const QList<PortRecord> &ports,
+                                 const QProcessEnvironment &env, Scheme scheme) {
+    if (number < kFirst || number > kLast)
+        return std::nullopt;
+    const QString mapped = env.value(mappingVariable(number));
     if (!mapped.isEmpty())
         return mapped;
-#ifdef Q_OS_WIN
-    return QStringLiteral("COM%1").arg(number);
-#else
-    return QStringLiteral("/dev/ttyS%1").arg(number - 1);
+    if (scheme == Scheme::ComNumber)
+        return QStringLiteral("COM%1").arg(number);
+    const QList<PortRecord> list = ordered(ports);
+    if (number > list.size())
+        return std::nullopt;
+    return list.at(number - 1).systemLocation;
+}
+
+QList<PortRecord> systemPorts() {
+    QList<PortRecord> ports;
+    const QList<QSerialPortInfo> infos = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &info : infos) {
+        PortRecord p{info.portName(),     info.systemLocation(), info.description(),
+                     info.manufacturer(), info.serialNumber(),   false};
+#ifdef Q_OS_LINUX
+        // The serial core reports the UART type; 0 (unknown) means no
+        // hardware answered at that address. Reading it never opens the port.
+        QFile type(QStringLiteral("/sys/class/tty/%1/type").arg(info.portName()));
+        if (type.open(QIODevice::ReadOnly))
+            p.phantom = type.readAll().trimmed() == "0";
 #endif
+        ports.append(p);
+    }
+    return ports;
+}
+
+std::optional<QString> deviceName(int number) {
+    const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    const QString mapped = env.value(mappingVariable(number));
+    // A mapped number, and a COM number, need no enumeration.
+    if (kNativeScheme == Scheme::ComNumber || !mapped.isEmpty())
+        return deviceFor(number, {}, env);
+    return deviceFor(number, systemPorts(), env);
 }
 
 }  // namespace PortNumber

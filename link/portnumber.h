@@ -1,10 +1,29 @@
 #pragma once
 
+#include <QList>
+#include <QProcessEnvironment>
 #include <QString>
 
 #include <optional>
 
+// Port numbers: the text the operator types, and the serial device that a
+// number names.
+//
+// A number n names the device in RS232_PORT_<n> when that variable is set.
+// Otherwise, on Unix, it names the n-th serial port that the system reports,
+// in a fixed order: built-in UARTs (ttyS*, then ttyAMA*, ttymxc* and the
+// like), USB adapters (ttyUSB*), USB CDC devices (ttyACM*), then anything
+// else; numerically inside each kind. Phantom ports (a device node without
+// hardware) and pseudo-terminals get no number; on macOS a tty.*/cu.* pair
+// counts once, as cu.*. On Windows n names COM<n>.
+//
+// The numbering itself is a pure function of a port list and an environment,
+// so that any list can be numbered without the hardware; systemPorts() and
+// deviceName() read the system afresh on every call.
 namespace PortNumber {
+
+inline constexpr int kFirst = 1;
+inline constexpr int kLast = 255;
 
 // The port number typed by the operator, as a 16-bit signed number. Blanks
 // (spaces and tabs) around it and one leading sign are accepted; anything
@@ -12,8 +31,50 @@ namespace PortNumber {
 // other than ASCII ones, or a value outside -32768..32767.
 std::optional<qint16> parse(const QString &text);
 
-// The serial device that port number n names: the environment variable
-// RS232_PORT_<n> when it is set, otherwise the platform's n-th serial port.
-QString deviceName(int number);
+// One serial port as the system reports it.
+struct PortRecord {
+    QString portName;        // "ttyUSB0", "cu.usbserial-1410", "COM3"
+    QString systemLocation;  // "/dev/ttyUSB0"
+    QString description;
+    QString manufacturer;
+    QString serialNumber;
+    bool phantom = false;  // a device node that no hardware answers behind
+};
+
+enum class Scheme {
+    Ordered,    // n is the n-th port in the fixed order (Unix)
+    ComNumber,  // n is COM<n> (Windows)
+};
+
+#ifdef Q_OS_WIN
+inline constexpr Scheme kNativeScheme = Scheme::ComNumber;
+#else
+inline constexpr Scheme kNativeScheme = Scheme::Ordered;
+#endif
+
+// What one number opens now.
+struct NumberedPort {
+    int number = 0;
+    QString device;                    // the path or name that opening the number uses
+    std::optional<PortRecord> port;    // the reported port behind it, when there is one
+    bool mapped = false;               // named by RS232_PORT_<number>
+    std::optional<PortRecord> hidden;  // the reported port that the mapping hides
+};
+
+// Every number that names a port, in ascending order.
+QList<NumberedPort> numberPorts(const QList<PortRecord> &ports, const QProcessEnvironment &env,
+                                Scheme scheme = kNativeScheme);
+
+// The device that number n names, or nothing when n names no port.
+std::optional<QString> deviceFor(int number, const QList<PortRecord> &ports,
+                                 const QProcessEnvironment &env, Scheme scheme = kNativeScheme);
+
+// The serial ports the system reports now, through Qt SerialPort. On Linux a
+// built-in UART whose driver reports no hardware behind it is marked phantom
+// (read from sysfs: the port itself is never opened).
+QList<PortRecord> systemPorts();
+
+// deviceFor() over the system's ports and environment as they are now.
+std::optional<QString> deviceName(int number);
 
 }  // namespace PortNumber

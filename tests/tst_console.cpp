@@ -79,6 +79,7 @@ private slots:
     void typedTextStaysAndChunkFollows();
     void clearThenReply();
     void largeReplyArrivesWhole();
+    void lastBytesOfVanishedDeviceReachTheView();
 
 private:
     std::unique_ptr<PtyDevice> m_pty;
@@ -152,6 +153,9 @@ void TestConsole::unusableNumberIsStoredAndNextOpenWorks() {
     qputenv("RS232_PORT_3", "/dev/kalvex-no-such-device");
     ConsoleFixture c;
     c.box("Text7")->setText(QStringLiteral("3"));
+    // The box keeps its designed text; the reason is logged.
+    QTest::ignoreMessage(QtWarningMsg,
+                         "port 3 (/dev/kalvex-no-such-device): No such file or directory");
     c.press("Command1");
     QCOMPARE(c.takeFailures(), QStringList{kOpenFailure});
     QVERIFY(!c.comm()->portOpen());
@@ -405,6 +409,31 @@ void TestConsole::largeReplyArrivesWhole() {
     QVERIFY(m_pty->send(big));
     QTRY_COMPARE_WITH_TIMEOUT(c.dataView()->text().size(), big.size(), 60000);
     QCOMPARE(CodePage::encode(c.dataView()->text()), big);
+}
+
+void TestConsole::lastBytesOfVanishedDeviceReachTheView() {
+    ConsoleFixture c;
+    c.press("Command1");
+    m_pty->send("FIRST\r\n");
+    QTRY_COMPARE(c.dataView()->text(), kInitialData + "FIRST\r\n");
+    // The device's last words wait in the control (a threshold that they do
+    // not reach), then it vanishes at once.
+    c.comm()->setRThreshold(1000);
+    m_pty->send("LAST\r\n");
+    QTRY_COMPARE(c.comm()->inBufferCount(), 6);
+    m_pty->closeSlave();
+    m_pty->closeMaster();
+    QTRY_VERIFY(!c.comm()->portOpen());
+    QCOMPARE(c.dataView()->text(), kInitialData + "FIRST\r\nLAST\r\n");
+    QCOMPARE(Module1::receiveBuffer, QStringLiteral("LAST\r\n"));
+    QVERIFY(c.takeFailures().isEmpty());
+
+    // A new device on the same number starts afresh after the old one's bytes.
+    m_pty = std::make_unique<PtyDevice>();
+    m_pty->mapToPort(2);
+    c.press("Command1");
+    m_pty->send("NEW");
+    QTRY_COMPARE(c.dataView()->text(), kInitialData + "FIRST\r\nLAST\r\nNEW");
 }
 
 QTEST_MAIN(TestConsole)

@@ -20,7 +20,6 @@ private slots:
 
     void portNumber_data();
     void portNumber();
-    void portNumberMapping();
 
     void lineSettings_data();
     void lineSettings();
@@ -108,18 +107,6 @@ void TestConversions::portNumber() {
     QCOMPARE(parsed.has_value(), valid);
     if (valid)
         QCOMPARE(int(*parsed), value);
-}
-
-void TestConversions::portNumberMapping() {
-    qunsetenv("RS232_PORT_3");
-#ifdef Q_OS_WIN
-    QCOMPARE(PortNumber::deviceName(3), QStringLiteral("COM3"));
-#else
-    QCOMPARE(PortNumber::deviceName(3), QStringLiteral("/dev/ttyS2"));
-#endif
-    qputenv("RS232_PORT_3", "/dev/ttyUSB0");
-    QCOMPARE(PortNumber::deviceName(3), QStringLiteral("/dev/ttyUSB0"));
-    qunsetenv("RS232_PORT_3");
 }
 
 void TestConversions::lineSettings_data() {

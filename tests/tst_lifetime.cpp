@@ -10,12 +10,9 @@
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
-#include <QTemporaryFile>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
-
-#include <unistd.h>
-#include <cstdio>
 
 namespace {
 
@@ -187,19 +184,11 @@ void TestLifetime::recordAndBannerCarryTheBuiltVersion() {
 
 void TestLifetime::uncaughtFailureIsReportedAndConsoleGoesOn() {
     Thrower thrower;
-    // Catch what the application writes to standard error.
-    QTemporaryFile log;
-    QVERIFY(log.open());
-    std::fflush(stderr);
-    const int saved = dup(STDERR_FILENO);
-    dup2(log.handle(), STDERR_FILENO);
+    // Logged as critical, with the failure's own text.
+    QTest::ignoreMessage(QtCriticalMsg,
+                         QRegularExpression(QStringLiteral("uncaught failure.*: handler failed$")));
     QCoreApplication::postEvent(&thrower, new QEvent(QEvent::User));
     QCoreApplication::sendPostedEvents(&thrower);
-    std::fflush(stderr);
-    dup2(saved, STDERR_FILENO);
-    ::close(saved);
-    log.seek(0);
-    QVERIFY(log.readAll().contains("handler failed"));
     // Still alive, and events still flow.
     bool delivered = false;
     QTimer::singleShot(0, this, [&] { delivered = true; });

@@ -62,6 +62,7 @@ private slots:
     void nothingDroppedBeyondInputBuffer();
     void destroyingReleasesThePort();
     void vanishedDeviceClosesPortWithoutSpinning();
+    void vanishedDeviceDeliversWaitingBytesFirst();
 };
 
 void TestMSComm::opensAt9600N81() {
@@ -272,6 +273,39 @@ void TestMSComm::vanishedDeviceClosesPortWithoutSpinning() {
     QVERIFY(comm.portOpen());
     comm.setOutput(QStringLiteral("GETT\r"));
     QCOMPARE(pty->readAtLeast(5), QByteArray("GETT\r"));
+}
+
+void TestMSComm::vanishedDeviceDeliversWaitingBytesFirst() {
+    PtyDevice pty;
+    pty.mapToPort(kPort);
+    MSComm comm;
+    configure(comm);
+    comm.setRThreshold(5);
+    comm.setPortOpen(true);
+    struct Notification {
+        int event;
+        bool open;
+        QString input;
+    };
+    QList<Notification> seen;
+    connect(&comm, &MSComm::onComm, this, [&] {
+        seen.append({comm.commEvent(), comm.portOpen(), comm.input()});
+    });
+
+    // Fewer bytes than the threshold wait when the device vanishes: no more
+    // will come to reach it, so they are delivered while the port is still
+    // open, and then it closes.
+    pty.send("abc");
+    QTRY_COMPARE(comm.inBufferCount(), 3);
+    QVERIFY(seen.isEmpty());
+    pty.closeSlave();
+    pty.closeMaster();
+    QTRY_VERIFY(!comm.portOpen());
+    QCOMPARE(seen.size(), 1);
+    QCOMPARE(seen.first().event, int(MSComm::ComEvReceive));
+    QVERIFY(seen.first().open);
+    QCOMPARE(seen.first().input, QStringLiteral("abc"));
+    QCOMPARE(comm.inBufferCount(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestMSComm)

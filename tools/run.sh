@@ -9,6 +9,12 @@ tools/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DKALVEX_BUILD_TESTS=OFF
 cmake --build build -j"$(nproc)"
 
+# The console never needs root; serial ports need the dialout group.
+if [ "$(id -u)" -ne 0 ] && ! id -nG | grep -qw dialout; then
+    echo "Note: to open serial ports, join the dialout group and log in again:"
+    echo "    sudo usermod -aG dialout $(id -un)"
+fi
+
 if [ -z "${RS232_PORT_2:-}" ]; then
     link=$(mktemp -u /tmp/kalvex-port2.XXXXXX)
     build/tools/simulator/kalvex-sim --quiet --preload 20 --link "$link" >/dev/null &

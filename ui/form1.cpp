@@ -3,11 +3,15 @@
 #include "ui_form1.h"
 
 #include "clocktext.h"
+#include "commerror.h"
 #include "failurebox.h"
+#include "linklog.h"
 #include "module1.h"
 #include "mscomm.h"
 #include "portconnection.h"
+#include "porttip.h"
 
+#include <QHelpEvent>
 #include <QTimer>
 
 Form1::Form1(QWidget *parent)
@@ -47,6 +51,9 @@ Form1::Form1(QWidget *parent)
     connect(ui->Command21, &QAbstractButton::clicked, this, &Form1::close);
     connect(m_timer, &QTimer::timeout, this, &Form1::tick);
     connect(m_comm, &MSComm::onComm, this, &Form1::receive);
+    // Hovering over "Nr portu:" or its box lists the port numbers.
+    ui->Label1->installEventFilter(this);
+    ui->Text7->installEventFilter(this);
 
     m_timer->start();
 }
@@ -55,10 +62,21 @@ Form1::~Form1() {
     delete ui;
 }
 
+bool Form1::eventFilter(QObject *watched, QEvent *event) {
+    if (event->type() == QEvent::ToolTip && (watched == ui->Label1 || watched == ui->Text7)) {
+        PortTip::show(static_cast<QHelpEvent *>(event)->globalPos(),
+                      static_cast<QWidget *>(watched));
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// The handlers show the designed text; the control's reason goes to the log.
 void Form1::openPort() {
     try {
         PortConnection::open(*m_comm, ui->Text7->text());
-    } catch (...) {
+    } catch (const CommError &e) {
+        qCWarning(lcLink).noquote() << e.reason();
         showFailure(this, QStringLiteral("Niewłaściwy numer portu lub port już otwarty"));
     }
 }
@@ -66,7 +84,8 @@ void Form1::openPort() {
 void Form1::closePort() {
     try {
         PortConnection::close(*m_comm);
-    } catch (...) {
+    } catch (const CommError &e) {
+        qCWarning(lcLink).noquote() << e.reason();
         showFailure(this, QStringLiteral("Port nie został otwarty"));
     }
 }
@@ -78,7 +97,8 @@ void Form1::send(const QLineEdit *command, const QLineEdit *argument) {
             message += argument->text();
         message += u'\r';
         m_comm->setOutput(message);
-    } catch (...) {
+    } catch (const CommError &e) {
+        qCWarning(lcLink).noquote() << e.reason();
         showFailure(this, QStringLiteral("Port zamknięty..."));
     }
 }

@@ -20,6 +20,9 @@ public:
     explicit Form1(QWidget *parent = nullptr);
     ~Form1() override;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 signals:
     // "O programie..." was pressed; the application owns the About window.
     void aboutRequested();

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+// One serial device, one program, whatever path names it.
+//
+// Before the port is opened, the path is resolved to the real device, and the
+// device is refused when its UUCP lock file (LCK..<real name> in the lock
+// directories) names a live process, or when another process holds flock()
+// on it. A lock file whose process has ended is removed and never blocks.
+// The claim itself is a descriptor of our own on the real device with
+// flock(LOCK_EX) held on it, plus the lock file, which Qt SerialPort creates
+// under the same real name when it is given the resolved path; Qt also sets
+// TIOCEXCL. So minicom (lock files), picocom (flock) and a second console
+// refuse the device while it is open, through any path and as root.
+//
+// On Windows the system itself opens a COM port exclusively; there the claim
+// does nothing and the path is used as given.
+class PortLock {
+public:
+    PortLock() = default;
+    ~PortLock() { release(); }
+    PortLock(const PortLock &) = delete;
+    PortLock &operator=(const PortLock &) = delete;
+
+    // Claims the real device (PortLocks::realDevice()). On failure returns
+    // false and puts the reason in `reason`. Costs a few system calls and
+    // reads of small files.
+    bool acquire(const QString &realDevice, QString *reason);
+
+    // Gives the claim up; the lock file goes with Qt SerialPort's close.
+    void release();
+
+private:
+    int m_fd = -1;
+};
+
+// What the claim looks at, for a view that must not open the port.
+namespace PortLocks {
+
+// The real device behind a path (symlinks resolved), or empty when the path
+// leads nowhere.
+QString realDevice(const QString &device);
+
+// The process that holds a device, by its lock file or its flock().
+struct Holder {
+    qint64 pid = 0;   // 0 when the lock names no readable process id
+    QString program;  // the process's name where the system tells it
+};
+
+// The live process whose UUCP lock file claims the real device.
+std::optional<Holder> lockFileHolder(const QString &realDevice);
+
+// The process that holds flock() on the real device (Linux; elsewhere never).
+std::optional<Holder> flockHolder(const QString &realDevice);
+
+}  // namespace PortLocks

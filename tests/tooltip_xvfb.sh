@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# The real console in a real window under Xvfb, with the device simulator on
+# a pty mapped to port 2: hovering over "Nr portu:" shows the tooltip that
+# lists port 2 as that pty; then, with the port open, SIGTERM ends the
+# console, and no lock file is left.
+#   tooltip_xvfb.sh CONSOLE SIMULATOR [SCREENSHOT.png]
+set -euo pipefail
+console=$1
+simulator=$2
+shot=${3:-}
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+pids+=($!)
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
+export DISPLAY=":$(cat "$work/display")"
+export QT_QPA_PLATFORM=xcb
+icewm >/dev/null 2>&1 &
+pids+=($!)
+sleep 1.5
+
+"$simulator" --fast --quiet --link "$work/port2" >/dev/null &
+pids+=($!)
+for _ in $(seq 100); do [ -e "$work/port2" ] && break; sleep 0.05; done
+pty=$(readlink -f "$work/port2")
+
+# The console records what its tooltip showed when this category is on.
+RS232_PORT_2="$work/port2" QT_LOGGING_RULES="kalvex.ui.debug=true" "$console" 2>"$work/log" &
+console_pid=$!
+pids+=("$console_pid")
+window=$(timeout 20 xdotool search --sync --name '^RS232 Kalvex v1\.0')
+X=$(xwininfo -id "$window" | awk '/Absolute upper-left X/ {print $4}')
+Y=$(xwininfo -id "$window" | awk '/Absolute upper-left Y/ {print $4}')
+sleep 0.5
+
+# Visible pop-up windows (override-redirect, as tooltips are) on the screen.
+others() {
+    local id info
+    for id in $(xwininfo -root -children | awk '/^ +0x/ {print $1}'); do
+        info=$(xwininfo -id "$id" 2>/dev/null) || continue
+        if grep -q 'Map State: IsViewable' <<<"$info" &&
+            grep -q 'Override Redirect State: yes' <<<"$info"; then
+            echo "$id"
+        fi
+    done | sort
+}
+before=$(others)
+
+# Over the label "Nr portu:" (Frame2 at 8,8; the label at 8,144 inside it).
+xdotool mousemove --sync $((X + 30)) $((Y + 160))
+sleep 0.2
+xdotool mousemove --sync $((X + 32)) $((Y + 161))
+for _ in $(seq 50); do grep -q 'port number tooltip' "$work/log" && break; sleep 0.1; done
+sleep 0.5
+grep -q 'port number tooltip' "$work/log" || fail "no tooltip was shown"
+sed -n '/port number tooltip/,$p' "$work/log"
+expected="2: $work/port2 — przypisany (RS232_PORT_2) — wolny"
+grep -qxF "$expected" "$work/log" || fail "the tooltip does not list port 2 as $work/port2"
+after=$(others)
+tip=$(comm -13 <(echo "$before") <(echo "$after") | head -n 1)
+[ -n "$tip" ] || fail "no tooltip window on the screen"
+echo "tooltip window $tip: $(xwininfo -id "$tip" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')"
+if [ -n "$shot" ]; then
+    tx=$(xwininfo -id "$tip" | awk '/Absolute upper-left X/ {print $4}')
+    tw=$(xwininfo -id "$tip" | awk '/Width:/ {print $2}')
+    width=$((tx + tw + 20 - X))
+    [ "$width" -ge 660 ] || width=660
+    import -window root -crop "${width}x300+$((X))+$((Y + 100))" "$shot"
+    echo "screenshot: $shot"
+fi
+
+# "Otwórz port", then SIGTERM: the console ends as closing its window does.
+xdotool mousemove --sync $((X + 68)) $((Y + 64)) click 1
+lock=/var/lock/LCK..${pty#/dev/}
+lock=${lock//pts\//pts_}
+for _ in $(seq 50); do [ -e "$lock" ] && break; sleep 0.1; done
+[ -e "$lock" ] || fail "port 2 did not open (no $lock)"
+kill -TERM "$console_pid"
+status=0
+wait "$console_pid" || status=$?
+[ "$status" = 143 ] || fail "the console ended with status $status, not by SIGTERM"
+[ ! -e "$lock" ] || fail "$lock was left behind"
+echo "1 passed, 0 failed"

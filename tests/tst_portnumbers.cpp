@@ -1,0 +1,320 @@
+// Which number names which port: the numbering over given port lists, the
+// tooltip of "Nr portu:" for given lists and states, and the tooltip in the
+// window, which reads the system when it opens and never opens a port.
+#include "consolefixture.h"
+#include "portnumber.h"
+#include "portstate.h"
+#include "porttip.h"
+#include "ptydevice.h"
+
+#include <QApplication>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QTest>
+#include <QToolTip>
+
+#include <fcntl.h>
+#include <sys/inotify.h>
+#include <unistd.h>
+
+using PortNumber::NumberedPort;
+using PortNumber::PortRecord;
+
+namespace {
+
+// A port as the system would report it; a leading '!' marks a phantom.
+PortRecord port(QString name) {
+    const bool phantom = name.startsWith(u'!');
+    if (phantom)
+        name.remove(0, 1);
+    return {name, QStringLiteral("/dev/") + name, {}, {}, {}, phantom};
+}
+
+QList<PortRecord> ports(const QStringList &names) {
+    QList<PortRecord> list;
+    for (const QString &name : names) list << port(name);
+    return list;
+}
+
+QProcessEnvironment environment(const QList<std::pair<QString, QString>> &variables) {
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin"));
+    for (const auto &[name, value] : variables) env.insert(name, value);
+    return env;
+}
+
+// The devices that numbers 1, 2, ... name, in order.
+QStringList numbered(const QList<PortRecord> &list, const QProcessEnvironment &env = {}) {
+    QStringList devices;
+    for (const NumberedPort &entry : PortNumber::numberPorts(list, env))
+        devices << QStringLiteral("%1=%2").arg(entry.number).arg(entry.device);
+    return devices;
+}
+
+// Records every open of the watched paths, without opening them.
+class OpenWatch {
+public:
+    OpenWatch() : m_fd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
+    ~OpenWatch() { ::close(m_fd); }
+    bool watch(const QString &path) {
+        return inotify_add_watch(m_fd, QFile::encodeName(path).constData(), IN_OPEN) >= 0;
+    }
+    bool sawOpen() {
+        char buffer[4096];
+        return ::read(m_fd, buffer, sizeof buffer) > 0;
+    }
+
+private:
+    int m_fd;
+};
+
+}  // namespace
+
+class TestPortNumbers : public QObject {
+    Q_OBJECT
+
+private slots:
+    // The numbering over given lists.
+    void builtInUartsKeepTheirNumbers();
+    void order_data();
+    void order();
+    void mappingWins();
+    void numberPastTheEnd();
+    void windowsKeepsComNumbers();
+
+    // The tooltip's content.
+    void tooltipListsNumbersWithStates();
+    void tooltipWithoutPorts();
+
+    // The tooltip in the window.
+    void hoveringShowsTheMappedPty();
+    void tooltipNeverOpensAPort();
+};
+
+void TestPortNumbers::builtInUartsKeepTheirNumbers() {
+    // Port n was /dev/ttyS<n-1>; on a machine with only working built-in
+    // UARTs it still is, in whatever order the system lists them.
+    QStringList names, expected;
+    for (int i = 0; i < 12; ++i) {
+        names.prepend(QStringLiteral("ttyS%1").arg(i));
+        expected << QStringLiteral("%1=/dev/ttyS%2").arg(i + 1).arg(i);
+    }
+    std::swap(names[3], names[8]);
+    QCOMPARE(numbered(ports(names)), expected);
+    for (int n = 1; n <= 12; ++n)
+        QCOMPARE(PortNumber::deviceFor(n, ports(names), {}),
+                 QStringLiteral("/dev/ttyS%1").arg(n - 1));
+}
+
+void TestPortNumbers::order_data() {
+    QTest::addColumn<QStringList>("reported");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("bench with two adapters")
+        << QStringList{"ttyUSB1", "ttyACM0", "ttyS0", "ttyUSB0"}
+        << QStringList{"ttyS0", "ttyUSB0", "ttyUSB1", "ttyACM0"};
+    QTest::newRow("multi-digit numbers")
+        << QStringList{"ttyUSB10", "ttyUSB9", "ttyUSB2", "ttyACM11", "ttyACM3"}
+        << QStringList{"ttyUSB2", "ttyUSB9", "ttyUSB10", "ttyACM3", "ttyACM11"};
+    QTest::newRow("built-in families")
+        << QStringList{"ttyAMA10", "ttymxc2", "ttyS1", "ttyAMA1", "ttyS0", "ttyAMA0"}
+        << QStringList{"ttyS0", "ttyS1", "ttyAMA0", "ttyAMA1", "ttyAMA10", "ttymxc2"};
+    QTest::newRow("anything else last")
+        << QStringList{"rfcomm0", "ttyGS0", "ttyACM0", "ttyUSB0", "ttyS0"}
+        << QStringList{"ttyS0", "ttyUSB0", "ttyACM0", "rfcomm0", "ttyGS0"};
+    QTest::newRow("phantoms, ptys and consoles get no number")
+        << QStringList{"ttyS0", "!ttyS1", "!ttyS2",  "pts/3",  "ptmx",
+                       "ttyp0", "tty1",   "console", "ttyUSB0"}
+        << QStringList{"ttyS0", "ttyUSB0"};
+    QTest::newRow("macOS pairs count once, as cu")
+        << QStringList{"tty.usbserial-1410",
+                       "cu.usbserial-1410",
+                       "cu.usbmodem14201",
+                       "tty.usbmodem14201",
+                       "tty.Bluetooth-Incoming-Port",
+                       "cu.Bluetooth-Incoming-Port",
+                       "ttys003"}
+        << QStringList{"cu.usbserial-1410", "cu.usbmodem14201", "cu.Bluetooth-Incoming-Port"};
+    QTest::newRow("nothing") << QStringList{} << QStringList{};
+}
+
+void TestPortNumbers::order() {
+    QFETCH(QStringList, reported);
+    QFETCH(QStringList, expected);
+    QStringList devices;
+    for (int i = 0; i < expected.size(); ++i)
+        devices << QStringLiteral("%1=/dev/%2").arg(i + 1).arg(expected.at(i));
+    QCOMPARE(numbered(ports(reported)), devices);
+}
+
+void TestPortNumbers::mappingWins() {
+    const QList<PortRecord> list = ports({"ttyUSB0", "ttyS0", "ttyACM0"});
+    const QProcessEnvironment env = environment({
+        {"RS232_PORT_2", "/tmp/kalvex-link"},  // over ttyUSB0
+        {"RS232_PORT_9", "/dev/pts/4"},        // past the end
+        {"RS232_PORT_3", ""},                  // empty: not a mapping
+        {"RS232_PORT_0", "/dev/zero-port"},    // not a port number
+        {"RS232_PORT_256", "/dev/too-far"},
+        {"RS232_PORT_02", "/dev/leading-zero"},
+        {"RS232_PORT_X", "/dev/not-a-number"},
+    });
+    QCOMPARE(numbered(list, env),
+             (QStringList{"1=/dev/ttyS0", "2=/tmp/kalvex-link", "3=/dev/ttyACM0", "9=/dev/pts/4"}));
+
+    const QList<NumberedPort> entries = PortNumber::numberPorts(list, env);
+    QVERIFY(entries.at(1).mapped && !entries.at(1).port);
+    QCOMPARE(entries.at(1).hidden->systemLocation, QStringLiteral("/dev/ttyUSB0"));
+    QVERIFY(entries.at(3).mapped && !entries.at(3).hidden);
+    QVERIFY(!entries.at(0).mapped && entries.at(0).port);
+
+    QCOMPARE(PortNumber::deviceFor(2, list, env), QStringLiteral("/tmp/kalvex-link"));
+    QCOMPARE(PortNumber::deviceFor(3, list, env), QStringLiteral("/dev/ttyACM0"));
+    QCOMPARE(PortNumber::deviceFor(9, list, env), QStringLiteral("/dev/pts/4"));
+    QCOMPARE(PortNumber::deviceFor(4, list, env), std::nullopt);
+
+    // Read at each call: the process's environment as it is now.
+    qputenv("RS232_PORT_200", "/tmp/kalvex-now");
+    QCOMPARE(PortNumber::deviceName(200), QStringLiteral("/tmp/kalvex-now"));
+    qunsetenv("RS232_PORT_200");
+    QCOMPARE(PortNumber::deviceName(200), std::nullopt);
+}
+
+void TestPortNumbers::numberPastTheEnd() {
+    const QList<PortRecord> list = ports({"ttyS0", "ttyUSB0"});
+    for (int n : {3, 4, 255, 0, -1, 256, 32767})
+        QVERIFY2(!PortNumber::deviceFor(n, list, {}), qPrintable(QString::number(n)));
+    QVERIFY(!PortNumber::deviceFor(1, {}, {}));
+    QVERIFY(PortNumber::numberPorts({}, {}).isEmpty());
+    // 300 reported ports: numbers stop at 255.
+    QStringList many;
+    for (int i = 0; i < 300; ++i) many << QStringLiteral("ttyUSB%1").arg(i);
+    const QList<NumberedPort> entries = PortNumber::numberPorts(ports(many), {});
+    QCOMPARE(entries.size(), 255);
+    QCOMPARE(entries.last().device, QStringLiteral("/dev/ttyUSB254"));
+}
+
+void TestPortNumbers::windowsKeepsComNumbers() {
+    using PortNumber::Scheme;
+    const QList<PortRecord> list{
+        {"COM10", "\\\\.\\COM10", "USB Serial Port", "FTDI", "A50285BI", false},
+        {"COM3", "\\\\.\\COM3", {}, {}, {}, false},
+        {"com1", "\\\\.\\COM1", {}, {}, {}, false},
+        {"COM0", {}, {}, {}, {}, false},
+        {"COM300", {}, {}, {}, {}, false},
+        {"LPT1", {}, {}, {}, {}, false},
+    };
+    QStringList got;
+    for (const NumberedPort &entry : PortNumber::numberPorts(list, {}, Scheme::ComNumber))
+        got << QStringLiteral("%1=%2").arg(entry.number).arg(entry.device);
+    QCOMPARE(got, (QStringList{"1=com1", "3=COM3", "10=COM10"}));
+    // A number names COM<n> whether or not the system lists it.
+    QCOMPARE(PortNumber::deviceFor(5, list, {}, Scheme::ComNumber), QStringLiteral("COM5"));
+    QCOMPARE(
+        PortNumber::deviceFor(5, list, environment({{"RS232_PORT_5", "COM7"}}), Scheme::ComNumber),
+        QStringLiteral("COM7"));
+}
+
+void TestPortNumbers::tooltipListsNumbersWithStates() {
+    QList<PortRecord> list{
+        {"ttyUSB1", "/dev/ttyUSB1", "FT232R USB UART", "FTDI", "A50285BI", false},
+        {"ttyS0", "/dev/ttyS0", {}, {}, {}, false},
+        {"ttyACM0", "/dev/ttyACM0", "Uno", "Arduino", {}, false},
+        {"ttyUSB0", "/dev/ttyUSB0", "CP2102", "CP2102", {}, false},
+    };
+    const QProcessEnvironment env = environment(
+        {{"RS232_PORT_2", "/tmp/kalvex-port2"}, {"RS232_PORT_7", "/dev/serial/by-id/gone"}});
+    QHash<QString, PortState> states;
+    states.insert("/dev/ttyS0", {PortState::Free, 0, {}, {}});
+    states.insert("/tmp/kalvex-port2", {PortState::OpenHere, 0, {}, {}});
+    states.insert("/dev/ttyUSB1", {PortState::InUse, 4242, "picocom", {}});
+    states.insert("/dev/ttyACM0", {PortState::NoPermission, 0, {}, "dialout"});
+    states.insert("/dev/serial/by-id/gone", {PortState::Missing, 0, {}, {}});
+
+    const QStringList lines =
+        PortTip::text(PortNumber::numberPorts(list, env), states).split(u'\n');
+    const QStringList expected{
+        "Numery portów:",
+        "1: /dev/ttyS0 — wolny",
+        "2: /tmp/kalvex-port2 — przypisany (RS232_PORT_2, zamiast /dev/ttyUSB0) — otwarty w tym "
+        "programie",
+        "3: /dev/ttyUSB1 — FT232R USB UART, FTDI, nr seryjny A50285BI — zajęty przez inny program "
+        "(picocom, PID 4242)",
+        "4: /dev/ttyACM0 — Uno, Arduino — brak uprawnień: dołącz do grupy dialout i zaloguj się "
+        "ponownie",
+        "7: /dev/serial/by-id/gone — przypisany (RS232_PORT_7) — brak urządzenia",
+        "Kolejność: wbudowane (ttyS…), USB (ttyUSB…), USB CDC (ttyACM…), pozostałe.",
+    };
+    QCOMPARE(lines, expected);
+
+    // A holder whose name or process the system does not tell; a state the
+    // system cannot tell (Windows) is left out.
+    states.insert("/dev/ttyUSB1", {PortState::InUse, 0, {}, {}});
+    states.insert("/dev/ttyS0", {PortState::Unknown, 0, {}, {}});
+    const QString text = PortTip::text(PortNumber::numberPorts(list, env), states);
+    QVERIFY(
+        text.contains("3: /dev/ttyUSB1 — FT232R USB UART, FTDI, nr seryjny A50285BI — "
+                      "zajęty przez inny program\n"));
+    QVERIFY(text.contains("\n1: /dev/ttyS0\n"));
+}
+
+void TestPortNumbers::tooltipWithoutPorts() {
+    QCOMPARE(PortTip::text({}, {}), QStringLiteral("Nie znaleziono żadnego portu szeregowego."));
+}
+
+void TestPortNumbers::hoveringShowsTheMappedPty() {
+    PtyDevice pty;
+    QVERIFY(pty.isValid());
+    pty.mapToPort(2);
+    ConsoleFixture c;
+    auto *label = c.window()->findChild<QLabel *>("Label1");
+    QVERIFY(label);
+    const QString expected =
+        QStringLiteral("2: %1 — przypisany (RS232_PORT_2").arg(pty.slaveName());
+    for (QWidget *w : {static_cast<QWidget *>(label), static_cast<QWidget *>(c.box("Text7"))}) {
+        QToolTip::hideText();
+        QTRY_VERIFY(!QToolTip::isVisible());
+        QHelpEvent hover(QEvent::ToolTip, QPoint(5, 5), w->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(w, &hover);
+        QTRY_VERIFY(QToolTip::isVisible());
+        QVERIFY2(QToolTip::text().contains(expected.toHtmlEscaped()), qPrintable(QToolTip::text()));
+        QVERIFY(QToolTip::text().contains(QStringLiteral("wolny")));
+    }
+
+    // Opened here, and read again when the tooltip opens again.
+    c.press("Command1");
+    QToolTip::hideText();
+    QTRY_VERIFY(!QToolTip::isVisible());
+    QHelpEvent hover(QEvent::ToolTip, QPoint(5, 5), label->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(label, &hover);
+    QTRY_VERIFY(QToolTip::isVisible());
+    QVERIFY2(QToolTip::text().contains(QStringLiteral("otwarty w tym programie")),
+             qPrintable(QToolTip::text()));
+    QToolTip::hideText();
+}
+
+void TestPortNumbers::tooltipNeverOpensAPort() {
+    // Opening a port toggles its modem lines; the tooltip only looks. The
+    // system's own ports (here /dev/ttyS0 is the machine's console) are
+    // watched, never opened, by the test.
+    PtyDevice mapped;
+    mapped.mapToPort(3);
+    OpenWatch watch;
+    QVERIFY(watch.watch(mapped.slaveName()));
+    int watched = 1;
+    for (const PortRecord &p : PortNumber::systemPorts())
+        watched += watch.watch(p.systemLocation) ? 1 : 0;
+    QVERIFY(!watch.sawOpen());
+
+    const QString text = PortTip::current();
+    QVERIFY2(text.contains(mapped.slaveName()), qPrintable(text));
+    QVERIFY2(!watch.sawOpen(), qPrintable(QStringLiteral("%1 ports watched").arg(watched)));
+
+    // The watch itself works: an open is seen.
+    const int fd = ::open(QFile::encodeName(mapped.slaveName()).constData(), O_RDWR | O_NOCTTY);
+    QVERIFY(fd >= 0);
+    ::close(fd);
+    QVERIFY(watch.sawOpen());
+    qunsetenv("RS232_PORT_3");
+}
+
+QTEST_MAIN(TestPortNumbers)
+#include "tst_portnumbers.moc"

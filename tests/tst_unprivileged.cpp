@@ -1,0 +1,130 @@
+// The console as an ordinary user: a child process that has dropped to a
+// user id nobody uses. A device it may not open gives the open failure box,
+// the system's reason on standard error, and "no permission" in the tooltip;
+// a device it may open opens, lock file and all. Needs root to change user.
+#include "consolefixture.h"
+#include "mscomm.h"
+#include "ptydevice.h"
+
+#include <QApplication>
+#include <QHelpEvent>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextDocument>
+#include <QToolTip>
+
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <cstdio>
+
+namespace {
+
+constexpr char kChildVariable[] = "KALVEX_UNPRIVILEGED_CHILD";
+
+// The child: opens port 2 (forbidden), then port 3 (its own), and reports
+// what the window showed, one "key: value" line each.
+int runConsole(int argc, char **argv) {
+    QApplication app(argc, argv);
+    auto report = [](const char *key, const QString &value) {
+        std::printf("%s: %s\n", key, value.toUtf8().constData());
+    };
+    report("uid", QString::number(::getuid()));
+    ConsoleFixture c;
+    c.press("Command1");
+    report("failures", c.takeFailures().join(u'|'));
+    report("open2", c.comm()->portOpen() ? "yes" : "no");
+
+    auto *text7 = c.box("Text7");
+    QHelpEvent hover(QEvent::ToolTip, QPoint(5, 5), text7->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(text7, &hover);
+    QTextDocument tip;
+    tip.setHtml(QToolTip::text());
+    for (const QString &line : tip.toPlainText().split(u'\n')) report("tooltip", line);
+
+    text7->setText(QStringLiteral("3"));
+    c.press("Command1");
+    report("open3", c.comm()->portOpen() ? "yes" : "no");
+    std::fflush(stdout);
+    return 0;
+}
+
+// A user and group id that no account uses.
+uid_t unusedId() {
+    for (uid_t id = 47000; id < 60000; ++id)
+        if (!::getpwuid(id) && !::getgrgid(gid_t(id)))
+            return id;
+    return 0;
+}
+
+}  // namespace
+
+class TestUnprivileged : public QObject {
+    Q_OBJECT
+
+private slots:
+    void ordinaryUserGetsTheReason();
+};
+
+void TestUnprivileged::ordinaryUserGetsTheReason() {
+    if (::getuid() != 0)
+        QSKIP("changing to another user needs root");
+    const uid_t id = unusedId();
+    QVERIFY(id != 0);
+
+    PtyDevice forbidden;  // root's alone
+    PtyDevice own;        // the user's
+    QVERIFY(forbidden.isValid() && own.isValid());
+    QCOMPARE(::chmod(QFile::encodeName(forbidden.slaveName()).constData(), 0600), 0);
+    QCOMPARE(::chown(QFile::encodeName(own.slaveName()).constData(), id, id), 0);
+    QTemporaryDir home;
+    QCOMPARE(::chown(QFile::encodeName(home.path()).constData(), id, id), 0);
+
+    QProcess console;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(kChildVariable, "1");
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("HOME", home.path());
+    env.remove("XDG_RUNTIME_DIR");
+    env.insert("RS232_PORT_2", forbidden.slaveName());
+    env.insert("RS232_PORT_3", own.slaveName());
+    console.setProcessEnvironment(env);
+    console.setChildProcessModifier([id] {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(id) != 0 || ::setuid(id) != 0)
+            ::_exit(99);
+    });
+    console.start(QCoreApplication::applicationFilePath(), {});
+    QVERIFY(console.waitForFinished(60000));
+    const QString out = QString::fromUtf8(console.readAllStandardOutput());
+    const QString err = QString::fromUtf8(console.readAllStandardError());
+    QVERIFY2(console.exitStatus() == QProcess::NormalExit && console.exitCode() == 0,
+             qPrintable(out + err));
+
+    QVERIFY2(out.contains(QStringLiteral("uid: %1\n").arg(id)), qPrintable(out));
+    QVERIFY2(out.contains("failures: Niewłaściwy numer portu lub port już otwarty\nopen2: no\n"),
+             qPrintable(out));
+    QVERIFY2(
+        err.contains(QStringLiteral("port 2 (%1): Permission denied\n").arg(forbidden.slaveName())),
+        qPrintable(err));
+    QVERIFY2(out.contains(QStringLiteral("tooltip: 2: %1 — przypisany (RS232_PORT_2) — brak "
+                                         "uprawnień: dołącz do grupy dialout i zaloguj się "
+                                         "ponownie\n")
+                              .arg(forbidden.slaveName())),
+             qPrintable(out));
+    QVERIFY2(out.contains(QStringLiteral("tooltip: 3: %1 — przypisany (RS232_PORT_3) — wolny\n")
+                              .arg(own.slaveName())),
+             qPrintable(out));
+    QVERIFY2(out.contains("open3: yes\n"), qPrintable(out + err));
+}
+
+int main(int argc, char *argv[]) {
+    if (qEnvironmentVariableIsSet(kChildVariable))
+        return runConsole(argc, argv);
+    QCoreApplication app(argc, argv);
+    TestUnprivileged test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_unprivileged.moc"
