@@ -366,6 +366,55 @@ private slots:
         QCOMPARE(view.caretPosition(), kLimit + 1);
     }
 
+    // The view claims a key from the window's shortcuts exactly when it
+    // handles it, editable or read-only.
+    void claimsExactlyTheKeysItHandles() {
+        struct Key {
+            int key;
+            Qt::KeyboardModifiers modifiers;
+            QString text;
+            bool edits;  // refused while read-only
+            bool handled;
+        };
+        const Key keys[] = {
+            {Qt::Key_A, Qt::ControlModifier, {}, false, true},
+            {Qt::Key_C, Qt::ControlModifier, {}, false, true},
+            {Qt::Key_Left, Qt::ShiftModifier, {}, false, true},
+            {Qt::Key_End, Qt::ControlModifier, {}, false, true},
+            {Qt::Key_PageDown, {}, {}, false, true},
+            {Qt::Key_X, Qt::ControlModifier, {}, true, true},
+            {Qt::Key_V, Qt::ControlModifier, {}, true, true},
+            {Qt::Key_Backspace, {}, {}, true, true},
+            {Qt::Key_Backspace, Qt::ControlModifier, {}, true, true},
+            {Qt::Key_Delete, {}, {}, true, true},
+            {Qt::Key_Return, {}, {}, true, true},
+            {Qt::Key_Tab, {}, QStringLiteral("\t"), true, true},
+            {Qt::Key_Z, {}, QStringLiteral("z"), true, true},
+            {Qt::Key_S, Qt::ControlModifier, QStringLiteral("\x13"), false, false},
+            {Qt::Key_F5, {}, {}, false, false},
+            {Qt::Key_Escape, {}, QStringLiteral("\x1b"), false, false},
+        };
+        for (const bool readOnly : {false, true}) {
+            DataView view;
+            view.setText(QStringLiteral("DATA\r\nOK\r\nmore"));
+            view.setReadOnly(readOnly);
+            for (const Key &k : keys) {
+                view.setCaret(3, 1);
+                const QString name = QKeySequence(k.key | k.modifiers).toString() +
+                                     (readOnly ? " read-only" : " editable");
+                QKeyEvent override(QEvent::ShortcutOverride, k.key, k.modifiers, k.text);
+                override.ignore();
+                QApplication::sendEvent(&view, &override);
+                QKeyEvent press(QEvent::KeyPress, k.key, k.modifiers, k.text);
+                press.ignore();
+                QApplication::sendEvent(&view, &press);
+                const bool expected = k.handled && !(readOnly && k.edits);
+                QVERIFY2(override.isAccepted() == expected, qPrintable(name));
+                QVERIFY2(press.isAccepted() == expected, qPrintable(name));
+            }
+        }
+    }
+
     void pasteKeepsCharactersAndMakesLineBreaksCrLf() {
         QClipboard *clipboard = QApplication::clipboard();
         DataView view;
