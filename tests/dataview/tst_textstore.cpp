@@ -3,6 +3,9 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+#include <utility>
+#include <vector>
+
 #include "textstore.h"
 
 namespace {
@@ -98,6 +101,115 @@ private slots:
         compareWhole(store, QString());
         store.insert(0, u"again");
         compareWhole(store, QStringLiteral("again"));
+    }
+
+    // Taking a stretch out and putting it back gives the same text, wherever
+    // the stretch begins and ends relative to the pieces.
+    void takeAndPutBack_data() {
+        QTest::addColumn<qsizetype>("position");
+        QTest::addColumn<qsizetype>("length");
+        QTest::newRow("a few characters") << qsizetype(10) << qsizetype(3);
+        QTest::newRow("across one boundary") << kPiece - 2 << qsizetype(5);
+        QTest::newRow("just under a piece") << kPiece / 2 << kPiece - 1;
+        QTest::newRow("exactly a piece, on boundaries") << kPiece << kPiece;
+        QTest::newRow("pieces, off boundaries") << kPiece / 3 << 2 * kPiece + 7;
+        QTest::newRow("from the start") << qsizetype(0) << 3 * kPiece + 5;
+        QTest::newRow("to the end") << kPiece + 9 << 4 * kPiece + 11 - (kPiece + 9);
+        QTest::newRow("everything") << qsizetype(0) << 4 * kPiece + 11;
+    }
+
+    void takeAndPutBack() {
+        QFETCH(qsizetype, position);
+        QFETCH(qsizetype, length);
+        const QString whole = sample(4 * kPiece + 11, 5);
+        TextStore store;
+        store.append(whole);
+
+        TextStore taken = store.take(position, length);
+        compareWhole(taken, whole.mid(position, length));
+        compareWhole(store, QString(whole).remove(position, length));
+        // The rest still edits and grows as one text.
+        store.insert(position, u"|");
+        store.remove(position, 1);
+        store.put(position, std::move(taken));
+        QVERIFY(taken.isEmpty());
+        compareWhole(store, whole);
+        store.append(u"end");
+        compareWhole(store, whole + "end");
+    }
+
+    void putIntoEmptyAndAtTheEnds() {
+        TextStore source;
+        const QString big = sample(2 * kPiece + 3, 9);
+        source.append(big);
+        TextStore store;
+        store.put(0, source.take(0, big.size()));
+        compareWhole(store, big);
+        TextStore last = store.take(big.size() - 5, 5);
+        store.put(0, std::move(last));
+        const QString rotated = big.right(5) + big.left(big.size() - 5);
+        compareWhole(store, rotated);
+        TextStore first = store.take(0, kPiece + 1);
+        store.put(store.size(), std::move(first));
+        compareWhole(store, rotated.mid(kPiece + 1) + rotated.left(kPiece + 1));
+    }
+
+    // A long stretch moves its pieces: taking a large text out and putting
+    // it back costs no second copy of it.
+    void longStretchesMoveNotCopy() {
+        TextStore store;
+        const QString chunk = sample(1000, 1);
+        for (int i = 0; i < 2 * 1024; ++i) store.append(chunk);
+        const qsizetype before = store.allocatedBytes();
+        TextStore taken = store.take(100, store.size() - 200);
+        // At most the two cut pieces' parts are new.
+        const qsizetype cut = 2 * kPiece * qsizetype(sizeof(QChar));
+        QVERIFY2(taken.allocatedBytes() + store.allocatedBytes() <= before + cut,
+                 qPrintable(QStringLiteral("%1 + %2 > %3")
+                                .arg(taken.allocatedBytes())
+                                .arg(store.allocatedBytes())
+                                .arg(before)));
+        QVERIFY(store.allocatedBytes() < cut);
+    }
+
+    void randomTakesAndPutsMatchPlainString() {
+        QRandomGenerator random(31);
+        TextStore store;
+        QString expected = sample(5 * kPiece, 2);
+        store.append(expected);
+        std::vector<std::pair<qsizetype, TextStore>> held;
+        std::vector<QString> heldText;
+        for (int round = 0; round < 300; ++round) {
+            if (held.empty() || random.bounded(2) == 0) {
+                const qsizetype at = random.bounded(int(expected.size() + 1));
+                const qsizetype size = qMin<qsizetype>(
+                    random.bounded(3) == 0 ? random.bounded(int(2 * kPiece)) : random.bounded(40),
+                    expected.size() - at);
+                held.emplace_back(at, store.take(at, size));
+                heldText.push_back(expected.mid(at, size));
+                expected.remove(at, size);
+            } else {
+                // Put back the last taken, as undo does, at a fresh place.
+                const qsizetype at = random.bounded(int(expected.size() + 1));
+                store.put(at, std::move(held.back().second));
+                expected.insert(at, heldText.back());
+                held.pop_back();
+                heldText.pop_back();
+            }
+            QCOMPARE(store.size(), expected.size());
+        }
+        compareWhole(store, expected);
+    }
+
+    // Removing the whole first piece and part of the next leaves a text
+    // whose first piece starts at 0 again.
+    void removingTheFirstPieceKeepsTheRest() {
+        const QString whole = sample(3 * kPiece, 4);
+        TextStore store;
+        store.append(whole);
+        store.remove(0, kPiece + 10);
+        compareWhole(store, whole.mid(kPiece + 10));
+        QCOMPARE(store.at(kPiece), whole.at(2 * kPiece + 10));
     }
 
     void memoryStaysNearTwoBytesACharacterAndClearFreesIt() {

@@ -55,6 +55,12 @@ bool isEnter(const QKeyEvent *event, const DataView &) {
            event->matches(QKeySequence::InsertLineSeparator);
 }
 
+// Ctrl+Y redoes too, also where the desktop's own keys for redo are others.
+bool isCtrlY(const QKeyEvent *event, const DataView &) {
+    return event->key() == Qt::Key_Y &&
+           (event->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier;
+}
+
 // Tab is typed into the view unless it is meant to move on.
 bool isTypedTab(const QKeyEvent *event, const DataView &view) {
     return event->key() == Qt::Key_Tab && !view.tabChangesFocus() &&
@@ -76,6 +82,8 @@ struct DataView::KeyBinding {
         Move,
         SelectAll,
         Copy,
+        Undo,
+        Redo,
         Cut,
         Paste,
         DeleteWordBackward,
@@ -133,6 +141,9 @@ const DataView::KeyBinding *DataView::bindingFor(const QKeyEvent *event, const D
         {K::SelectStartOfDocument, nullptr, false, C::Move, Move::StartOfText, true},
         {K::MoveToEndOfDocument, nullptr, false, C::Move, Move::EndOfText, false},
         {K::SelectEndOfDocument, nullptr, false, C::Move, Move::EndOfText, true},
+        {K::Undo, nullptr, true, C::Undo},
+        {K::Redo, nullptr, true, C::Redo},
+        {K::UnknownKey, isCtrlY, true, C::Redo},
         {K::Cut, nullptr, true, C::Cut},
         {K::Paste, nullptr, true, C::Paste},
         {K::DeleteStartOfWord, nullptr, true, C::DeleteWordBackward},
@@ -166,6 +177,12 @@ void DataView::run(const KeyBinding &binding, const QKeyEvent *event) {
             break;
         case C::Copy:
             copy();
+            break;
+        case C::Undo:
+            m_model.undo();
+            break;
+        case C::Redo:
+            m_model.redo();
             break;
         case C::Cut:
             cut();
@@ -463,7 +480,14 @@ void DataView::mouseDoubleClickEvent(QMouseEvent *event) {
 void DataView::contextMenuEvent(QContextMenuEvent *event) {
     const bool editable = !isReadOnly();
     QMenu menu(this);
-    QAction *action = menu.addAction(withShortcut(tr("Wytnij"), QKeySequence::Cut));
+    QAction *action = menu.addAction(withShortcut(tr("Cofnij"), QKeySequence::Undo));
+    action->setEnabled(m_model.canUndo());
+    connect(action, &QAction::triggered, &m_model, &EditingModel::undo);
+    action = menu.addAction(withShortcut(tr("Ponów"), QKeySequence::Redo));
+    action->setEnabled(m_model.canRedo());
+    connect(action, &QAction::triggered, &m_model, &EditingModel::redo);
+    menu.addSeparator();
+    action = menu.addAction(withShortcut(tr("Wytnij"), QKeySequence::Cut));
     action->setEnabled(editable && hasSelection());
     connect(action, &QAction::triggered, this, &DataView::cut);
     action = menu.addAction(withShortcut(tr("Kopiuj"), QKeySequence::Copy));

@@ -1,6 +1,7 @@
 #include "editingmodel.h"
 
 #include <algorithm>
+#include <type_traits>
 
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -22,10 +23,11 @@ QString EditingModel::lineText(qsizetype line) const {
 }
 
 void EditingModel::setText(QStringView text) {
-    const bool large = m_store.size() > kTrimAfter;
+    const bool large = m_store.size() > kTrimAfter || m_history.bytes() > 2 * kTrimAfter;
     m_store.clear();
     m_lines.clear();
     m_layout.clear();
+    m_history.clear();
 #ifdef __GLIBC__
     // The pieces are freed, but the allocator keeps most of them for later.
     if (large)
@@ -46,6 +48,7 @@ void EditingModel::appendReceived(QStringView chunk) {
         return;
     const qsizetype oldLength = m_store.size();
     const bool caretAtEnd = m_caret == oldLength && m_anchor == oldLength;
+    m_history.closeGroup();
     // Only the open last line changes; the lines after it are new.
     m_layout.drop(m_lines.lineCount() - 1);
     m_store.append(chunk);
@@ -73,12 +76,14 @@ void EditingModel::setCaret(qsizetype position, qsizetype anchor) {
     position = qBound<qsizetype>(0, position, n);
     anchor = anchor < 0 ? position : qBound<qsizetype>(0, anchor, n);
     const auto snap = [this](qsizetype at) { return positionOf(place(at)); };
+    m_history.closeGroup();
     m_anchor = snap(anchor);
     placeCaret(snap(position), false, true);
 }
 
 void EditingModel::select(qsizetype from, qsizetype to) {
     const qsizetype n = length();
+    m_history.closeGroup();
     m_anchor = qBound<qsizetype>(0, from, n);
     placeCaret(qBound<qsizetype>(0, to, n), false, true);
 }
@@ -87,10 +92,12 @@ void EditingModel::moveTo(const Place &to, bool keepAnchor) {
     const int length = m_lines.lineLength(to.line);
     const bool upstream =
         to.column > 0 && to.column == length && m_lines.lineEnd(to.line) == LineEnd::Break;
+    m_history.closeGroup();
     placeCaret(positionOf(to), upstream, keepAnchor);
 }
 
 void EditingModel::selectAll() {
+    m_history.closeGroup();
     m_anchor = 0;
     placeCaret(length(), false, true);
 }
@@ -102,6 +109,7 @@ void EditingModel::selectWordAt(const Place &at) {
 }
 
 void EditingModel::move(Move move, bool select, int pageLines) {
+    m_history.closeGroup();
     // Without shift, left and right first give up a selection at its edge.
     if (!select && hasSelection() && (move == Move::NextChar || move == Move::PreviousChar)) {
         placeCaret(move == Move::NextChar ? selectionEnd() : selectionStart(), false, false);
@@ -179,24 +187,24 @@ void EditingModel::move(Move move, bool select, int pageLines) {
 
 void EditingModel::type(QStringView text) {
     if (!text.isEmpty())
-        replaceSelection(windowsLineEnds(text));
+        replaceSelection(Kind::Typing, windowsLineEnds(text));
 }
 
 void EditingModel::paste(QStringView text) {
     if (!text.isEmpty())
-        replaceSelection(windowsLineEnds(text));
+        replaceSelection(Kind::Other, windowsLineEnds(text));
 }
 
 void EditingModel::removeSelection() {
     if (hasSelection())
-        replaceSelection({});
+        replaceSelection(Kind::Other, {});
 }
 
 void EditingModel::deleteBackward() {
     if (m_readOnly)
         return;
     if (hasSelection()) {
-        replaceSelection({});
+        replaceSelection(Kind::Other, {});
         return;
     }
     const Place at = caretPlace();
@@ -209,13 +217,14 @@ void EditingModel::deleteBackward() {
         const LineEnd end = m_lines.lineEnd(at.line - 1);
         if (end == LineEnd::Break) {
             // Nothing to delete: the caret steps over to the line above.
+            m_history.closeGroup();
             placeCaret(m_caret, true, false);
             return;
         }
         from = m_caret - LineIndex::endLength(end);
     }
     if (from < m_caret)
-        edit(from, m_caret, {});
+        edit(Kind::Backspace, from, m_caret, {});
     placeCaret(from, false, false);
 }
 
@@ -223,7 +232,7 @@ void EditingModel::deleteForward() {
     if (m_readOnly)
         return;
     if (hasSelection()) {
-        replaceSelection({});
+        replaceSelection(Kind::Other, {});
         return;
     }
     const Place at = caretPlace();
@@ -239,7 +248,9 @@ void EditingModel::deleteForward() {
     }
     const qsizetype caret = m_caret;
     if (to > caret)
-        edit(caret, to, {});
+        edit(Kind::Delete, caret, to, {});
+    else
+        m_history.closeGroup();  // only stepped over a display break
     placeCaret(caret, false, false);
 }
 
@@ -266,8 +277,31 @@ void EditingModel::replace(qsizetype from, qsizetype to, QStringView text) {
     to = qBound<qsizetype>(from, to, length());
     if (from == to && text.isEmpty())
         return;
-    edit(from, to, text);
+    edit(Kind::Other, from, to, text);
     placeCaret(from + text.size(), false, false);
+}
+
+void EditingModel::undo() {
+    if (!canUndo())
+        return;
+    UndoHistory::Step step = m_history.takeUndo();
+    for (auto edit = step.edits.rbegin(); edit != step.edits.rend(); ++edit) swap(*edit);
+    const qsizetype caret = step.caretBefore;
+    const qsizetype anchor = step.anchorBefore;
+    m_history.pushRedo(std::move(step));
+    m_anchor = qBound<qsizetype>(0, anchor, length());
+    placeCaret(qBound<qsizetype>(0, caret, length()), false, true);
+}
+
+void EditingModel::redo() {
+    if (!canRedo())
+        return;
+    UndoHistory::Step step = m_history.takeRedo();
+    for (UndoHistory::Edit &edit : step.edits) swap(edit);
+    const UndoHistory::Edit &last = step.edits.back();
+    const qsizetype caret = last.position + last.length;
+    m_history.pushUndo(std::move(step));
+    placeCaret(caret, false, false);
 }
 
 QString EditingModel::windowsLineEnds(QStringView text) {
@@ -298,23 +332,45 @@ void EditingModel::placeCaret(qsizetype position, bool upstream, bool keepAnchor
     emit caretMoved();
 }
 
-void EditingModel::edit(qsizetype from, qsizetype to, QStringView text) {
+template <typename Text>
+TextStore EditingModel::splice(qsizetype from, qsizetype removed, Text &&text) {
     // Lines before the one holding the character before the edit stay as
     // they are, shaped or not.
     const qsizetype first = from == 0 ? 0 : m_lines.lineAt(from - 1);
-    if (to > from)
-        emit aboutToRemove(from, to - from);
-    m_store.remove(from, to - from);
-    m_store.insert(from, text);
-    m_lines.replace(m_store, from, to - from, text.size());
+    const qsizetype inserted = text.size();
+    if (removed > 0)
+        emit aboutToRemove(from, removed);
+    TextStore taken = m_store.take(from, removed);
+    if constexpr (std::is_same_v<std::decay_t<Text>, TextStore>)
+        m_store.put(from, std::move(text));
+    else
+        m_store.insert(from, text);
+    m_lines.replace(m_store, from, removed, inserted);
     m_layout.dropFrom(first);
-    emit textChanged(from, to - from, text.size());
+    emit textChanged(from, removed, inserted);
+    return taken;
 }
 
-void EditingModel::replaceSelection(QStringView text) {
+void EditingModel::edit(Kind kind, qsizetype from, qsizetype to, QStringView text) {
+    const qsizetype caret = m_caret;
+    const qsizetype anchor = m_anchor;
+    TextStore removed = splice(from, to - from, text);
+    m_history.record(kind, from, std::move(removed), text.size(), caret, anchor);
+}
+
+// Puts back what the edit took out in place of what it put in; done again,
+// it puts the edit back.
+void EditingModel::swap(UndoHistory::Edit &edit) {
+    TextStore held = std::move(edit.held);
+    const qsizetype length = held.size();
+    edit.held = splice(edit.position, edit.length, std::move(held));
+    edit.length = length;
+}
+
+void EditingModel::replaceSelection(Kind kind, QStringView text) {
     if (m_readOnly)
         return;
     const qsizetype from = selectionStart();
-    edit(from, selectionEnd(), text);
+    edit(kind, from, selectionEnd(), text);
     placeCaret(from + text.size(), false, false);
 }

@@ -3,6 +3,7 @@
 #include "layoutcache.h"
 #include "lineindex.h"
 #include "textstore.h"
+#include "undohistory.h"
 
 #include <QObject>
 #include <QString>
@@ -22,6 +23,9 @@
 //   the text does not change.
 // - Nothing changes the text while the model is read-only, except received
 //   text and replacing the whole text.
+//
+// Every operator edit can be undone and redone (UndoHistory); received text
+// never is, and replacing the whole text forgets the history.
 class EditingModel : public QObject {
     Q_OBJECT
 
@@ -109,6 +113,16 @@ public:
     // Replaces [from, to) with text (an assistive technology's edit).
     void replace(qsizetype from, qsizetype to, QStringView text);
 
+    // Undoes the last step of edits (redoes the last undone step): the
+    // characters it put in go, those it took out come back at their places,
+    // whatever was received since. The caret goes back to where it was
+    // before the step (to the end of the step's last edit).
+    void undo();
+    void redo();
+    bool canUndo() const { return !m_readOnly && m_history.canUndo(); }
+    bool canRedo() const { return !m_readOnly && m_history.canRedo(); }
+    const UndoHistory &history() const { return m_history; }
+
     // Bytes held for the text and its lines.
     qsizetype memoryUsed() const { return m_store.allocatedBytes() + m_lines.allocatedBytes(); }
 
@@ -129,12 +143,19 @@ signals:
 
 private:
     void placeCaret(qsizetype position, bool upstream, bool keepAnchor, bool keepGoal = false);
-    void edit(qsizetype from, qsizetype to, QStringView text);
-    void replaceSelection(QStringView text);
+    using Kind = UndoHistory::Kind;
+    void edit(Kind kind, qsizetype from, qsizetype to, QStringView text);
+    void replaceSelection(Kind kind, QStringView text);
+    // The text store's edit with everything that follows from it; returns
+    // what was taken out.
+    template <typename Text>
+    TextStore splice(qsizetype from, qsizetype removed, Text &&text);
+    void swap(UndoHistory::Edit &edit);
 
     TextStore m_store;
     LineIndex m_lines;
     mutable LayoutCache m_layout{m_store, m_lines};
+    UndoHistory m_history;
 
     qsizetype m_caret = 0;
     qsizetype m_anchor = 0;
