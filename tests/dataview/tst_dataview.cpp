@@ -550,6 +550,26 @@ private slots:
         QCOMPARE(view.text(), QStringLiteral("hello world\r\nz line\rthird"));
     }
 
+    // A middle click pastes the primary selection only where the desktop has
+    // one (the X11 run checks that it does); never the clipboard, never into
+    // a read-only view.
+    void middleClickPastesOnlyThePrimarySelection() {
+        QClipboard *clipboard = QApplication::clipboard();
+        clipboard->setText(QStringLiteral("clipboard"));
+        if (clipboard->supportsSelection())
+            clipboard->setText(QStringLiteral("primary"), QClipboard::Selection);
+        DataView view;
+        showView(view);
+        for (const bool readOnly : {false, true}) {
+            view.setText(QStringLiteral("hello world"));
+            view.setReadOnly(readOnly);
+            QTest::mouseClick(view.viewport(), Qt::MiddleButton, {}, pointOf(view, 6));
+            const bool pastes = clipboard->supportsSelection() && !readOnly;
+            QCOMPARE(view.text(),
+                     pastes ? QStringLiteral("hello primaryworld") : QStringLiteral("hello world"));
+        }
+    }
+
     void selectAll() {
         DataView view;
         view.setText(QStringLiteral("DATA\r\nOK\r"));

@@ -435,6 +435,18 @@ void DataView::inputMethodEvent(QInputMethodEvent *event) {
 }
 
 void DataView::mousePressEvent(QMouseEvent *event) {
+    // Where the desktop has a primary selection, a middle click pastes it at
+    // the place clicked.
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    if (event->button() == Qt::MiddleButton && !isReadOnly() && clipboard->supportsSelection()) {
+        const QString selection = clipboard->text(QClipboard::Selection);
+        if (!selection.isEmpty()) {
+            m_model.moveTo(hitTest(event->position()), false);
+            m_model.paste(selection);
+        }
+        event->accept();
+        return;
+    }
     if (event->button() != Qt::LeftButton) {
         QAbstractScrollArea::mousePressEvent(event);
         return;
