@@ -1,5 +1,7 @@
 #include "dataview.h"
 
+#include "dataviewaccessible.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -214,7 +216,13 @@ void DataView::run(const KeyBinding &binding, const QKeyEvent *event) {
     }
 }
 
-DataView::DataView(QWidget *parent) : QAbstractScrollArea(parent) {
+DataView::DataView(QWidget *parent)
+    : QAbstractScrollArea(parent), m_announcer(new TextAnnouncer(this, &m_model)) {
+    static const bool accessible = [] {
+        QAccessible::installFactory(&DataViewAccessible::create);
+        return true;
+    }();
+    Q_UNUSED(accessible);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -274,6 +282,10 @@ QRect DataView::cursorRect() const {
 
 qsizetype DataView::positionAt(const QPoint &point) const {
     return m_model.positionOf(hitTest(point));
+}
+
+void DataView::scrollToPosition(qsizetype position) {
+    ensureVisible(m_model.place(qBound<qsizetype>(0, position, length())));
 }
 
 QVariant DataView::inputMethodQuery(Qt::InputMethodQuery query) const {
@@ -571,7 +583,7 @@ void DataView::textChanged() {
 
 void DataView::caretMoved() {
     restartBlink();
-    ensureCaretVisible();
+    ensureVisible(m_model.caretPlace());
     viewport()->update();
 }
 
@@ -621,8 +633,7 @@ void DataView::syncNow() {
     viewport()->update();
 }
 
-void DataView::ensureCaretVisible() {
-    const Place at = m_model.caretPlace();
+void DataView::ensureVisible(const Place &at) {
     const qreal x = m_model.layout().line(at.line).xForColumn(at.column);
     syncNow();
     const int lines = visibleLines();

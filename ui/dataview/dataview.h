@@ -20,7 +20,10 @@
 // the characters as received.
 //
 // The widget keeps events, painting and the scroll bars; the text, the caret
-// and every edit belong to its EditingModel.
+// and every edit belong to its EditingModel. Assistive technology reads and
+// edits it through DataViewAccessible.
+class TextAnnouncer;
+
 class DataView : public QAbstractScrollArea {
     Q_OBJECT
     Q_PROPERTY(QString text READ text WRITE setText)
@@ -80,6 +83,8 @@ public:
     QRect cursorRect() const;
     // The position nearest to a point of the viewport.
     qsizetype positionAt(const QPoint &point) const;
+    // Scrolls so that a position is in sight; the caret stays where it is.
+    void scrollToPosition(qsizetype position);
 
     // Bytes held for the text and its lines.
     qsizetype memoryUsed() const { return m_model.memoryUsed(); }
@@ -124,10 +129,11 @@ private:
     void caretMoved();
     void scheduleSync();
     void syncNow();
-    void ensureCaretVisible();
+    void ensureVisible(const EditingModel::Place &at);
     void restartBlink();
 
     EditingModel m_model;
+    TextAnnouncer *m_announcer;
     bool m_tabChangesFocus = false;
     bool m_dragging = false;
     bool m_caretShown = true;

@@ -23,6 +23,9 @@ QString EditingModel::lineText(qsizetype line) const {
 }
 
 void EditingModel::setText(QStringView text) {
+    const qsizetype oldLength = m_store.size();
+    if (oldLength > 0)
+        emit aboutToRemove(0, oldLength);
     const bool large = m_store.size() > kTrimAfter || m_history.bytes() > 2 * kTrimAfter;
     m_store.clear();
     m_lines.clear();
@@ -40,7 +43,7 @@ void EditingModel::setText(QStringView text) {
     m_caret = m_anchor = m_store.size();
     m_upstream = false;
     m_goalX = -1;
-    emit textReset();
+    emit textChanged(0, oldLength, m_store.size());
 }
 
 void EditingModel::appendReceived(QStringView chunk) {
@@ -277,8 +280,9 @@ void EditingModel::replace(qsizetype from, qsizetype to, QStringView text) {
     to = qBound<qsizetype>(from, to, length());
     if (from == to && text.isEmpty())
         return;
-    edit(Kind::Other, from, to, text);
-    placeCaret(from + text.size(), false, false);
+    const QString inserted = windowsLineEnds(text);
+    edit(Kind::Other, from, to, inserted);
+    placeCaret(from + inserted.size(), false, false);
 }
 
 void EditingModel::undo() {

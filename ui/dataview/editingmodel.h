@@ -64,8 +64,8 @@ public:
     // A displayed line's characters, without its line end.
     QString lineText(qsizetype line) const;
 
-    // Replaces the whole text and gives the memory held for the old one back.
-    // The caret goes to the end.
+    // Replaces the whole text and gives the memory held for the old one and
+    // for the undo history back. The caret goes to the end.
     void setText(QStringView text);
     // Received characters go after everything; a caret at the end with
     // nothing selected stays at the end.
@@ -110,7 +110,8 @@ public:
     void deleteForward();
     void deleteWordBackward();
     void deleteWordForward();
-    // Replaces [from, to) with text (an assistive technology's edit).
+    // Replaces [from, to) with text (an assistive technology's edit); line
+    // breaks become CR LF as in pasted text.
     void replace(qsizetype from, qsizetype to, QStringView text);
 
     // Undoes the last step of edits (redoes the last undone step): the
@@ -135,8 +136,6 @@ signals:
     // `removed` characters at position were replaced by `inserted` ones;
     // received text is `inserted` characters at the old end.
     void textChanged(qsizetype position, qsizetype removed, qsizetype inserted);
-    // The whole text was replaced.
-    void textReset();
     // The caret or the selection moved other than by following received
     // text: the view brings the caret into sight.
     void caretMoved();
