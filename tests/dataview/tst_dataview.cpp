@@ -421,6 +421,9 @@ private slots:
             {Qt::Key_Tab, {}, QStringLiteral("\t"), true, true},
             {Qt::Key_Z, {}, QStringLiteral("z"), true, true},
             {Qt::Key_S, Qt::ControlModifier, QStringLiteral("\x13"), false, false},
+            {Qt::Key_F, Qt::ControlModifier, {}, false, true},
+            {Qt::Key_F3, {}, {}, false, true},
+            {Qt::Key_F3, Qt::ShiftModifier, {}, false, true},
             {Qt::Key_F5, {}, {}, false, false},
             {Qt::Key_Escape, {}, QStringLiteral("\x1b"), false, false},
         };
@@ -592,8 +595,9 @@ private slots:
         clipboard->clear();
         DataView view;
         view.setText(QStringLiteral("DATA\r\n"));
-        QCOMPARE(contextMenu(view), (QStringList{"[Cofnij]", "[Ponów]", "", "[Wytnij]", "[Kopiuj]",
-                                                 "[Wklej]", "[Usuń]", "", "Zaznacz wszystko"}));
+        QCOMPARE(contextMenu(view),
+                 (QStringList{"[Cofnij]", "[Ponów]", "", "[Wytnij]", "[Kopiuj]", "[Wklej]",
+                              "[Usuń]", "", "Zaznacz wszystko", "", "Znajdź..."}));
         pressKeys(view, QStringLiteral("ab\nc"));
         view.appendReceived(QStringLiteral("OK\r"));
         const QString typed = QStringLiteral("DATA\r\nab\r\ncOK\r");
@@ -613,7 +617,7 @@ private slots:
         view.setCaret(0, 4);
         QCOMPARE(contextMenu(view, QStringLiteral("Cofnij")),
                  (QStringList{"Cofnij", "[Ponów]", "", "Wytnij", "Kopiuj", "Wklej", "Usuń", "",
-                              "Zaznacz wszystko"}));
+                              "Zaznacz wszystko", "", "Znajdź..."}));
         QCOMPARE(view.text(), QStringLiteral("DATA\r\nOK\r"));
         contextMenu(view, QStringLiteral("Ponów"));
         QCOMPARE(view.text(), typed);

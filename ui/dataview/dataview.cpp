@@ -1,6 +1,8 @@
 #include "dataview.h"
 
 #include "dataviewaccessible.h"
+#include "findbox.h"
+#include "findsearch.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -25,6 +27,8 @@ using Place = EditingModel::Place;
 constexpr int kFrameMs = 8;
 // Space between the frame and the text.
 constexpr int kMargin = 4;
+// A selection this short and on one line is offered as the text to find.
+constexpr qsizetype kFindFromSelection = 256;
 
 const QColor kMarkText(0x9c, 0x1c, 0x1c);
 const QColor kMarkBackground(0xff, 0xe0, 0xb2);
@@ -84,6 +88,9 @@ struct DataView::KeyBinding {
         Move,
         SelectAll,
         Copy,
+        Find,
+        FindNext,
+        FindPrevious,
         Undo,
         Redo,
         Cut,
@@ -115,6 +122,9 @@ const DataView::KeyBinding *DataView::bindingFor(const QKeyEvent *event, const D
     static const KeyBinding bindings[] = {
         {K::SelectAll, nullptr, false, C::SelectAll},
         {K::Copy, nullptr, false, C::Copy},
+        {K::Find, nullptr, false, C::Find},
+        {K::FindNext, nullptr, false, C::FindNext},
+        {K::FindPrevious, nullptr, false, C::FindPrevious},
         {K::MoveToNextChar, nullptr, false, C::Move, Move::NextChar, false},
         {K::SelectNextChar, nullptr, false, C::Move, Move::NextChar, true},
         {K::MoveToPreviousChar, nullptr, false, C::Move, Move::PreviousChar, false},
@@ -180,6 +190,15 @@ void DataView::run(const KeyBinding &binding, const QKeyEvent *event) {
         case C::Copy:
             copy();
             break;
+        case C::Find:
+            find();
+            break;
+        case C::FindNext:
+            findNext();
+            break;
+        case C::FindPrevious:
+            findPrevious();
+            break;
         case C::Undo:
             m_model.undo();
             break;
@@ -217,7 +236,9 @@ void DataView::run(const KeyBinding &binding, const QKeyEvent *event) {
 }
 
 DataView::DataView(QWidget *parent)
-    : QAbstractScrollArea(parent), m_announcer(new TextAnnouncer(this, &m_model)) {
+    : QAbstractScrollArea(parent),
+      m_announcer(new TextAnnouncer(this, &m_model)),
+      m_search(new FindSearch(&m_model, this)) {
     static const bool accessible = [] {
         QAccessible::installFactory(&DataViewAccessible::create);
         return true;
@@ -233,6 +254,7 @@ DataView::DataView(QWidget *parent)
 
     connect(&m_model, &EditingModel::textChanged, this, &DataView::textChanged);
     connect(&m_model, &EditingModel::caretMoved, this, &DataView::caretMoved);
+    connect(m_search, &FindSearch::finished, this, &DataView::found);
 
     updateFonts();
     syncNow();
@@ -528,6 +550,9 @@ void DataView::contextMenuEvent(QContextMenuEvent *event) {
     action = menu.addAction(withShortcut(tr("Zaznacz wszystko"), QKeySequence::SelectAll));
     action->setEnabled(length() > 0);
     connect(action, &QAction::triggered, this, &DataView::selectAll);
+    menu.addSeparator();
+    action = menu.addAction(withShortcut(tr("Znajdź..."), QKeySequence::Find));
+    connect(action, &QAction::triggered, this, &DataView::find);
     menu.exec(event->globalPos());
 }
 
@@ -577,8 +602,53 @@ QPointF DataView::lineOrigin(qsizetype line) const {
                    kMargin + qreal(line - m_topLine) * m_model.layout().lineHeight());
 }
 
-void DataView::textChanged() {
+void DataView::textChanged(qsizetype position, qsizetype removed, qsizetype inserted) {
     scheduleSync();
+    // Received text only adds to what is searched; any other change moves
+    // what the search has passed, so it begins again.
+    if (m_search->isRunning() && (removed > 0 || position + inserted != length()))
+        startFind(m_search->isBackward());
+}
+
+FindBox *DataView::findBox() const {
+    return m_findBox;
+}
+
+void DataView::find() {
+    if (!m_findBox) {
+        m_findBox = new FindBox(window());
+        connect(m_findBox, &FindBox::findRequested, this, &DataView::startFind);
+    }
+    const qsizetype selected = m_model.selectionEnd() - m_model.selectionStart();
+    if (selected > 0 && selected <= kFindFromSelection) {
+        const QString text = selectedText();
+        if (!text.contains(u'\r') && !text.contains(u'\n'))
+            m_findBox->setText(text);
+    }
+    m_findBox->show();
+    m_findBox->raise();
+    m_findBox->activateWindow();
+    m_findBox->focusText();
+}
+
+void DataView::startFind(bool backward) {
+    if (!m_findBox || m_findBox->text().isEmpty()) {
+        find();
+        return;
+    }
+    const TextFinder finder(m_findBox->text(), m_findBox->caseSensitivity());
+    m_search->start(finder, backward ? m_model.selectionStart() : m_model.selectionEnd(), backward);
+}
+
+void DataView::found(qsizetype position, qsizetype length, bool wrapped) {
+    if (!m_findBox)
+        return;
+    if (position < 0) {
+        m_findBox->showNotFound();
+        return;
+    }
+    m_model.select(position, position + length);
+    m_findBox->showFound(wrapped, m_search->isBackward());
 }
 
 void DataView::caretMoved() {

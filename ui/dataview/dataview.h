@@ -5,6 +5,7 @@
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
 #include <QElapsedTimer>
+#include <QPointer>
 
 // The DATA view: an editable multi-line view whose text is exactly what it
 // was given, what the operator typed and every received character, in order.
@@ -21,7 +22,10 @@
 //
 // The widget keeps events, painting and the scroll bars; the text, the caret
 // and every edit belong to its EditingModel. Assistive technology reads and
-// edits it through DataViewAccessible.
+// edits it through DataViewAccessible. Ctrl+F opens a find box in the view's
+// window; the search runs in slices, so reception never waits for it.
+class FindBox;
+class FindSearch;
 class TextAnnouncer;
 
 class DataView : public QAbstractScrollArea {
@@ -91,11 +95,19 @@ public:
 
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
+    // The find box, once it was opened.
+    FindBox *findBox() const;
+
 public slots:
     void selectAll() { m_model.selectAll(); }
     void copy() const;
     void cut();
     void paste();
+    // Opens the find box, with the selected text to find when it is short.
+    void find();
+    // Searches again for the find box's text from the selection on, or back.
+    void findNext() { startFind(false); }
+    void findPrevious() { startFind(true); }
 
 protected:
     bool event(QEvent *event) override;
@@ -125,8 +137,10 @@ private:
     QPointF lineOrigin(qsizetype line) const;
     void updateFonts();
 
-    void textChanged();
+    void textChanged(qsizetype position, qsizetype removed, qsizetype inserted);
     void caretMoved();
+    void startFind(bool backward);
+    void found(qsizetype position, qsizetype length, bool wrapped);
     void scheduleSync();
     void syncNow();
     void ensureVisible(const EditingModel::Place &at);
@@ -134,6 +148,8 @@ private:
 
     EditingModel m_model;
     TextAnnouncer *m_announcer;
+    FindSearch *m_search;
+    QPointer<FindBox> m_findBox;
     bool m_tabChangesFocus = false;
     bool m_dragging = false;
     bool m_caretShown = true;
