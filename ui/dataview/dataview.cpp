@@ -3,6 +3,7 @@
 #include "dataviewaccessible.h"
 #include "findbox.h"
 #include "findsearch.h"
+#include "keybinding.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -33,145 +34,12 @@ constexpr qsizetype kFindFromSelection = 256;
 const QColor kMarkText(0x9c, 0x1c, 0x1c);
 const QColor kMarkBackground(0xff, 0xe0, 0xb2);
 
-// Typed text: printable characters, not a shortcut. AltGr arrives as
-// Ctrl+Alt on some systems and still types.
-bool isTyping(const QKeyEvent *event, const DataView &) {
-    const QString text = event->text();
-    if (text.isEmpty())
-        return false;
-    const Qt::KeyboardModifiers modifiers = event->modifiers();
-    if ((modifiers & Qt::ControlModifier) && !(modifiers & Qt::AltModifier))
-        return false;
-    if (modifiers & Qt::MetaModifier)
-        return false;
-    for (const QChar ch : text) {
-        if (!ch.isPrint() && !ch.isSurrogate())
-            return false;
-    }
-    return true;
-}
-
-bool isBackspace(const QKeyEvent *event, const DataView &) {
-    return event->matches(QKeySequence::Backspace) ||
-           (event->key() == Qt::Key_Backspace && !(event->modifiers() & ~Qt::ShiftModifier));
-}
-
-bool isEnter(const QKeyEvent *event, const DataView &) {
-    return event->matches(QKeySequence::InsertParagraphSeparator) ||
-           event->matches(QKeySequence::InsertLineSeparator);
-}
-
-// Ctrl+Y redoes too, also where the desktop's own keys for redo are others.
-bool isCtrlY(const QKeyEvent *event, const DataView &) {
-    return event->key() == Qt::Key_Y &&
-           (event->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier;
-}
-
-// Tab is typed into the view unless it is meant to move on.
-bool isTypedTab(const QKeyEvent *event, const DataView &view) {
-    return event->key() == Qt::Key_Tab && !view.tabChangesFocus() &&
-           !(event->modifiers() & ~Qt::KeypadModifier);
-}
-
 QString withShortcut(const QString &text, QKeySequence::StandardKey key) {
     const QString shortcut = QKeySequence(key).toString(QKeySequence::NativeText);
     return shortcut.isEmpty() ? text : text + u'\t' + shortcut;
 }
 
 }  // namespace
-
-// What a key does. keyPressEvent runs the first binding that matches, and
-// the view claims exactly the keys whose binding would run, so that the
-// window's shortcuts never take them and no key is claimed and then ignored.
-struct DataView::KeyBinding {
-    enum class Command {
-        Move,
-        SelectAll,
-        Copy,
-        Find,
-        FindNext,
-        FindPrevious,
-        Undo,
-        Redo,
-        Cut,
-        Paste,
-        DeleteWordBackward,
-        DeleteWordForward,
-        Backspace,
-        Delete,
-        Enter,
-        Tab,
-        Type
-    };
-
-    QKeySequence::StandardKey key;
-    bool (*test)(const QKeyEvent *, const DataView &) = nullptr;  // instead of a key
-    bool edits = false;                                           // refused while read-only
-    Command command = Command::Move;
-    Move move = Move::NextChar;
-    bool select = false;
-
-    bool matches(const QKeyEvent *event, const DataView &view) const {
-        return test ? test(event, view) : event->matches(key);
-    }
-};
-
-const DataView::KeyBinding *DataView::bindingFor(const QKeyEvent *event, const DataView &view) {
-    using C = KeyBinding::Command;
-    using K = QKeySequence;
-    static const KeyBinding bindings[] = {
-        {K::SelectAll, nullptr, false, C::SelectAll},
-        {K::Copy, nullptr, false, C::Copy},
-        {K::Find, nullptr, false, C::Find},
-        {K::FindNext, nullptr, false, C::FindNext},
-        {K::FindPrevious, nullptr, false, C::FindPrevious},
-        {K::MoveToNextChar, nullptr, false, C::Move, Move::NextChar, false},
-        {K::SelectNextChar, nullptr, false, C::Move, Move::NextChar, true},
-        {K::MoveToPreviousChar, nullptr, false, C::Move, Move::PreviousChar, false},
-        {K::SelectPreviousChar, nullptr, false, C::Move, Move::PreviousChar, true},
-        {K::MoveToNextWord, nullptr, false, C::Move, Move::NextWord, false},
-        {K::SelectNextWord, nullptr, false, C::Move, Move::NextWord, true},
-        {K::MoveToPreviousWord, nullptr, false, C::Move, Move::PreviousWord, false},
-        {K::SelectPreviousWord, nullptr, false, C::Move, Move::PreviousWord, true},
-        {K::MoveToNextLine, nullptr, false, C::Move, Move::NextLine, false},
-        {K::SelectNextLine, nullptr, false, C::Move, Move::NextLine, true},
-        {K::MoveToPreviousLine, nullptr, false, C::Move, Move::PreviousLine, false},
-        {K::SelectPreviousLine, nullptr, false, C::Move, Move::PreviousLine, true},
-        {K::MoveToNextPage, nullptr, false, C::Move, Move::NextPage, false},
-        {K::SelectNextPage, nullptr, false, C::Move, Move::NextPage, true},
-        {K::MoveToPreviousPage, nullptr, false, C::Move, Move::PreviousPage, false},
-        {K::SelectPreviousPage, nullptr, false, C::Move, Move::PreviousPage, true},
-        {K::MoveToStartOfLine, nullptr, false, C::Move, Move::StartOfLine, false},
-        {K::SelectStartOfLine, nullptr, false, C::Move, Move::StartOfLine, true},
-        {K::MoveToStartOfBlock, nullptr, false, C::Move, Move::StartOfLine, false},
-        {K::SelectStartOfBlock, nullptr, false, C::Move, Move::StartOfLine, true},
-        {K::MoveToEndOfLine, nullptr, false, C::Move, Move::EndOfLine, false},
-        {K::SelectEndOfLine, nullptr, false, C::Move, Move::EndOfLine, true},
-        {K::MoveToEndOfBlock, nullptr, false, C::Move, Move::EndOfLine, false},
-        {K::SelectEndOfBlock, nullptr, false, C::Move, Move::EndOfLine, true},
-        {K::MoveToStartOfDocument, nullptr, false, C::Move, Move::StartOfText, false},
-        {K::SelectStartOfDocument, nullptr, false, C::Move, Move::StartOfText, true},
-        {K::MoveToEndOfDocument, nullptr, false, C::Move, Move::EndOfText, false},
-        {K::SelectEndOfDocument, nullptr, false, C::Move, Move::EndOfText, true},
-        {K::Undo, nullptr, true, C::Undo},
-        {K::Redo, nullptr, true, C::Redo},
-        {K::UnknownKey, isCtrlY, true, C::Redo},
-        {K::Cut, nullptr, true, C::Cut},
-        {K::Paste, nullptr, true, C::Paste},
-        {K::DeleteStartOfWord, nullptr, true, C::DeleteWordBackward},
-        {K::DeleteEndOfWord, nullptr, true, C::DeleteWordForward},
-        {K::UnknownKey, isBackspace, true, C::Backspace},
-        {K::Delete, nullptr, true, C::Delete},
-        {K::UnknownKey, isEnter, true, C::Enter},
-        {K::UnknownKey, isTypedTab, true, C::Tab},
-        {K::UnknownKey, isTyping, true, C::Type},
-    };
-    for (const KeyBinding &binding : bindings) {
-        if (binding.matches(event, view))
-            return binding.edits && view.isReadOnly() ? nullptr : &binding;
-    }
-    return nullptr;
-}
 
 void DataView::run(const KeyBinding &binding, const QKeyEvent *event) {
     using C = KeyBinding::Command;
@@ -363,7 +231,7 @@ void DataView::paste() {
 bool DataView::event(QEvent *event) {
     // Keys the view handles itself are not taken by the window's shortcuts.
     if (event->type() == QEvent::ShortcutOverride &&
-        bindingFor(static_cast<QKeyEvent *>(event), *this)) {
+        KeyBinding::find(static_cast<QKeyEvent *>(event), isReadOnly(), m_tabChangesFocus)) {
         event->accept();
         return true;
     }
@@ -450,7 +318,7 @@ void DataView::timerEvent(QTimerEvent *event) {
 }
 
 void DataView::keyPressEvent(QKeyEvent *event) {
-    const KeyBinding *binding = bindingFor(event, *this);
+    const KeyBinding *binding = KeyBinding::find(event, isReadOnly(), m_tabChangesFocus);
     if (!binding) {
         event->ignore();
         return;

@@ -26,6 +26,7 @@
 // window; the search runs in slices, so reception never waits for it.
 class FindBox;
 class FindSearch;
+struct KeyBinding;
 class TextAnnouncer;
 
 class DataView : public QAbstractScrollArea {
@@ -128,8 +129,6 @@ protected:
     bool focusNextPrevChild(bool next) override;
 
 private:
-    struct KeyBinding;
-    static const KeyBinding *bindingFor(const QKeyEvent *event, const DataView &view);
     void run(const KeyBinding &binding, const QKeyEvent *event);
 
     EditingModel::Place hitTest(const QPointF &point) const;

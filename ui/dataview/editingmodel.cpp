@@ -40,9 +40,7 @@ void EditingModel::setText(QStringView text) {
 #endif
     m_store.append(text);
     m_lines.append(text);
-    m_caret = m_anchor = m_store.size();
-    m_upstream = false;
-    m_goalX = -1;
+    placeCaret(m_store.size(), false, false, false, false);
     emit textChanged(0, oldLength, m_store.size());
 }
 
@@ -56,10 +54,8 @@ void EditingModel::appendReceived(QStringView chunk) {
     m_layout.drop(m_lines.lineCount() - 1);
     m_store.append(chunk);
     m_lines.append(chunk);
-    if (caretAtEnd) {
-        m_caret = m_anchor = m_store.size();
-        m_upstream = false;
-    }
+    if (caretAtEnd)
+        placeCaret(m_store.size(), false, false, true, false);
     emit textChanged(oldLength, 0, chunk.size());
 }
 
@@ -325,15 +321,18 @@ QString EditingModel::windowsLineEnds(QStringView text) {
 }
 
 // The one place the caret moves: every move but up and down forgets the
-// column those keep to.
-void EditingModel::placeCaret(qsizetype position, bool upstream, bool keepAnchor, bool keepGoal) {
+// column those keep to. Following received text is not the operator's move
+// and is not announced as one.
+void EditingModel::placeCaret(qsizetype position, bool upstream, bool keepAnchor, bool keepGoal,
+                              bool byOperator) {
     m_caret = position;
     m_upstream = upstream;
     if (!keepAnchor)
         m_anchor = position;
     if (!keepGoal)
         m_goalX = -1;
-    emit caretMoved();
+    if (byOperator)
+        emit caretMoved();
 }
 
 template <typename Text>

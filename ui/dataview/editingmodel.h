@@ -141,7 +141,8 @@ signals:
     void caretMoved();
 
 private:
-    void placeCaret(qsizetype position, bool upstream, bool keepAnchor, bool keepGoal = false);
+    void placeCaret(qsizetype position, bool upstream, bool keepAnchor, bool keepGoal = false,
+                    bool byOperator = true);
     using Kind = UndoHistory::Kind;
     void edit(Kind kind, qsizetype from, qsizetype to, QStringView text);
     void replaceSelection(Kind kind, QStringView text);
