@@ -16,20 +16,9 @@ simulator=$2
 accessibility_tests=$3
 python=$4
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-export DISPLAY=":$(cat "$work/display")"
-export QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+. "$here/xvfb.sh"
+start_display
+export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 export XDG_RUNTIME_DIR=$work
 
 # Start the accessibility bus; Qt's bridge joins it when it is there.
@@ -40,10 +29,8 @@ echo "== accessibility events through the bridge"
 "$accessibility_tests"
 
 echo "== the console read through AT-SPI"
-"$simulator" --fast --quiet --link "$work/port2" >/dev/null &
-pids+=($!)
-for _ in $(seq 100); do [ -e "$work/port2" ] && break; sleep 0.05; done
-RS232_PORT_2="$work/port2" "$console" &
+start_simulator "$simulator"
+"$console" &
 console_pid=$!
 pids+=("$console_pid")
 "$python" "$here/atspi_read.py" "$console_pid"

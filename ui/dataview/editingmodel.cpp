@@ -200,12 +200,8 @@ void EditingModel::removeSelection() {
 }
 
 void EditingModel::deleteBackward() {
-    if (m_readOnly)
+    if (deletesOnlySelection())
         return;
-    if (hasSelection()) {
-        replaceSelection(Kind::Other, {});
-        return;
-    }
     const Place at = caretPlace();
     qsizetype from = m_caret;
     if (at.column > 0) {
@@ -228,12 +224,8 @@ void EditingModel::deleteBackward() {
 }
 
 void EditingModel::deleteForward() {
-    if (m_readOnly)
+    if (deletesOnlySelection())
         return;
-    if (hasSelection()) {
-        replaceSelection(Kind::Other, {});
-        return;
-    }
     const Place at = caretPlace();
     qsizetype to = m_caret;
     if (at.column < m_lines.lineLength(at.line)) {
@@ -251,6 +243,17 @@ void EditingModel::deleteForward() {
     else
         m_history.closeGroup();  // only stepped over a display break
     placeCaret(caret, false, false);
+}
+
+// Backspace and Delete take a selection away rather than a character; true
+// when that is all they do (read-only, nothing at all).
+bool EditingModel::deletesOnlySelection() {
+    if (m_readOnly)
+        return true;
+    if (!hasSelection())
+        return false;
+    removeSelection();
+    return true;
 }
 
 void EditingModel::deleteWordBackward() {

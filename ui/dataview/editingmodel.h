@@ -146,6 +146,7 @@ private:
     using Kind = UndoHistory::Kind;
     void edit(Kind kind, qsizetype from, qsizetype to, QStringView text);
     void replaceSelection(Kind kind, QStringView text);
+    bool deletesOnlySelection();
     // The text store's edit with everything that follows from it; returns
     // what was taken out.
     template <typename Text>

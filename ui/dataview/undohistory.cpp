@@ -38,43 +38,41 @@ void UndoHistory::record(Kind kind, qsizetype position, TextStore &&removed, qsi
     step.edits.push_back({position, inserted, std::move(removed)});
     step.caretBefore = caretBefore;
     step.anchorBefore = anchorBefore;
-    step.bytes = bytesOf(step);
-    m_bytes += step.bytes;
-    m_undo.push_back(std::move(step));
+    push(m_undo, std::move(step));
     m_open = kind != Kind::Other;
     m_openKind = kind;
-    trim();
 }
 
 UndoHistory::Step UndoHistory::takeUndo() {
     Q_ASSERT(canUndo());
-    m_open = false;
-    Step step = std::move(m_undo.back());
-    m_undo.pop_back();
-    m_bytes -= step.bytes;
-    return step;
+    return take(m_undo);
 }
 
 UndoHistory::Step UndoHistory::takeRedo() {
     Q_ASSERT(canRedo());
+    return take(m_redo);
+}
+
+void UndoHistory::pushRedo(Step &&step) {
+    push(m_redo, std::move(step));
+}
+
+void UndoHistory::pushUndo(Step &&step) {
+    push(m_undo, std::move(step));
+}
+
+UndoHistory::Step UndoHistory::take(std::deque<Step> &from) {
     m_open = false;
-    Step step = std::move(m_redo.back());
-    m_redo.pop_back();
+    Step step = std::move(from.back());
+    from.pop_back();
     m_bytes -= step.bytes;
     return step;
 }
 
-void UndoHistory::pushRedo(Step &&step) {
+void UndoHistory::push(std::deque<Step> &onto, Step &&step) {
     step.bytes = bytesOf(step);
     m_bytes += step.bytes;
-    m_redo.push_back(std::move(step));
-    trim();
-}
-
-void UndoHistory::pushUndo(Step &&step) {
-    step.bytes = bytesOf(step);
-    m_bytes += step.bytes;
-    m_undo.push_back(std::move(step));
+    onto.push_back(std::move(step));
     trim();
 }
 

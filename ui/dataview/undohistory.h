@@ -65,6 +65,8 @@ public:
     static qsizetype bytesOf(const Step &step);
 
 private:
+    Step take(std::deque<Step> &from);
+    void push(std::deque<Step> &onto, Step &&step);
     void trim();
 
     std::deque<Step> m_undo;  // the oldest first
