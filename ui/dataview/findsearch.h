@@ -25,7 +25,7 @@ public:
     void start(const TextFinder &finder, qsizetype origin, bool backward);
     void cancel();
     bool isRunning() const { return m_timer.isActive(); }
-    // How long a slice may hold the window's thread; 15 ms unless set.
+    // How long a slice may hold the window's thread; a frame (8 ms) unless set.
     void setSliceTime(int ms) { m_sliceMs = ms; }
     bool isBackward() const { return m_backward; }
 
@@ -50,5 +50,5 @@ private:
     bool m_wrapped = false;
     qsizetype m_next = 0;   // where the next slice begins (forward) or ends (backward)
     qsizetype m_bound = 0;  // where this round ends
-    int m_sliceMs = 15;
+    int m_sliceMs = 8;
 };
