@@ -33,6 +33,7 @@ QJsonObject BenchRunner::runAll() {
         probes.append(runChild("levels", "baseline", level));
     levels.insert("baseline", probes);
     results.insert("levels", levels);
+    results.insert("history", QJsonObject{{"ours", runChild("history", "ours")}});
     return results;
 }
 

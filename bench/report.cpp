@@ -186,6 +186,20 @@ Cell latencyCell(const QJsonObject &run, const char *key) {
     return {replies.value(key).toDouble(), {}, note};
 }
 
+// A figure of the history run, when the run did what it measures.
+Cell historyCell(const QJsonObject &run, const char *key, const char *needs,
+                 const QString &note = {}) {
+    if (!usable(run))
+        return missing(run);
+    if (!run.value(needs).toBool())
+        return {std::nullopt, QStringLiteral("failed"),
+                QStringLiteral("the history run did not see \"%1\"").arg(QLatin1String(needs))};
+    const double value = run.value(key).toDouble(-1);
+    if (value < 0)
+        return {std::nullopt, QStringLiteral("—"), {}};
+    return {value, {}, note};
+}
+
 }  // namespace
 
 Report::Report(const QJsonObject &results) : m_results(results) {
@@ -275,6 +289,36 @@ Report::Report(const QJsonObject &results) : m_results(results) {
            lineAgainstLines(lineOurs, floodOurs, lineBytes, step),
            lineAgainstLines(lineBase, floodBase, lineBytes, step), {Goal::AtMost, 2}, false);
 
+    // The DATA view holding the top level: find, delete everything, undo.
+    const QJsonObject history = pick("history", "ours");
+    const Cell none{std::nullopt, QStringLiteral("—"), {}};
+    addRow("find", QStringLiteral("Find through %1 held, ms").arg(mbText(top)),
+           historyCell(history, "findMs", "found",
+                       QStringLiteral("from the start, any case, the reply on the last line")),
+           none, {Goal::AtMost, 100}, false);
+    addRow("findStall", QStringLiteral("Longest event-loop stall during that find, ms"),
+           historyCell(history, "findStallMs", "found"), none, {Goal::AtMost, 50}, false);
+    addRow("undo", QStringLiteral("Undo of a select-all delete of %1, ms").arg(mbText(top)),
+           historyCell(history, "undoMs", "restored"), none, {}, false);
+    const double rssChange = (history.value("rssAfterDeleteKiB").toDouble() -
+                              history.value("rssBeforeDeleteKiB").toDouble()) /
+                             kKiBPerMiB;
+    Cell historyMemory =
+        historyCell(history, "historyBytes", "emptied",
+                    QStringLiteral("resident memory changed by %1 MiB across the delete")
+                        .arg(formatValue(rssChange)));
+    if (historyMemory.value)
+        historyMemory.value = *historyMemory.value / (kKiBPerMiB * kKiBPerMiB);
+    addRow("historyMemory",
+           QStringLiteral("Memory held by the undo history after that delete, MiB"), historyMemory,
+           none, {}, false);
+    Cell historyShare = historyCell(history, "historyBytes", "emptied");
+    if (historyShare.value)
+        historyShare.value = *historyShare.value / history.value("textBytes").toDouble();
+    addRow("historyShare",
+           QStringLiteral("Undo history after that delete ÷ memory the text held before"),
+           historyShare, none, {Goal::AtMost, 1.05}, false);
+
     const QJsonObject startup = results.value("startup").toObject();
     const QJsonArray runs = startup.value("runs").toArray();
     std::vector<double> toMapped, idleRss;
@@ -282,7 +326,6 @@ Report::Report(const QJsonObject &results) : m_results(results) {
         toMapped.push_back(r.toObject().value("toMappedMs").toDouble());
         idleRss.push_back(r.toObject().value("idleRssMiB").toDouble());
     }
-    const Cell none{std::nullopt, QStringLiteral("—"), {}};
     auto startupCell = [&](std::vector<double> values) {
         if (values.empty())
             return missing(startup);

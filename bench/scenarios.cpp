@@ -9,8 +9,14 @@
 #include "replytracker.h"
 #include "stallmeter.h"
 
+#include "dataview.h"
+#include "findbox.h"
+#include "form1.h"
+
+#include <QApplication>
 #include <QCoreApplication>
 #include <QJsonArray>
+#include <QKeyEvent>
 #include <QRandomGenerator>
 #include <QTimer>
 #include <QWidget>
@@ -295,6 +301,86 @@ QJsonObject baselineLevel(Session &session, qint64 level, const BenchScale &scal
             {"rssAfterKiB", double(ProcStats::rssKiB())}};
 }
 
+// Sends a key press and release to a widget, as the keyboard would.
+void pressKey(QWidget *widget, int key, Qt::KeyboardModifiers modifiers = {}) {
+    QKeyEvent press(QEvent::KeyPress, key, modifiers);
+    QApplication::sendEvent(widget, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers);
+    QApplication::sendEvent(widget, &release);
+}
+
+// The DATA view holding the top level, received as the flood's lines in
+// chunks and a reply at the very end. Then, as the operator: find the reply
+// from the start (any case, the default); select everything and delete it;
+// undo that.
+QJsonObject history(BenchApplication &app, Session &session, const BenchScale &scale) {
+    ConsoleRig &rig = session.rig();
+    auto *view = rig.window()->findChild<DataView *>(QStringLiteral("Text3"));
+    if (!view)
+        return {{"error", "no DATA view"}};
+    const QString reply = QStringLiteral("ERR 7\r\n");
+    FloodStream stream(FloodStream::Shape::Lines, scale.topLevel);
+    for (FloodPiece piece = stream.next(1 << 20); !piece.bytes.isEmpty();
+         piece = stream.next(1 << 20))
+        view->appendReceived(QString::fromLatin1(piece.bytes));
+    view->appendReceived(reply);
+    const qint64 held = view->length();
+    const qint64 textBytes = view->memoryUsed();
+    settle(300);
+
+    // Find: from asking to the match selected.
+    view->setCaret(0);
+    view->find();
+    view->findBox()->setText(QStringLiteral("err 7"));
+    qint64 foundNs = 0;
+    const QMetaObject::Connection found =
+        QObject::connect(&view->model(), &EditingModel::caretMoved,
+                         [&foundNs] { foundNs = ProcStats::monotonicNs(); });
+    StallMeter stall;
+    stall.start();
+    const qint64 findNs = ProcStats::monotonicNs();
+    view->findNext();
+    const bool foundIt = waitUntil([&] { return foundNs > 0; }, deadlineAfter(30));
+    stall.stop();
+    QObject::disconnect(found);
+    const bool right =
+        view->selectedText() == reply.left(5) && view->anchorPosition() == held - reply.size();
+    view->findBox()->hide();
+    settle(300);
+
+    // Everything selected and deleted with the keys; the history holds it.
+    const qint64 rssBeforeDelete = ProcStats::rssKiB();
+    pressKey(view, Qt::Key_A, Qt::ControlModifier);
+    pressKey(view, Qt::Key_Delete);
+    settle(300);
+    const qint64 rssAfterDelete = ProcStats::rssKiB();
+    const qint64 historyBytes = view->model().history().bytes();
+    const bool emptied = view->length() == 0;
+
+    // Ctrl+Z: from the key to the end of the frame that painted the text back.
+    qint64 frameNs = 0;
+    app.watchFrames(rig.paintTarget(), {}, [&frameNs](qint64 now) { frameNs = now; });
+    const qint64 undoNs = ProcStats::monotonicNs();
+    pressKey(view, Qt::Key_Z, Qt::ControlModifier);
+    const qint64 undoneNs = ProcStats::monotonicNs();
+    waitUntil([&] { return frameNs > undoneNs; }, deadlineAfter(30));
+    app.watchFrames(nullptr, {}, {});
+    const bool restored = view->length() == held;
+
+    return {{"held", double(held)},
+            {"textBytes", double(textBytes)},
+            {"findMs", foundIt ? double(foundNs - findNs) / kNsPerMs : -1.0},
+            {"findStallMs", stall.longestMs()},
+            {"found", foundIt && right},
+            {"emptied", emptied},
+            {"historyBytes", double(historyBytes)},
+            {"rssBeforeDeleteKiB", double(rssBeforeDelete)},
+            {"rssAfterDeleteKiB", double(rssAfterDelete)},
+            {"undoKeyMs", double(undoneNs - undoNs) / kNsPerMs},
+            {"undoMs", frameNs > undoneNs ? double(frameNs - undoNs) / kNsPerMs : -1.0},
+            {"restored", restored}};
+}
+
 }  // namespace
 
 QJsonObject runScenario(BenchApplication &app, const QString &name, ConsoleRig::View view,
@@ -308,6 +394,8 @@ QJsonObject runScenario(BenchApplication &app, const QString &name, ConsoleRig::
         return ordinaryFlood(session, scale);
     if (name == QLatin1String("line"))
         return longLine(session, scale);
+    if (name == QLatin1String("history"))
+        return history(app, session, scale);
     if (name == QLatin1String("levels"))
         return view == ConsoleRig::View::Ours ? oursLevels(session, scale)
                                               : baselineLevel(session, level, scale);

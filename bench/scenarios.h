@@ -17,6 +17,8 @@ struct BenchScale;
 //   levels  ours: a flood to the top level and beyond, noting cost and memory
 //           on the way; baseline: the text replaced once by `level` bytes,
 //           then appends for a while
+//   history ours only: the top level held; find a reply at its very end,
+//           select everything and delete it, undo that
 //
 // Returns the figures, or an object with "error".
 QJsonObject runScenario(BenchApplication &app, const QString &name, ConsoleRig::View view,

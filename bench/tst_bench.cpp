@@ -279,6 +279,19 @@ private slots:
                                       {"rssAfterKiB", 40'000.0 + level / 1e6 * 6 * 1024}});
         results.insert("levels", QJsonObject{{"ours", oursLevels}, {"baseline", probes}});
 
+        results.insert("history",
+                       QJsonObject{{"ours", QJsonObject{{"held", 100e6},
+                                                        {"textBytes", 200.0 * 1024 * 1024},
+                                                        {"findMs", 40.0},
+                                                        {"findStallMs", 16.0},
+                                                        {"found", true},
+                                                        {"emptied", true},
+                                                        {"historyBytes", 210.0 * 1024 * 1024},
+                                                        {"rssBeforeDeleteKiB", 300'000.0},
+                                                        {"rssAfterDeleteKiB", 301'024.0},
+                                                        {"undoMs", 120.0},
+                                                        {"restored", false}}}});
+
         const Report report(results);
         auto value = [&report](const char *id, bool ours = true) {
             const Report::Row *row = report.row(id);
@@ -320,6 +333,18 @@ private slots:
         QCOMPARE(metOf(report, "idleP99"), Met::No);
         QCOMPARE(metOf(report, "idleMedian"), Met::NoGoal);
         QCOMPARE(report.row("startup")->ours.text, QStringLiteral("not run"));
+
+        // The history: find within its goal; the undo did not bring the
+        // text back, so it has no figure; the history holds a copy beyond
+        // the text's own memory.
+        QCOMPARE(value("find"), 40.0);
+        QCOMPARE(metOf(report, "find"), Met::Yes);
+        QCOMPARE(metOf(report, "findStall"), Met::Yes);
+        QCOMPARE(report.row("undo")->ours.text, QStringLiteral("failed"));
+        QCOMPARE(value("historyMemory"), 210.0);
+        QVERIFY(report.row("historyMemory")->ours.note.contains("changed by 1.00 MiB"));
+        QCOMPARE(value("historyShare"), 1.05);
+        QCOMPARE(metOf(report, "historyShare"), Met::Yes);
 
         const QString table = report.markdown();
         QVERIFY(table.contains("| 25.0 | 0.0750 [1] | 333 | ≥ 25 | yes |"));

@@ -11,6 +11,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-qpa-plugins
     fonts-liberation2 valgrind
     xvfb xauth icewm x11-utils xdotool xclip imagemagick
+    at-spi2-core python3-pyatspi dbus-daemon
 )
 packages+=("$@")
 

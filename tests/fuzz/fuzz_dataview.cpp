@@ -1,6 +1,15 @@
-// Fuzzing of the DATA view: any sequence of received chunks, clearing and
-// typing keeps its text exactly what a plain string model says, and never
+// Fuzzing of the DATA view: any sequence of received chunks, clearing,
+// typing, deleting, pasting, undoing and redoing keeps its text exactly what
+// a plain string model says, keeps its lines true to its text, and never
 // crashes.
+//
+// The string model knows exactly what reception, typing, deleting a
+// selection and pasting do. Backspace and Delete follow rules of their own
+// (whole CR LF, display breaks, surrogate pairs): what they did is taken
+// from the view, checked to be one stretch taken out at the caret, and from
+// then on the model holds the view to it. Every step of edits is kept in
+// the model as the text it replaced, so undo and redo are checked exactly,
+// whatever was received in between.
 #include "codepage.h"
 #include "dataview.h"
 
@@ -8,16 +17,155 @@
 #include <QTest>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
 QApplication *app = nullptr;
 DataView *view = nullptr;
 
-void check(const QString &expected) {
-    if (view->text() != expected)
+void check(bool ok, int line = __builtin_LINE()) {
+    if (!ok) {
+        std::fprintf(stderr, "check failed at line %d\n", line);
         std::abort();
+    }
+}
+
+// The view's displayed lines put back together give its text.
+void checkLines(const QString &text) {
+    QString joined;
+    for (qsizetype line = 0; line < view->lineCount(); ++line) {
+        check(view->lineStart(line) == joined.size());
+        joined += view->lineText(line);
+        switch (view->lineEnd(line)) {
+            case LineEnd::CrLf:
+                joined += u"\r\n";
+                break;
+            case LineEnd::Cr:
+                joined += u'\r';
+                break;
+            case LineEnd::Lf:
+                joined += u'\n';
+                break;
+            case LineEnd::None:
+                check(line == view->lineCount() - 1);
+                break;
+            case LineEnd::Break:
+                check(view->lineText(line).size() <= DataView::DisplayLineLimit);
+                break;
+        }
+    }
+    check(joined == text);
+}
+
+// One step of edits: `removed` at position became `inserted`.
+struct Step {
+    qsizetype position;
+    QString removed;
+    QString inserted;
+};
+
+Step difference(const QString &before, const QString &after) {
+    qsizetype prefix = 0;
+    while (prefix < before.size() && prefix < after.size() && before[prefix] == after[prefix])
+        ++prefix;
+    qsizetype suffix = 0;
+    while (suffix < before.size() - prefix && suffix < after.size() - prefix &&
+           before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix])
+        ++suffix;
+    return {prefix, before.mid(prefix, before.size() - prefix - suffix),
+            after.mid(prefix, after.size() - prefix - suffix)};
+}
+
+class Model {
+public:
+    void reset(const QString &text) {
+        m_text = text;
+        m_undo.clear();
+        m_redo.clear();
+        view->setText(text);
+    }
+
+    void receive(const QString &chunk) {
+        view->appendReceived(chunk);
+        m_text += chunk;
+    }
+
+    // An operator edit is done on the view; `expected` is what the text must
+    // become, or empty when the view's own result is taken.
+    template <typename Edit>
+    void operatorEdit(Edit edit, const QString *expected) {
+        const EditingModel &model = view->model();
+        const int stepsBefore = model.history().undoSteps();
+        const QString before = m_text;
+        edit();
+        const QString after = view->text();
+        if (expected)
+            check(after == *expected);
+        const int steps = model.history().undoSteps();
+        // (Pasting over a selection the same text is a step that changes
+        // nothing one can see.)
+        if (after == before && steps == stepsBefore)
+            return;
+        if (steps == stepsBefore + 1) {
+            m_stepBase = before;
+            m_undo.push_back(difference(before, after));
+        } else if (steps == stepsBefore) {
+            // Merged into the step before, which began from m_stepBase.
+            check(!m_undo.empty());
+            m_undo.back() = difference(m_stepBase, after);
+        } else {
+            // Presses split by a display break they stepped over made more
+            // than one step: the text is taken as it is, with a new history.
+            check(steps > stepsBefore);
+            reset(after);
+            return;
+        }
+        m_redo.clear();
+        m_text = after;
+    }
+
+    void undo() {
+        view->model().undo();
+        if (m_undo.empty()) {
+            check(view->text() == m_text);
+            return;
+        }
+        Step step = m_undo.back();
+        m_undo.pop_back();
+        m_text.replace(step.position, step.inserted.size(), step.removed);
+        m_redo.push_back(step);
+        check(view->text() == m_text);
+    }
+
+    void redo() {
+        view->model().redo();
+        if (m_redo.empty()) {
+            check(view->text() == m_text);
+            return;
+        }
+        Step step = m_redo.back();
+        m_redo.pop_back();
+        m_text.replace(step.position, step.removed.size(), step.inserted);
+        m_undo.push_back(step);
+        check(view->text() == m_text);
+    }
+
+    const QString &text() const { return m_text; }
+
+private:
+    QString m_text;
+    QString m_stepBase;
+    std::vector<Step> m_undo;
+    std::vector<Step> m_redo;
+};
+
+Model *model = nullptr;
+
+qsizetype positionFrom(uint8_t byte) {
+    return view->length() == 0 ? 0 : qsizetype(byte) * (view->length() + 1) / 256;
 }
 
 }  // namespace
@@ -31,50 +179,102 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     view = new DataView;
     view->resize(400, 200);
     view->show();
+    model = new Model;
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    view->setText(QStringLiteral("DATA\r\n"));
-    QString expected = QStringLiteral("DATA\r\n");
+    model->reset(QStringLiteral("DATA\r\n"));
 
     size_t at = 0;
+    auto next = [&]() -> uint8_t { return at < size ? data[at++] : 0; };
     while (at < size) {
-        const uint8_t op = data[at++];
-        const size_t length = qMin<size_t>(op >> 2, size - at);
-        const auto *bytes = reinterpret_cast<const char *>(data + at);
-        switch (op & 3) {
+        // Far below the bound on steps, so that every step stays countable.
+        if (view->model().history().undoSteps() >= UndoHistory::MaxSteps - 1)
+            model->reset(model->text());
+        const uint8_t op = next();
+        const size_t length = op >> 3;
+        switch (op & 7) {
             case 0:
             case 1: {  // a received chunk, every byte value
-                const QString chunk = CodePage::decode(bytes, qsizetype(length));
-                view->appendReceived(chunk);
-                expected += chunk;
-                at += length;
+                const size_t take = qMin(length * 4, size - at);
+                model->receive(
+                    CodePage::decode(reinterpret_cast<const char *>(data + at), qsizetype(take)));
+                at += take;
                 break;
             }
-            case 2: {  // the operator types printable text at the end
-                QTest::keyClick(view, Qt::Key_End, Qt::ControlModifier);
+            case 2: {  // printable text typed at a place, perhaps after Enter
+                view->setCaret(positionFrom(next()));
+                const qsizetype caret = view->caretPosition();
                 QString typed;
-                for (size_t i = 0; i < length && i < 8; ++i)
-                    typed.append(QChar(u'a' + bytes[i] % 26));
-                if (length % 5 == 4) {
-                    QTest::keyClick(view, Qt::Key_Return);
-                    typed.prepend(QStringLiteral("\r\n"));
-                }
-                QTest::keyClicks(view, typed.mid(typed.startsWith(u'\r') ? 2 : 0));
-                expected += typed;
-                at += qMin<size_t>(length, 8);
+                for (size_t i = 0; i < length % 8; ++i) typed.append(QChar(u'a' + next() % 26));
+                QString expected = model->text();
+                expected.insert(caret, (length & 8 ? QStringLiteral("\r\n") : QString()) + typed);
+                model->operatorEdit(
+                    [&] {
+                        if (length & 8)
+                            QTest::keyClick(view, Qt::Key_Return);
+                        QTest::keyClicks(view, typed);
+                    },
+                    &expected);
                 break;
             }
-            case 3:  // clear
+            case 3: {  // a selection deleted, or replaced by pasted text
+                view->setCaret(positionFrom(next()), positionFrom(next()));
+                const qsizetype from = qMin(view->caretPosition(), view->anchorPosition());
+                const qsizetype to = qMax(view->caretPosition(), view->anchorPosition());
+                QString pasted;
+                for (size_t i = 0; i < length % 4; ++i)
+                    pasted.append(QChar(char16_t(next())));  // control characters too
+                QString expected = model->text();
+                expected.replace(from, to - from, EditingModel::windowsLineEnds(pasted));
+                model->operatorEdit(
+                    [&] {
+                        if (!pasted.isEmpty())
+                            view->model().paste(pasted);
+                        else if (from < to)
+                            QTest::keyClick(view, Qt::Key_Delete);
+                    },
+                    &expected);
+                break;
+            }
+            case 4:    // Backspace, several times
+            case 5: {  // Delete, several times
+                view->setCaret(positionFrom(next()));
+                const qsizetype caret = view->caretPosition();
+                const int presses = 1 + int(length % 4);
+                const bool back = (op & 7) == 4;
+                const QString before = model->text();
+                model->operatorEdit(
+                    [&] {
+                        for (int i = 0; i < presses; ++i)
+                            QTest::keyClick(view, back ? Qt::Key_Backspace : Qt::Key_Delete);
+                    },
+                    nullptr);
+                // One stretch of at most two characters a press, taken out
+                // right before (after) the caret.
+                const QString after = view->text();
+                const qsizetype n = before.size() - after.size();
+                check(n >= 0 && n <= 2 * presses);
+                if (back)
+                    check(n <= caret && after == before.left(caret - n) + before.mid(caret));
+                else
+                    check(after == before.left(caret) + before.mid(caret + n));
+                break;
+            }
+            case 6:  // undo, several times
+                for (size_t i = 0; i <= length % 4; ++i) model->undo();
+                break;
+            case 7:
                 if (length == 0) {
-                    view->setText(QString());
-                    expected.clear();
+                    model->reset(QString());  // clear DATA
+                } else {
+                    for (size_t i = 0; i <= length % 4; ++i) model->redo();
                 }
-                check(expected);
                 break;
         }
+        check(view->text() == model->text());
     }
-    check(expected);
+    checkLines(model->text());
     return 0;
 }

@@ -7,7 +7,11 @@
 
 // The characters of the DATA view, kept in pieces of about PieceSize
 // characters: growing by megabytes never copies what is already held, and an
-// edit in the middle touches one piece.
+// edit in the middle touches one piece. Text taken out by an edit is a store
+// too, which the undo history keeps.
+//
+// Outside this class the text is reached only through size(), at(), mid()
+// and visit(), never as the pieces themselves.
 class TextStore {
 public:
     static constexpr qsizetype PieceSize = 64 * 1024;
@@ -22,6 +26,13 @@ public:
     void append(QStringView text);
     void insert(qsizetype position, QStringView text);
     void remove(qsizetype position, qsizetype length);
+    // Takes [position, position + length) out and returns it as a store of
+    // its own; put() puts such a store back in at a position. A stretch of
+    // a piece or more moves whole pieces over rather than copying them, so
+    // taking out and putting back a hundred megabytes costs about as much
+    // as a few pieces.
+    TextStore take(qsizetype position, qsizetype length);
+    void put(qsizetype position, TextStore &&text);
     // Empties the store and gives its memory back.
     void clear();
 
@@ -46,6 +57,9 @@ public:
 
 private:
     qsizetype pieceAt(qsizetype position) const;
+    // Cuts the piece holding position so that a piece starts there; returns
+    // that piece's index (the piece count at the end).
+    qsizetype splitAt(qsizetype position);
     void splitPiece(qsizetype piece);
     void renumberFrom(qsizetype piece);
 

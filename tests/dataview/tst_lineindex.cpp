@@ -207,6 +207,25 @@ private slots:
         compareLineAt(index, text);
     }
 
+    // Large inserts and removals, as undoing a large edit makes them.
+    void largeEditsMatchOneCut() {
+        QRandomGenerator random(123);
+        TextStore store;
+        LineIndex index;
+        QString text = randomText(random, 50000);
+        store.append(text);
+        index.append(text);
+        for (int round = 0; round < 40; ++round) {
+            const qsizetype from = random.bounded(int(text.size() + 1));
+            const qsizetype removed =
+                round % 2 ? qMin<qsizetype>(random.bounded(30000), text.size() - from) : 0;
+            const QString inserted = round % 2 ? QString() : randomText(random, 20000);
+            edit(store, index, text, from, removed, inserted);
+            compareLines(index, text);
+        }
+        compareLineAt(index, text);
+    }
+
     void editsAcrossManyLines() {
         // Enough lines for many index groups, edited near group edges.
         TextStore store;

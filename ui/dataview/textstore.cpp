@@ -82,6 +82,51 @@ void TextStore::remove(qsizetype position, qsizetype length) {
     renumberFrom(first);
 }
 
+TextStore TextStore::take(qsizetype position, qsizetype length) {
+    position = qBound<qsizetype>(0, position, m_size);
+    length = qBound<qsizetype>(0, length, m_size - position);
+    TextStore out;
+    if (length == 0)
+        return out;
+    if (length < PieceSize) {
+        // One piece of exactly the characters taken.
+        out.m_pieces.push_back(mid(position, length));
+        out.m_starts.push_back(0);
+        out.m_size = length;
+        remove(position, length);
+        return out;
+    }
+    const qsizetype first = splitAt(position);
+    const qsizetype last = splitAt(position + length);
+    out.m_pieces.assign(std::make_move_iterator(m_pieces.begin() + first),
+                        std::make_move_iterator(m_pieces.begin() + last));
+    out.m_starts.resize(out.m_pieces.size());
+    out.m_size = length;
+    out.renumberFrom(0);
+    m_pieces.erase(m_pieces.begin() + first, m_pieces.begin() + last);
+    m_starts.erase(m_starts.begin() + first, m_starts.begin() + last);
+    m_size -= length;
+    renumberFrom(first);
+    return out;
+}
+
+void TextStore::put(qsizetype position, TextStore &&text) {
+    position = qBound<qsizetype>(0, position, m_size);
+    if (text.isEmpty())
+        return;
+    if (text.size() < PieceSize) {
+        insert(position, text.toString());
+    } else {
+        const qsizetype at = splitAt(position);
+        m_pieces.insert(m_pieces.begin() + at, std::make_move_iterator(text.m_pieces.begin()),
+                        std::make_move_iterator(text.m_pieces.end()));
+        m_starts.insert(m_starts.begin() + at, text.m_pieces.size(), 0);
+        m_size += text.size();
+        renumberFrom(at);
+    }
+    text.clear();
+}
+
 void TextStore::clear() {
     // Swapped out rather than cleared: clear() would keep the capacity.
     std::vector<QString>().swap(m_pieces);
@@ -101,6 +146,20 @@ qsizetype TextStore::pieceAt(qsizetype position) const {
     return qMax<qsizetype>(0, (after - m_starts.begin()) - 1);
 }
 
+qsizetype TextStore::splitAt(qsizetype position) {
+    if (position >= m_size)
+        return qsizetype(m_pieces.size());
+    const qsizetype piece = pieceAt(position);
+    const qsizetype offset = position - m_starts[piece];
+    if (offset == 0)
+        return piece;
+    QString tail = m_pieces[piece].mid(offset);
+    m_pieces[piece].truncate(offset);
+    m_pieces.insert(m_pieces.begin() + piece + 1, std::move(tail));
+    m_starts.insert(m_starts.begin() + piece + 1, position);
+    return piece + 1;
+}
+
 // A piece that an insert made large is cut back into pieces of PieceSize.
 void TextStore::splitPiece(qsizetype piece) {
     const QString whole = std::move(m_pieces[piece]);
@@ -113,9 +172,11 @@ void TextStore::splitPiece(qsizetype piece) {
     m_starts.insert(m_starts.begin() + piece + 1, parts.size() - 1, 0);
 }
 
+// The first piece may be new (the old one was removed), so its start is set
+// before the others are summed from it.
 void TextStore::renumberFrom(qsizetype piece) {
-    for (qsizetype i = qMax<qsizetype>(piece, 1); i < qsizetype(m_pieces.size()); ++i)
-        m_starts[i] = m_starts[i - 1] + m_pieces[i - 1].size();
     if (!m_starts.empty())
         m_starts[0] = 0;
+    for (qsizetype i = qMax<qsizetype>(piece, 1); i < qsizetype(m_pieces.size()); ++i)
+        m_starts[i] = m_starts[i - 1] + m_pieces[i - 1].size();
 }

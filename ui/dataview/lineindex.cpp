@@ -110,8 +110,14 @@ void LineIndex::replace(const TextStore &text, qsizetype from, qsizetype removed
     qsizetype oldLine = first;
     qsizetype oldStart = start;
     qsizetype sync = -1;
-    qsizetype position = start;
-    text.visit(start, text.size() - start, [&](QStringView part) {
+    // Up to the end of the inserted text no line can be an old one: cut it
+    // in one go, as appended text is.
+    qsizetype position = from + inserted;
+    text.visit(start, position - start, [&scan](QStringView part) {
+        scan.feed(part);
+        return true;
+    });
+    text.visit(position, text.size() - position, [&](QStringView part) {
         for (const QChar ch : part) {
             const char16_t c = ch.unicode();
             scan.breakIfFull(c);

@@ -1,39 +1,34 @@
 #pragma once
 
-#include "lineindex.h"
-#include "linelayout.h"
-#include "textstore.h"
+#include "editingmodel.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
 #include <QElapsedTimer>
-
-#include <memory>
-#include <unordered_map>
+#include <QPointer>
 
 // The DATA view: an editable multi-line view whose text is exactly what it
 // was given, what the operator typed and every received character, in order.
 //
-// It holds hours of a device's output: the text sits in pieces (two bytes a
-// character), the displayed lines in a compact index, and only the lines in
-// sight are laid out and painted. Received chunks cost time in proportion to
-// their own size; the scroll bars and the screen catch up once a frame.
+// It holds hours of a device's output: the text sits in pieces, the displayed
+// lines in a compact index, and only the lines in sight are shaped and
+// painted. Received chunks cost time in proportion to their own size; the
+// scroll bars and the screen catch up once a frame.
 //
 // On screen, CR LF, a lone CR and a lone LF each end one line, and a line
 // longer than DisplayLineLimit is broken for display only. Control
 // characters are shown by name in a coloured box; text() and copying give
 // the characters as received.
 //
-// Operator edits:
-// - Enter, and every line break in pasted text, becomes CR LF. Other pasted
-//   characters, control characters included, are kept exactly.
-// - Backspace or Delete at a line break deletes the whole break (both
-//   characters of a CR LF). At a display-only break they only step over it:
-//   text() does not change.
-//
-// Positions are offsets into text(). Where a display break falls, one
-// position is both the end of one line and the start of the next; the caret
-// remembers which of the two it shows.
+// The widget keeps events, painting and the scroll bars; the text, the caret
+// and every edit belong to its EditingModel. Assistive technology reads and
+// edits it through DataViewAccessible. Ctrl+F opens a find box in the view's
+// window; the search runs in slices, so reception never waits for it.
+class FindBox;
+class FindSearch;
+struct KeyBinding;
+class TextAnnouncer;
+
 class DataView : public QAbstractScrollArea {
     Q_OBJECT
     Q_PROPERTY(QString text READ text WRITE setText)
@@ -46,8 +41,11 @@ public:
     explicit DataView(QWidget *parent = nullptr);
     ~DataView() override;
 
+    EditingModel &model() { return m_model; }
+    const EditingModel &model() const { return m_model; }
+
     // The whole text, character for character, CR and LF as received.
-    QString text() const;
+    QString text() const { return m_model.text(); }
     // Replaces the whole text (the initial text; clearing, which also gives
     // the memory back). The caret goes to the end, so the view follows what
     // arrives next.
@@ -56,30 +54,31 @@ public:
     // the view showed its end, with the caret there and nothing selected, it
     // keeps showing the end; otherwise nothing moves.
     void appendReceived(const QString &chunk);
-    qsizetype length() const { return m_store.size(); }
+    qsizetype length() const { return m_model.length(); }
 
-    bool isReadOnly() const { return m_readOnly; }
+    bool isReadOnly() const { return m_model.isReadOnly(); }
     void setReadOnly(bool readOnly);
     bool tabChangesFocus() const { return m_tabChangesFocus; }
     void setTabChangesFocus(bool changes) { m_tabChangesFocus = changes; }
 
     // Displayed lines.
-    qsizetype lineCount() const { return m_lines.lineCount(); }
-    qsizetype lineStart(qsizetype line) const { return m_lines.lineStart(line); }
-    LineEnd lineEnd(qsizetype line) const { return m_lines.lineEnd(line); }
+    qsizetype lineCount() const { return m_model.lines().lineCount(); }
+    qsizetype lineStart(qsizetype line) const { return m_model.lines().lineStart(line); }
+    LineEnd lineEnd(qsizetype line) const { return m_model.lines().lineEnd(line); }
     // The line's characters as received, without its line end.
-    QString lineText(qsizetype line) const;
+    QString lineText(qsizetype line) const { return m_model.lineText(line); }
     qsizetype firstVisibleLine() const { return m_topLine; }
+    int visibleLines() const;
 
     // Caret and selection. A selection runs between the anchor and the caret.
-    qsizetype caretPosition() const { return m_caret; }
-    qsizetype anchorPosition() const { return m_anchor; }
-    qsizetype caretLine() const { return place(m_caret, m_upstream).line; }
+    qsizetype caretPosition() const { return m_model.caret(); }
+    qsizetype anchorPosition() const { return m_model.anchor(); }
+    qsizetype caretLine() const { return m_model.caretPlace().line; }
     // Places the caret, selecting from anchor when one is given, and brings
     // it into sight. A position inside a CR LF goes to the start of the CR LF.
-    void setCaret(qsizetype position, qsizetype anchor = -1);
-    bool hasSelection() const { return m_caret != m_anchor; }
-    QString selectedText() const;
+    void setCaret(qsizetype position, qsizetype anchor = -1) { m_model.setCaret(position, anchor); }
+    bool hasSelection() const { return m_model.hasSelection(); }
+    QString selectedText() const { return m_model.selectedText(); }
     // True while appended text keeps the end in sight.
     bool isFollowingEnd() const;
 
@@ -89,17 +88,27 @@ public:
     QRect cursorRect() const;
     // The position nearest to a point of the viewport.
     qsizetype positionAt(const QPoint &point) const;
+    // Scrolls so that a position is in sight; the caret stays where it is.
+    void scrollToPosition(qsizetype position);
 
     // Bytes held for the text and its lines.
-    qsizetype memoryUsed() const { return m_store.allocatedBytes() + m_lines.allocatedBytes(); }
+    qsizetype memoryUsed() const { return m_model.memoryUsed(); }
 
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
+    // The find box, once it was opened.
+    FindBox *findBox() const;
+
 public slots:
-    void selectAll();
+    void selectAll() { m_model.selectAll(); }
     void copy() const;
     void cut();
     void paste();
+    // Opens the find box, with the selected text to find when it is short.
+    void find();
+    // Searches again for the find box's text from the selection on, or back.
+    void findNext() { startFind(false); }
+    void findPrevious() { startFind(true); }
 
 protected:
     bool event(QEvent *event) override;
@@ -120,59 +129,26 @@ protected:
     bool focusNextPrevChild(bool next) override;
 
 private:
-    struct Place {
-        qsizetype line;
-        int column;
-    };
-    enum class Move {
-        NextChar,
-        PreviousChar,
-        NextWord,
-        PreviousWord,
-        NextLine,
-        PreviousLine,
-        NextPage,
-        PreviousPage,
-        StartOfLine,
-        EndOfLine,
-        StartOfText,
-        EndOfText
-    };
+    void run(const KeyBinding &binding, const QKeyEvent *event);
 
-    Place place(qsizetype position, bool upstream) const;
-    Place hitTest(const QPointF &point) const;
-    QRect rectAt(const Place &at) const;
-    const LineLayout &layoutFor(qsizetype line) const;
-    void dropLayoutsFrom(qsizetype line);
-    void foldMeasuredWidths() const;
-    void updateFonts();
-    int visibleLines() const;
+    EditingModel::Place hitTest(const QPointF &point) const;
+    QRect rectAt(const EditingModel::Place &at) const;
     QPointF lineOrigin(qsizetype line) const;
+    void updateFonts();
 
+    void textChanged(qsizetype position, qsizetype removed, qsizetype inserted);
+    void caretMoved();
+    void startFind(bool backward);
+    void found(qsizetype position, qsizetype length, bool wrapped);
     void scheduleSync();
     void syncNow();
-    void ensureCaretVisible();
+    void ensureVisible(const EditingModel::Place &at);
     void restartBlink();
 
-    void moveTo(const Place &to, bool keepAnchor);
-    void moveTo(qsizetype position, bool upstream, bool keepAnchor);
-    bool handleMovement(QKeyEvent *event);
-    void move(Move move, bool select);
-    bool handleEditing(QKeyEvent *event);
-    bool isEditingKey(QKeyEvent *event) const;
-    void replace(qsizetype from, qsizetype to, QStringView text);
-    void insertAtCaret(const QString &text);
-    void deleteBackward();
-    void deleteForward();
-
-    TextStore m_store;
-    LineIndex m_lines;
-
-    qsizetype m_caret = 0;
-    qsizetype m_anchor = 0;
-    bool m_upstream = false;  // the caret shows at the end of a broken line
-    qreal m_goalX = -1;       // where up and down keep the caret
-    bool m_readOnly = false;
+    EditingModel m_model;
+    TextAnnouncer *m_announcer;
+    FindSearch *m_search;
+    QPointer<FindBox> m_findBox;
     bool m_tabChangesFocus = false;
     bool m_dragging = false;
     bool m_caretShown = true;
@@ -184,11 +160,4 @@ private:
     QBasicTimer m_blinkTimer;
     QElapsedTimer m_sinceSync;
     qreal m_syncedWidth = 0;  // the measured width the scroll range allows for
-
-    LineLayout::Fonts m_fonts;
-    int m_lineHeight = 1;
-    qreal m_charWidth = 1;
-    mutable std::unordered_map<qsizetype, std::unique_ptr<LineLayout>> m_layouts;
-    mutable qreal m_measuredWidth = 0;
-    mutable int m_measuredLongest = 0;  // characters of the longest line measured
 };

@@ -4,9 +4,11 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QInputMethodEvent>
+#include <QMenu>
 #include <QRandomGenerator>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 
 #include <algorithm>
 #include <string_view>
@@ -100,6 +102,31 @@ void showView(DataView &view, QSize size = QSize(600, 240)) {
 
 QPoint pointOf(const DataView &view, qsizetype position) {
     return view.cursorRect(position).center();
+}
+
+// Opens the view's context menu as a right click does and returns its
+// entries (without shortcuts; separators empty, disabled ones in
+// brackets); triggers the entry named `trigger`, if any.
+QStringList contextMenu(DataView &view, const QString &trigger = {}) {
+    QStringList entries;
+    QTimer::singleShot(0, &view, [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        QAction *chosen = nullptr;
+        for (QAction *action : menu->actions()) {
+            const QString name = action->text().section(u'\t', 0, 0);
+            entries << (action->isEnabled() || action->isSeparator() ? name : "[" + name + "]");
+            if (name == trigger)
+                chosen = action;
+        }
+        menu->close();
+        if (chosen)
+            chosen->trigger();
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), view.mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(view.viewport(), &event);
+    return entries;
 }
 
 void drag(DataView &view, QPoint from, QPoint to) {
@@ -366,6 +393,61 @@ private slots:
         QCOMPARE(view.caretPosition(), kLimit + 1);
     }
 
+    // The view claims a key from the window's shortcuts exactly when it
+    // handles it, editable or read-only.
+    void claimsExactlyTheKeysItHandles() {
+        struct Key {
+            int key;
+            Qt::KeyboardModifiers modifiers;
+            QString text;
+            bool edits;  // refused while read-only
+            bool handled;
+        };
+        const Key keys[] = {
+            {Qt::Key_A, Qt::ControlModifier, {}, false, true},
+            {Qt::Key_C, Qt::ControlModifier, {}, false, true},
+            {Qt::Key_Left, Qt::ShiftModifier, {}, false, true},
+            {Qt::Key_End, Qt::ControlModifier, {}, false, true},
+            {Qt::Key_PageDown, {}, {}, false, true},
+            {Qt::Key_X, Qt::ControlModifier, {}, true, true},
+            {Qt::Key_Z, Qt::ControlModifier, {}, true, true},
+            {Qt::Key_Y, Qt::ControlModifier, {}, true, true},
+            {Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier, {}, true, true},
+            {Qt::Key_V, Qt::ControlModifier, {}, true, true},
+            {Qt::Key_Backspace, {}, {}, true, true},
+            {Qt::Key_Backspace, Qt::ControlModifier, {}, true, true},
+            {Qt::Key_Delete, {}, {}, true, true},
+            {Qt::Key_Return, {}, {}, true, true},
+            {Qt::Key_Tab, {}, QStringLiteral("\t"), true, true},
+            {Qt::Key_Z, {}, QStringLiteral("z"), true, true},
+            {Qt::Key_S, Qt::ControlModifier, QStringLiteral("\x13"), false, false},
+            {Qt::Key_F, Qt::ControlModifier, {}, false, true},
+            {Qt::Key_F3, {}, {}, false, true},
+            {Qt::Key_F3, Qt::ShiftModifier, {}, false, true},
+            {Qt::Key_F5, {}, {}, false, false},
+            {Qt::Key_Escape, {}, QStringLiteral("\x1b"), false, false},
+        };
+        for (const bool readOnly : {false, true}) {
+            DataView view;
+            view.setText(QStringLiteral("DATA\r\nOK\r\nmore"));
+            view.setReadOnly(readOnly);
+            for (const Key &k : keys) {
+                view.setCaret(3, 1);
+                const QString name = QKeySequence(k.key | k.modifiers).toString() +
+                                     (readOnly ? " read-only" : " editable");
+                QKeyEvent override(QEvent::ShortcutOverride, k.key, k.modifiers, k.text);
+                override.ignore();
+                QApplication::sendEvent(&view, &override);
+                QKeyEvent press(QEvent::KeyPress, k.key, k.modifiers, k.text);
+                press.ignore();
+                QApplication::sendEvent(&view, &press);
+                const bool expected = k.handled && !(readOnly && k.edits);
+                QVERIFY2(override.isAccepted() == expected, qPrintable(name));
+                QVERIFY2(press.isAccepted() == expected, qPrintable(name));
+            }
+        }
+    }
+
     void pasteKeepsCharactersAndMakesLineBreaksCrLf() {
         QClipboard *clipboard = QApplication::clipboard();
         DataView view;
@@ -471,6 +553,26 @@ private slots:
         QCOMPARE(view.text(), QStringLiteral("hello world\r\nz line\rthird"));
     }
 
+    // A middle click pastes the primary selection only where the desktop has
+    // one (the X11 run checks that it does); never the clipboard, never into
+    // a read-only view.
+    void middleClickPastesOnlyThePrimarySelection() {
+        QClipboard *clipboard = QApplication::clipboard();
+        clipboard->setText(QStringLiteral("clipboard"));
+        if (clipboard->supportsSelection())
+            clipboard->setText(QStringLiteral("primary"), QClipboard::Selection);
+        DataView view;
+        showView(view);
+        for (const bool readOnly : {false, true}) {
+            view.setText(QStringLiteral("hello world"));
+            view.setReadOnly(readOnly);
+            QTest::mouseClick(view.viewport(), Qt::MiddleButton, {}, pointOf(view, 6));
+            const bool pastes = clipboard->supportsSelection() && !readOnly;
+            QCOMPARE(view.text(),
+                     pastes ? QStringLiteral("hello primaryworld") : QStringLiteral("hello world"));
+        }
+    }
+
     void selectAll() {
         DataView view;
         view.setText(QStringLiteral("DATA\r\nOK\r"));
@@ -484,6 +586,47 @@ private slots:
         QTest::keyClick(&view, Qt::Key_Delete);
         QCOMPARE(view.text(), QString());
         QCOMPARE(view.lineCount(), 1);
+    }
+
+    // Undo and redo from the keyboard (Ctrl+Z; Ctrl+Y and Ctrl+Shift+Z) and
+    // from the context menu, which begins with them.
+    void undoAndRedoByKeysAndMenu() {
+        QClipboard *clipboard = QApplication::clipboard();
+        clipboard->clear();
+        DataView view;
+        view.setText(QStringLiteral("DATA\r\n"));
+        QCOMPARE(contextMenu(view),
+                 (QStringList{"[Cofnij]", "[Ponów]", "", "[Wytnij]", "[Kopiuj]", "[Wklej]",
+                              "[Usuń]", "", "Zaznacz wszystko", "", "Znajdź..."}));
+        pressKeys(view, QStringLiteral("ab\nc"));
+        view.appendReceived(QStringLiteral("OK\r"));
+        const QString typed = QStringLiteral("DATA\r\nab\r\ncOK\r");
+        QCOMPARE(view.text(), typed);
+
+        QTest::keyClick(&view, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(view.text(), QStringLiteral("DATA\r\nOK\r"));
+        QCOMPARE(view.caretPosition(), 6);
+        QTest::keyClick(&view, Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(view.text(), typed);
+        QTest::keyClick(&view, Qt::Key_Z, Qt::ControlModifier);
+        QTest::keyClick(&view, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(view.text(), typed);
+
+        // The menu: undo is there to take, redo is not.
+        clipboard->setText(QStringLiteral("x"));
+        view.setCaret(0, 4);
+        QCOMPARE(contextMenu(view, QStringLiteral("Cofnij")),
+                 (QStringList{"Cofnij", "[Ponów]", "", "Wytnij", "Kopiuj", "Wklej", "Usuń", "",
+                              "Zaznacz wszystko", "", "Znajdź..."}));
+        QCOMPARE(view.text(), QStringLiteral("DATA\r\nOK\r"));
+        contextMenu(view, QStringLiteral("Ponów"));
+        QCOMPARE(view.text(), typed);
+
+        // Nothing is undone while the view is read-only, and its menu says so.
+        view.setReadOnly(true);
+        QTest::keyClick(&view, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(view.text(), typed);
+        QCOMPARE(contextMenu(view).mid(0, 2), (QStringList{"[Cofnij]", "[Ponów]"}));
     }
 
     void readOnlyRefusesEdits() {

@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# The DATA view in the real console, in a real window under Xvfb with a
+# window manager and the device simulator on port 2, driven with the keys
+# and the mouse and read back through the clipboard: typed and received
+# text, select all and delete, more received, undo and redo; find; the
+# middle click; the find box closing with the main window, which ends the
+# program.
+#   dataview_xvfb.sh CONSOLE SIMULATOR
+# With KALVEX_SHOT=FILE.png it also saves a picture of the window with the
+# find box open and a match selected.
+set -euo pipefail
+console=$1
+simulator=$2
+
+. "$(dirname "$0")/xvfb.sh"
+start_display
+start_window_manager
+start_simulator "$simulator"
+
+"$console" &
+console_pid=$!
+pids+=("$console_pid")
+window=$(timeout 20 xdotool search --sync --name '^RS232 Kalvex v1\.0')
+X=$(xwininfo -id "$window" | awk '/Absolute upper-left X/ {print $4}')
+Y=$(xwininfo -id "$window" | awk '/Absolute upper-left Y/ {print $4}')
+
+failed=0
+passed=0
+# Places in the window's client area, at 96 dpi.
+click() { xdotool mousemove --sync $((X + $1)) $((Y + $2)) click "${3:-1}"; sleep 0.3; }
+keys() { xdotool key --clearmodifiers "$@"; sleep 0.3; }
+view() { click 324 556; }         # the DATA view
+first_line() { click 31 492 "$@"; } # the start of its first line
+status() { click 552 58; sleep 0.5; } # "Sprawdź status dysku": the device answers
+# Characters one by one, so that CR and LF show.
+dump() { od -An -c | tr -s ' \n' ' '; }
+clipboard() { timeout 5 xclip -o -selection clipboard 2>/dev/null | dump; }
+# The view's whole text, through Ctrl+A and Ctrl+C, line ends as they are.
+copy_all() {
+    keys ctrl+a ctrl+c
+    clipboard
+}
+expect() {
+    local what=$1 want got
+    want=$(printf '%b' "$2" | dump)
+    got=$3
+    if [ "$got" = "$want" ]; then
+        echo "ok: $what"
+        passed=$((passed + 1))
+    else
+        echo "FAIL: $what"
+        echo "  want:$want"
+        echo "  got: $got"
+        failed=$((failed + 1))
+    fi
+}
+
+click 68 64   # "Otwórz port"
+view
+keys ctrl+End
+xdotool type --delay 50 'abc'
+status
+view
+keys ctrl+a Delete
+status
+view
+expect "select all and Delete emptied the view; the next reply came into it" \
+    'OK CF READY\r\n' "$(copy_all)"
+keys ctrl+z
+expect "Ctrl+Z brings back what was deleted, before what arrived since" \
+    'DATA\r\nabcOK CF READY\r\nOK CF READY\r\n' "$(copy_all)"
+keys ctrl+y
+expect "Ctrl+Y deletes it again" 'OK CF READY\r\n' "$(copy_all)"
+keys ctrl+z
+
+# Find, any case: the match is selected; the picture shows it with the box.
+keys ctrl+Home ctrl+f
+box=$(timeout 10 xdotool search --sync --name '^Znajdź$' | head -n 1)
+xdotool type --delay 50 'cf ready'
+keys Return
+if [ -n "${KALVEX_SHOT:-}" ]; then
+    sleep 0.5
+    import -window root -crop "$(xwininfo -id "$window" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')+$X+$Y" "$KALVEX_SHOT.main.png"
+    import -window root "$KALVEX_SHOT.screen.png"
+    BX=$(xwininfo -id "$box" | awk '/Absolute upper-left X/ {print $4}')
+    BY=$(xwininfo -id "$box" | awk '/Absolute upper-left Y/ {print $4}')
+    BW=$(xwininfo -id "$box" | awk '/Width:/ {print $2}')
+    BH=$(xwininfo -id "$box" | awk '/Height:/ {print $2}')
+    WW=$(xwininfo -id "$window" | awk '/Width:/ {print $2}')
+    WH=$(xwininfo -id "$window" | awk '/Height:/ {print $2}')
+    left=$((X < BX ? X : BX)); top=$(((Y < BY ? Y : BY) - 30))
+    right=$((X + WW > BX + BW ? X + WW : BX + BW)); bottom=$((Y + WH > BY + BH ? Y + WH : BY + BH))
+    convert "$KALVEX_SHOT.screen.png" -crop "$((right - left))x$((bottom - top))+$left+$top" +repage "$KALVEX_SHOT"
+    rm -f "$KALVEX_SHOT.main.png" "$KALVEX_SHOT.screen.png"
+    echo "picture: $KALVEX_SHOT"
+fi
+keys Escape
+keys ctrl+c
+expect "the match found is what Ctrl+C copies" 'CF READY' "$(clipboard)"
+
+# The middle click pastes the primary selection where it clicks.
+printf 'MID' | xclip -selection primary
+first_line 2
+expect "a middle click pastes the primary selection at the place clicked" \
+    'MIDDATA\r\nabcOK CF READY\r\nOK CF READY\r\n' "$(copy_all)"
+
+# The find box goes with the main window, and the program ends.
+keys ctrl+f
+timeout 10 xdotool search --sync --name '^Znajdź$' >/dev/null
+click 576 336  # "Zakończ program"
+ended=no
+for _ in $(seq 50); do
+    kill -0 "$console_pid" 2>/dev/null || { ended=yes; break; }
+    sleep 0.1
+done
+expect "closing the main window with the find box open ends the program" yes \
+    "$(printf '%s' "$ended" | dump)"
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,34 @@
+# Sourced by the tests that run the real console in a real window: a display
+# of their own under Xvfb, a window manager, the device simulator on port 2,
+# and everything they started ended on exit.
+#   . xvfb.sh; start_display; start_window_manager; start_simulator SIMULATOR
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+start_display() {
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+    pids+=($!)
+    for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
+    export DISPLAY=":$(cat "$work/display")" QT_QPA_PLATFORM=xcb
+}
+
+start_window_manager() {
+    icewm >/dev/null 2>&1 &
+    pids+=($!)
+    sleep 1.5
+}
+
+# The simulator on a pty that is port 2 of the console.
+start_simulator() {
+    "$1" --fast --quiet --link "$work/port2" >/dev/null &
+    pids+=($!)
+    for _ in $(seq 100); do [ -e "$work/port2" ] && break; sleep 0.05; done
+    export RS232_PORT_2="$work/port2"
+}

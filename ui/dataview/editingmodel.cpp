@@ -1,0 +1,382 @@
+#include "editingmodel.h"
+
+#include <algorithm>
+#include <type_traits>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
+namespace {
+
+// Replacing more characters than this also hands the freed pages back.
+constexpr qsizetype kTrimAfter = 1 << 20;
+
+}  // namespace
+
+EditingModel::EditingModel(QObject *parent) : QObject(parent) {}
+
+EditingModel::~EditingModel() = default;
+
+QString EditingModel::lineText(qsizetype line) const {
+    return m_store.mid(m_lines.lineStart(line), m_lines.lineLength(line));
+}
+
+void EditingModel::setText(QStringView text) {
+    const qsizetype oldLength = m_store.size();
+    if (oldLength > 0)
+        emit aboutToRemove(0, oldLength);
+    const bool large = m_store.size() > kTrimAfter || m_history.bytes() > 2 * kTrimAfter;
+    m_store.clear();
+    m_lines.clear();
+    m_layout.clear();
+    m_history.clear();
+#ifdef __GLIBC__
+    // The pieces are freed, but the allocator keeps most of them for later.
+    if (large)
+        malloc_trim(0);
+#else
+    Q_UNUSED(large);
+#endif
+    m_store.append(text);
+    m_lines.append(text);
+    placeCaret(m_store.size(), false, false, false, false);
+    emit textChanged(0, oldLength, m_store.size());
+}
+
+void EditingModel::appendReceived(QStringView chunk) {
+    if (chunk.isEmpty())
+        return;
+    const qsizetype oldLength = m_store.size();
+    const bool caretAtEnd = m_caret == oldLength && m_anchor == oldLength;
+    m_history.closeGroup();
+    // Only the open last line changes; the lines after it are new.
+    m_layout.drop(m_lines.lineCount() - 1);
+    m_store.append(chunk);
+    m_lines.append(chunk);
+    if (caretAtEnd)
+        placeCaret(m_store.size(), false, false, true, false);
+    emit textChanged(oldLength, 0, chunk.size());
+}
+
+EditingModel::Place EditingModel::place(qsizetype position, bool upstream) const {
+    qsizetype line = m_lines.lineAt(position);
+    qsizetype start = m_lines.lineStart(line);
+    if (upstream && line > 0 && position == start && m_lines.lineEnd(line - 1) == LineEnd::Break) {
+        --line;
+        start = m_lines.lineStart(line);
+    }
+    // A position inside a line end counts as the end of the line's text.
+    return {line, int(qMin<qsizetype>(position - start, m_lines.lineLength(line)))};
+}
+
+void EditingModel::setCaret(qsizetype position, qsizetype anchor) {
+    const qsizetype n = length();
+    position = qBound<qsizetype>(0, position, n);
+    anchor = anchor < 0 ? position : qBound<qsizetype>(0, anchor, n);
+    const auto snap = [this](qsizetype at) { return positionOf(place(at)); };
+    m_history.closeGroup();
+    m_anchor = snap(anchor);
+    placeCaret(snap(position), false, true);
+}
+
+void EditingModel::select(qsizetype from, qsizetype to) {
+    const qsizetype n = length();
+    m_history.closeGroup();
+    m_anchor = qBound<qsizetype>(0, from, n);
+    placeCaret(qBound<qsizetype>(0, to, n), false, true);
+}
+
+void EditingModel::moveTo(const Place &to, bool keepAnchor) {
+    const int length = m_lines.lineLength(to.line);
+    const bool upstream =
+        to.column > 0 && to.column == length && m_lines.lineEnd(to.line) == LineEnd::Break;
+    m_history.closeGroup();
+    placeCaret(positionOf(to), upstream, keepAnchor);
+}
+
+void EditingModel::selectAll() {
+    m_history.closeGroup();
+    m_anchor = 0;
+    placeCaret(length(), false, true);
+}
+
+void EditingModel::selectWordAt(const Place &at) {
+    const auto [from, to] = m_layout.line(at.line).wordAt(at.column);
+    m_anchor = m_lines.lineStart(at.line) + from;
+    moveTo(Place{at.line, to}, true);
+}
+
+void EditingModel::move(Move move, bool select, int pageLines) {
+    m_history.closeGroup();
+    // Without shift, left and right first give up a selection at its edge.
+    if (!select && hasSelection() && (move == Move::NextChar || move == Move::PreviousChar)) {
+        placeCaret(move == Move::NextChar ? selectionEnd() : selectionStart(), false, false);
+        return;
+    }
+    Place at = caretPlace();
+    const qsizetype lastLine = m_lines.lineCount() - 1;
+    const int length = m_lines.lineLength(at.line);
+    switch (move) {
+        case Move::NextChar:
+        case Move::NextWord:
+            if (at.column < length) {
+                const LineLayout &layout = m_layout.line(at.line);
+                at.column = move == Move::NextChar ? layout.nextColumn(at.column)
+                                                   : layout.nextWord(at.column);
+            } else if (at.line < lastLine) {
+                at = {at.line + 1, 0};
+            }
+            // Stepping through a display break is one step, not two.
+            if (at.column == length && at.line < lastLine &&
+                m_lines.lineEnd(at.line) == LineEnd::Break)
+                at = {at.line + 1, 0};
+            break;
+        case Move::PreviousChar:
+        case Move::PreviousWord:
+            if (at.column == 0 && at.line > 0) {
+                at = {at.line - 1, m_lines.lineLength(at.line - 1)};
+                if (m_lines.lineEnd(at.line) != LineEnd::Break)
+                    break;
+            }
+            if (at.column > 0) {
+                const LineLayout &layout = m_layout.line(at.line);
+                at.column = move == Move::PreviousChar ? layout.previousColumn(at.column)
+                                                       : layout.previousWord(at.column);
+            }
+            break;
+        case Move::NextLine:
+        case Move::PreviousLine:
+        case Move::NextPage:
+        case Move::PreviousPage: {
+            const bool page = move == Move::NextPage || move == Move::PreviousPage;
+            const bool down = move == Move::NextLine || move == Move::NextPage;
+            const qsizetype step = page ? qMax(1, pageLines) : 1;
+            if (m_goalX < 0)
+                m_goalX = m_layout.line(at.line).xForColumn(at.column);
+            if (down && at.line == lastLine) {
+                at.column = length;
+            } else if (!down && at.line == 0) {
+                at.column = 0;
+            } else {
+                at.line = qBound<qsizetype>(0, at.line + (down ? step : -step), lastLine);
+                at.column = m_layout.line(at.line).columnAt(m_goalX);
+            }
+            const int lineLength = m_lines.lineLength(at.line);
+            const bool upstream = at.column > 0 && at.column == lineLength &&
+                                  m_lines.lineEnd(at.line) == LineEnd::Break;
+            placeCaret(positionOf(at), upstream, select, true);
+            return;
+        }
+        case Move::StartOfLine:
+            at.column = 0;
+            break;
+        case Move::EndOfLine:
+            at.column = length;
+            break;
+        case Move::StartOfText:
+            at = {0, 0};
+            break;
+        case Move::EndOfText:
+            at = {lastLine, m_lines.lineLength(lastLine)};
+            break;
+    }
+    moveTo(at, select);
+}
+
+void EditingModel::type(QStringView text) {
+    if (!text.isEmpty())
+        replaceSelection(Kind::Typing, windowsLineEnds(text));
+}
+
+void EditingModel::paste(QStringView text) {
+    if (!text.isEmpty())
+        replaceSelection(Kind::Other, windowsLineEnds(text));
+}
+
+void EditingModel::removeSelection() {
+    if (hasSelection())
+        replaceSelection(Kind::Other, {});
+}
+
+void EditingModel::deleteBackward() {
+    if (deletesOnlySelection())
+        return;
+    const Place at = caretPlace();
+    qsizetype from = m_caret;
+    if (at.column > 0) {
+        from = m_caret - 1;
+        if (from > 0 && m_store.at(from).isLowSurrogate() && m_store.at(from - 1).isHighSurrogate())
+            --from;
+    } else if (at.line > 0) {
+        const LineEnd end = m_lines.lineEnd(at.line - 1);
+        if (end == LineEnd::Break) {
+            // Nothing to delete: the caret steps over to the line above.
+            m_history.closeGroup();
+            placeCaret(m_caret, true, false);
+            return;
+        }
+        from = m_caret - LineIndex::endLength(end);
+    }
+    if (from < m_caret)
+        edit(Kind::Backspace, from, m_caret, {});
+    placeCaret(from, false, false);
+}
+
+void EditingModel::deleteForward() {
+    if (deletesOnlySelection())
+        return;
+    const Place at = caretPlace();
+    qsizetype to = m_caret;
+    if (at.column < m_lines.lineLength(at.line)) {
+        to = m_caret + 1;
+        if (to < length() && m_store.at(to - 1).isHighSurrogate() &&
+            m_store.at(to).isLowSurrogate())
+            ++to;
+    } else {
+        // A display break is stepped over, a line break deleted whole.
+        to = m_caret + LineIndex::endLength(m_lines.lineEnd(at.line));
+    }
+    const qsizetype caret = m_caret;
+    if (to > caret)
+        edit(Kind::Delete, caret, to, {});
+    else
+        m_history.closeGroup();  // only stepped over a display break
+    placeCaret(caret, false, false);
+}
+
+// Backspace and Delete take a selection away rather than a character; true
+// when that is all they do (read-only, nothing at all).
+bool EditingModel::deletesOnlySelection() {
+    if (m_readOnly)
+        return true;
+    if (!hasSelection())
+        return false;
+    removeSelection();
+    return true;
+}
+
+void EditingModel::deleteWordBackward() {
+    if (m_readOnly)
+        return;
+    if (!hasSelection())
+        move(Move::PreviousWord, true);
+    removeSelection();
+}
+
+void EditingModel::deleteWordForward() {
+    if (m_readOnly)
+        return;
+    if (!hasSelection())
+        move(Move::NextWord, true);
+    removeSelection();
+}
+
+void EditingModel::replace(qsizetype from, qsizetype to, QStringView text) {
+    if (m_readOnly)
+        return;
+    from = qBound<qsizetype>(0, from, length());
+    to = qBound<qsizetype>(from, to, length());
+    if (from == to && text.isEmpty())
+        return;
+    const QString inserted = windowsLineEnds(text);
+    edit(Kind::Other, from, to, inserted);
+    placeCaret(from + inserted.size(), false, false);
+}
+
+void EditingModel::undo() {
+    if (!canUndo())
+        return;
+    UndoHistory::Step step = m_history.takeUndo();
+    for (auto edit = step.edits.rbegin(); edit != step.edits.rend(); ++edit) swap(*edit);
+    const qsizetype caret = step.caretBefore;
+    const qsizetype anchor = step.anchorBefore;
+    m_history.pushRedo(std::move(step));
+    m_anchor = qBound<qsizetype>(0, anchor, length());
+    placeCaret(qBound<qsizetype>(0, caret, length()), false, true);
+}
+
+void EditingModel::redo() {
+    if (!canRedo())
+        return;
+    UndoHistory::Step step = m_history.takeRedo();
+    for (UndoHistory::Edit &edit : step.edits) swap(edit);
+    const UndoHistory::Edit &last = step.edits.back();
+    const qsizetype caret = last.position + last.length;
+    m_history.pushUndo(std::move(step));
+    placeCaret(caret, false, false);
+}
+
+QString EditingModel::windowsLineEnds(QStringView text) {
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar ch = text.at(i);
+        if (ch == u'\r' || ch == u'\n') {
+            out += u"\r\n";
+            if (ch == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
+                ++i;
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
+// The one place the caret moves: every move but up and down forgets the
+// column those keep to. Following received text is not the operator's move
+// and is not announced as one.
+void EditingModel::placeCaret(qsizetype position, bool upstream, bool keepAnchor, bool keepGoal,
+                              bool byOperator) {
+    m_caret = position;
+    m_upstream = upstream;
+    if (!keepAnchor)
+        m_anchor = position;
+    if (!keepGoal)
+        m_goalX = -1;
+    if (byOperator)
+        emit caretMoved();
+}
+
+template <typename Text>
+TextStore EditingModel::splice(qsizetype from, qsizetype removed, Text &&text) {
+    // Lines before the one holding the character before the edit stay as
+    // they are, shaped or not.
+    const qsizetype first = from == 0 ? 0 : m_lines.lineAt(from - 1);
+    const qsizetype inserted = text.size();
+    if (removed > 0)
+        emit aboutToRemove(from, removed);
+    TextStore taken = m_store.take(from, removed);
+    if constexpr (std::is_same_v<std::decay_t<Text>, TextStore>)
+        m_store.put(from, std::move(text));
+    else
+        m_store.insert(from, text);
+    m_lines.replace(m_store, from, removed, inserted);
+    m_layout.dropFrom(first);
+    emit textChanged(from, removed, inserted);
+    return taken;
+}
+
+void EditingModel::edit(Kind kind, qsizetype from, qsizetype to, QStringView text) {
+    const qsizetype caret = m_caret;
+    const qsizetype anchor = m_anchor;
+    TextStore removed = splice(from, to - from, text);
+    m_history.record(kind, from, std::move(removed), text.size(), caret, anchor);
+}
+
+// Puts back what the edit took out in place of what it put in; done again,
+// it puts the edit back.
+void EditingModel::swap(UndoHistory::Edit &edit) {
+    TextStore held = std::move(edit.held);
+    const qsizetype length = held.size();
+    edit.held = splice(edit.position, edit.length, std::move(held));
+    edit.length = length;
+}
+
+void EditingModel::replaceSelection(Kind kind, QStringView text) {
+    if (m_readOnly)
+        return;
+    const qsizetype from = selectionStart();
+    edit(kind, from, selectionEnd(), text);
+    placeCaret(from + text.size(), false, false);
+}

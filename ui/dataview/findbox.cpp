@@ -1,0 +1,69 @@
+#include "findbox.h"
+
+#include "ui_findbox.h"
+
+#include <QAction>
+
+FindBox::FindBox(QWidget *window) : QDialog(window), ui(new Ui::FindBox) {
+    ui->setupUi(this);
+    setModal(false);
+    setAttribute(Qt::WA_QuitOnClose, false);
+    // Closes when its window does: a window being closed is hidden first.
+    window->installEventFilter(this);
+
+    auto *next = new QAction(this);
+    next->setShortcuts(QKeySequence::FindNext);
+    auto *previous = new QAction(this);
+    previous->setShortcuts(QKeySequence::FindPrevious);
+    addAction(next);
+    addAction(previous);
+
+    connect(ui->findNext, &QAbstractButton::clicked, this, [this] { emit findRequested(false); });
+    connect(next, &QAction::triggered, this, [this] { emit findRequested(false); });
+    connect(ui->findPrevious, &QAbstractButton::clicked, this,
+            [this] { emit findRequested(true); });
+    connect(previous, &QAction::triggered, this, [this] { emit findRequested(true); });
+    connect(ui->closeButton, &QAbstractButton::clicked, this, &QDialog::reject);
+    connect(ui->findText, &QLineEdit::textEdited, ui->status, &QLabel::clear);
+}
+
+FindBox::~FindBox() {
+    delete ui;
+}
+
+QString FindBox::text() const {
+    return ui->findText->text();
+}
+
+void FindBox::setText(const QString &text) {
+    ui->findText->setText(text);
+    ui->status->clear();
+}
+
+Qt::CaseSensitivity FindBox::caseSensitivity() const {
+    return ui->matchCase->isChecked() ? Qt::CaseSensitive : Qt::CaseInsensitive;
+}
+
+void FindBox::focusText() {
+    ui->findText->setFocus(Qt::ShortcutFocusReason);
+    ui->findText->selectAll();
+}
+
+void FindBox::showFound(bool wrapped, bool backward) {
+    if (!wrapped)
+        ui->status->clear();
+    else if (backward)
+        ui->status->setText(tr("Doszło do początku, szukano od końca"));
+    else
+        ui->status->setText(tr("Doszło do końca, szukano od początku"));
+}
+
+void FindBox::showNotFound() {
+    ui->status->setText(tr("Nie znaleziono"));
+}
+
+bool FindBox::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == parent() && event->type() == QEvent::Hide)
+        hide();
+    return QDialog::eventFilter(watched, event);
+}

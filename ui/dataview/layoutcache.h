@@ -1,0 +1,57 @@
+#pragma once
+
+#include "linelayout.h"
+
+#include <QFont>
+
+#include <memory>
+#include <unordered_map>
+
+class LineIndex;
+class TextStore;
+
+// The shaped lines of the DATA view and what they measured. A line is
+// shaped when it is first drawn or asked about and kept while it is near the
+// lines in sight; edits drop the lines they touch. Widths only count for
+// lines shaped to their end, so an estimate never fixes the scroll range.
+class LayoutCache {
+public:
+    LayoutCache(const TextStore &text, const LineIndex &lines);
+    ~LayoutCache();
+
+    // The font of the text; marks are drawn a little smaller. Drops
+    // everything shaped.
+    void setFont(const QFont &font);
+    const LineLayout::Fonts &fonts() const { return m_fonts; }
+    int lineHeight() const { return m_lineHeight; }
+    qreal charWidth() const { return m_charWidth; }
+
+    // How many lines are in sight; about twice as many stay shaped.
+    void setLinesInSight(int lines) { m_inSight = qMax(1, lines); }
+
+    const LineLayout &line(qsizetype line) const;
+
+    // The lines from `line` on changed (an edit); or only `line` did (text
+    // was appended to the open last line).
+    void dropFrom(qsizetype line);
+    void drop(qsizetype line) { m_layouts.erase(line); }
+    // The whole text was replaced: nothing shaped or measured holds.
+    void clear();
+
+    // The widest line shaped to its end so far, and its length.
+    qreal measuredWidth() const;
+    int measuredLongest() const;
+
+private:
+    void foldMeasuredWidths() const;
+
+    const TextStore &m_text;
+    const LineIndex &m_lines;
+    LineLayout::Fonts m_fonts;
+    int m_lineHeight = 1;
+    qreal m_charWidth = 1;
+    int m_inSight = 1;
+    mutable std::unordered_map<qsizetype, std::unique_ptr<LineLayout>> m_layouts;
+    mutable qreal m_measuredWidth = 0;
+    mutable int m_measuredLongest = 0;
+};

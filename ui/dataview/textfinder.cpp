@@ -1,0 +1,199 @@
+#include "textfinder.h"
+
+#include "textstore.h"
+
+#include <algorithm>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+// A backward search looks at stretches from the end, first short ones (the
+// match before the caret is usually near), then ever longer up to the most.
+constexpr qsizetype kBackwardFirst = 256;
+constexpr qsizetype kBackwardMost = 64 * 1024;
+
+}  // namespace
+
+TextFinder::TextFinder(QStringView needle, Qt::CaseSensitivity cs)
+    : m_needle(needle.toString()), m_fold(cs == Qt::CaseInsensitive) {
+    if (m_fold) {
+        for (QChar &ch : m_needle) ch = QChar(fold(ch.unicode()));
+    }
+    const qsizetype m = m_needle.size();
+    m_skip.fill(quint32(qMax<qsizetype>(m, 1)));
+    // Characters sharing a low byte share a slot, which keeps the smallest
+    // move: never past a match.
+    for (qsizetype j = 0; j + 1 < m; ++j)
+        m_skip[m_needle.at(j).unicode() & 0xFF] = quint32(m - 1 - j);
+    if (m > 0) {
+        m_first = variantsOf(m_needle.front().unicode());
+        m_last = variantsOf(m_needle.back().unicode());
+    }
+}
+
+TextFinder::Variants TextFinder::variantsOf(char16_t folded) const {
+    Variants v;
+    v.chars[v.count++] = folded;
+    if (!m_fold)
+        return v;
+    // Surrogates and characters that fold to others stand for themselves.
+    for (char32_t c = 0; c <= 0xFFFF; ++c) {
+        if (c != folded && fold(char16_t(c)) == folded) {
+            if (v.count == int(v.chars.size()))
+                return {};  // too many to filter for
+            v.chars[v.count++] = char16_t(c);
+        }
+    }
+    return v;
+}
+
+qsizetype TextFinder::findForward(const TextStore &text, qsizetype from, qsizetype to) const {
+    return find(text, from, to, false);
+}
+
+qsizetype TextFinder::findBackward(const TextStore &text, qsizetype from, qsizetype to) const {
+    from = qMax<qsizetype>(0, from);
+    qsizetype step = kBackwardFirst;
+    for (qsizetype high = qMin(to, text.size()); high > from;) {
+        const qsizetype low = qMax(from, high - step);
+        const qsizetype found = find(text, low, high, true);
+        if (found >= 0)
+            return found;
+        high = low;
+        step = qMin(2 * step, kBackwardMost);
+    }
+    return -1;
+}
+
+qsizetype TextFinder::find(const TextStore &text, qsizetype from, qsizetype to, bool last) const {
+    const qsizetype m = m_needle.size();
+    from = qMax<qsizetype>(0, from);
+    to = qMin(to, text.size() - m + 1);
+    if (m == 0 || from >= to)
+        return -1;
+    qsizetype found = -1;
+    qsizetype position = from;
+    text.visit(from, to - from + m - 1, [&](QStringView part) {
+        const qsizetype size = part.size();
+        // Matches within the part.
+        const qsizetype inside = scan(part, to - position, last);
+        if (inside >= 0) {
+            found = position + inside;
+            if (!last)
+                return false;
+        }
+        // Matches that begin in the part and run into the next ones.
+        const qsizetype seamFrom = qMax(position, position + size - (m - 1));
+        const qsizetype seamTo = qMin(position + size, to);
+        if (seamFrom < seamTo) {
+            const QString seam = text.mid(seamFrom, seamTo - seamFrom + m - 1);
+            const qsizetype across = scan(seam, seamTo - seamFrom, last);
+            if (across >= 0) {
+                found = seamFrom + across;
+                if (!last)
+                    return false;
+            }
+        }
+        position += size;
+        return true;
+    });
+    return found;
+}
+
+qsizetype TextFinder::scan(QStringView stretch, qsizetype limit, bool last) const {
+    const qsizetype m = m_needle.size();
+    limit = qMin(limit, stretch.size() - m + 1);
+    if (limit <= 0)
+        return -1;
+    const char16_t *text = reinterpret_cast<const char16_t *>(stretch.utf16());
+    if (!last)
+        return scanOne(text, limit);
+    qsizetype found = -1;
+    for (qsizetype at = 0; at < limit;) {
+        const qsizetype next = scanOne(text + at, limit - at);
+        if (next < 0)
+            break;
+        found = at + next;
+        at = found + 1;
+    }
+    return found;
+}
+
+// The first i < limit where the needle stands at text + i.
+qsizetype TextFinder::scanOne(const char16_t *text, qsizetype limit) const {
+#ifdef __SSE2__
+    if (m_first.count > 0 && m_last.count > 0)
+        return filtered(text, limit);
+#endif
+    return horspool(text, limit);
+}
+
+qsizetype TextFinder::horspool(const char16_t *text, qsizetype limit) const {
+    const qsizetype m = m_needle.size();
+    const char16_t last = m_needle.back().unicode();
+    for (qsizetype i = 0; i < limit;) {
+        const char16_t c = m_fold ? fold(text[i + m - 1]) : text[i + m - 1];
+        if (c == last && matchesAt(text + i))
+            return i;
+        i += m_skip[c & 0xFF];
+    }
+    return -1;
+}
+
+#ifdef __SSE2__
+namespace {
+
+// 0xFFFF in each lane whose character is one of the variants.
+__m128i anyOf(__m128i lanes, const std::array<char16_t, 3> &chars, int count) {
+    __m128i hit = _mm_cmpeq_epi16(lanes, _mm_set1_epi16(short(chars[0])));
+    for (int k = 1; k < count; ++k)
+        hit = _mm_or_si128(hit, _mm_cmpeq_epi16(lanes, _mm_set1_epi16(short(chars[k]))));
+    return hit;
+}
+
+}  // namespace
+
+qsizetype TextFinder::filtered(const char16_t *text, qsizetype limit) const {
+    const qsizetype m = m_needle.size();
+    qsizetype i = 0;
+    for (; i + 8 <= limit; i += 8) {
+        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i));
+        const __m128i last = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i + m - 1));
+        unsigned mask = unsigned(_mm_movemask_epi8(_mm_and_si128(
+            anyOf(first, m_first.chars, m_first.count), anyOf(last, m_last.chars, m_last.count))));
+        while (mask != 0) {
+            const int lane = __builtin_ctz(mask) / 2;
+            if (matchesAt(text + i + lane))
+                return i + lane;
+            mask &= ~(3u << (2 * lane));
+        }
+    }
+    for (; i < limit; ++i) {
+        if (matchesAt(text + i))
+            return i;
+    }
+    return -1;
+}
+#endif
+
+bool TextFinder::matchesAt(const char16_t *text) const {
+    const char16_t *needle = reinterpret_cast<const char16_t *>(m_needle.utf16());
+    const qsizetype m = m_needle.size();
+    if (m_fold) {
+        for (qsizetype j = 0; j < m; ++j) {
+            if (fold(text[j]) != needle[j])
+                return false;
+        }
+        return true;
+    }
+    return std::equal(needle, needle + m, text);
+}
+
+char16_t TextFinder::fold(char16_t c) const {
+    if (c < 0x80)
+        return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c;
+    return QChar::toCaseFolded(c);
+}
