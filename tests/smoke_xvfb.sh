@@ -10,37 +10,14 @@ set -euo pipefail
 console=$1
 simulator=$2
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+. "$(dirname "$0")/xvfb.sh"
+start_display
+start_window_manager
+start_simulator "$simulator"
 
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+"$console" &
 pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-export DISPLAY=":$(cat "$work/display")"
-export QT_QPA_PLATFORM=xcb
-icewm >/dev/null 2>&1 &
-pids+=($!)
-sleep 1.5
-
-"$simulator" --fast --quiet --link "$work/port2" >/dev/null &
-pids+=($!)
-for _ in $(seq 100); do [ -e "$work/port2" ] && break; sleep 0.05; done
-
-RS232_PORT_2="$work/port2" "$console" &
-pids+=($!)
-window=$(timeout 20 xdotool search --sync --name '^RS232 Kalvex v1\.0')
-# The client area's place on the screen (xdotool's own figure counts the
-# window manager's frame twice).
-X=$(xwininfo -id "$window" | awk '/Absolute upper-left X/ {print $4}')
-Y=$(xwininfo -id "$window" | awk '/Absolute upper-left Y/ {print $4}')
-WIDTH=$(xwininfo -id "$window" | awk '/Width:/ {print $2}')
-HEIGHT=$(xwininfo -id "$window" | awk '/Height:/ {print $2}')
+find_main_window
 echo "window $window at $X,$Y, ${WIDTH}x$HEIGHT"
 [ "$WIDTH" = 649 ] && [ "$HEIGHT" = 666 ] || { echo "FAIL: window is ${WIDTH}x$HEIGHT"; exit 1; }
 

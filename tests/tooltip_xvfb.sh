@@ -9,37 +9,19 @@ console=$1
 simulator=$2
 shot=${3:-}
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+. "$(dirname "$0")/xvfb.sh"
 fail() { echo "FAIL: $*"; exit 1; }
 
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-export DISPLAY=":$(cat "$work/display")"
-export QT_QPA_PLATFORM=xcb
-icewm >/dev/null 2>&1 &
-pids+=($!)
-sleep 1.5
-
-"$simulator" --fast --quiet --link "$work/port2" >/dev/null &
-pids+=($!)
-for _ in $(seq 100); do [ -e "$work/port2" ] && break; sleep 0.05; done
+start_display
+start_window_manager
+start_simulator "$simulator"
 pty=$(readlink -f "$work/port2")
 
 # The console records what its tooltip showed when this category is on.
-RS232_PORT_2="$work/port2" QT_LOGGING_RULES="kalvex.ui.debug=true" "$console" 2>"$work/log" &
+QT_LOGGING_RULES="kalvex.ui.debug=true" "$console" 2>"$work/log" &
 console_pid=$!
 pids+=("$console_pid")
-window=$(timeout 20 xdotool search --sync --name '^RS232 Kalvex v1\.0')
-X=$(xwininfo -id "$window" | awk '/Absolute upper-left X/ {print $4}')
-Y=$(xwininfo -id "$window" | awk '/Absolute upper-left Y/ {print $4}')
+find_main_window
 sleep 0.5
 
 # Visible pop-up windows (override-redirect, as tooltips are) on the screen.

@@ -1,7 +1,8 @@
 # Sourced by the tests that run the real console in a real window: a display
 # of their own under Xvfb, a window manager, the device simulator on port 2,
 # and everything they started ended on exit.
-#   . xvfb.sh; start_display; start_window_manager; start_simulator SIMULATOR
+#   . xvfb.sh; start_display [WxHxD]; start_window_manager
+#   start_simulator SIMULATOR [OPTION...]; find_main_window
 
 work=$(mktemp -d)
 pids=()
@@ -13,7 +14,7 @@ cleanup() {
 trap cleanup EXIT
 
 start_display() {
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+    Xvfb -displayfd 3 -screen 0 "${1:-1280x1024x24}" -nolisten tcp 3>"$work/display" 2>/dev/null &
     pids+=($!)
     for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
     export DISPLAY=":$(cat "$work/display")" QT_QPA_PLATFORM=xcb
@@ -25,10 +26,24 @@ start_window_manager() {
     sleep 1.5
 }
 
-# The simulator on a pty that is port 2 of the console.
+# The simulator on a pty that is port 2 of the console; further options go
+# to the simulator.
 start_simulator() {
-    "$1" --fast --quiet --link "$work/port2" >/dev/null &
+    "$1" --fast --quiet "${@:2}" --link "$work/port2" >/dev/null &
     pids+=($!)
     for _ in $(seq 100); do [ -e "$work/port2" ] && break; sleep 0.05; done
     export RS232_PORT_2="$work/port2"
+}
+
+# Waits for the main window; sets window to its id, X and Y to its client
+# area's place on the screen and WIDTH and HEIGHT to its size (xdotool's own
+# figure counts the window manager's frame twice).
+find_main_window() {
+    local info
+    window=$(timeout 20 xdotool search --sync --name '^RS232 Kalvex v1\.0')
+    info=$(xwininfo -id "$window")
+    X=$(awk '/Absolute upper-left X/ {print $4}' <<<"$info")
+    Y=$(awk '/Absolute upper-left Y/ {print $4}' <<<"$info")
+    WIDTH=$(awk '/Width:/ {print $2}' <<<"$info")
+    HEIGHT=$(awk '/Height:/ {print $2}' <<<"$info")
 }

@@ -9,37 +9,14 @@ console=$build/app/rs232-kalvex
 simulator=$build/tools/simulator/kalvex-sim
 [ -x "$console" ] && [ -x "$simulator" ] || { echo "build first: $console, $simulator"; exit 1; }
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+. tests/xvfb.sh
+start_display 1024x768x24
+start_window_manager
+start_simulator "$simulator" --preload 3
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+"$console" 2>/dev/null &
 pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-export DISPLAY=":$(cat "$work/display")" QT_QPA_PLATFORM=xcb
-icewm >/dev/null 2>&1 &
-pids+=($!)
-sleep 1.5
-
-"$simulator" --fast --quiet --preload 3 --link "$work/port2" >/dev/null &
-pids+=($!)
-for _ in $(seq 100); do [ -e "$work/port2" ] && break; sleep 0.05; done
-
-RS232_PORT_2="$work/port2" "$console" 2>/dev/null &
-pids+=($!)
-window=$(timeout 20 xdotool search --sync --name '^RS232 Kalvex v1\.0')
-sleep 1.5  # the clock shows after its first tick
-# The client area's place on the screen (xdotool's own figure counts the
-# window manager's frame twice).
-X=$(xwininfo -id "$window" | awk '/Absolute upper-left X/ {print $4}')
-Y=$(xwininfo -id "$window" | awk '/Absolute upper-left Y/ {print $4}')
-WIDTH=$(xwininfo -id "$window" | awk '/Width:/ {print $2}')
-HEIGHT=$(xwininfo -id "$window" | awk '/Height:/ {print $2}')
+find_main_window
 click() { xdotool mousemove --sync $((X + $1)) $((Y + $2)) click 1; sleep 0.3; }
 click 68 64    # Otwórz port
 click 552 58   # Sprawdź status dysku
