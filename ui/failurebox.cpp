@@ -1,5 +1,7 @@
 #include "failurebox.h"
 
+#include "programtitle.h"
+
 #include <QMessageBox>
 
 void showFailure(QWidget *parent, const QString &text) {

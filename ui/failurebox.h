@@ -4,8 +4,6 @@
 
 class QWidget;
 
-inline constexpr auto kProgramTitle = "RS232 Kalvex v1.0";
-
 // Shows the modal failure message: the text, the program's title, a critical
 // icon and a single OK button. The box is application-modal but does not
 // block the caller, so the event loop (and reception) keeps running.

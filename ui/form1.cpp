@@ -10,6 +10,7 @@
 #include "mscomm.h"
 #include "portconnection.h"
 #include "porttip.h"
+#include "programtitle.h"
 
 #include <QHelpEvent>
 #include <QTimer>
@@ -17,6 +18,7 @@
 Form1::Form1(QWidget *parent)
     : QWidget(parent), ui(new Ui::Form1), m_comm(new MSComm(this)), m_timer(new QTimer(this)) {
     ui->setupUi(this);
+    setWindowTitle(QString::fromUtf8(kProgramTitle) + u' ' + QString::fromUtf8(kAuthorCredit));
     // The DATA view's initial text ends in CR LF, which a form file cannot
     // carry (uic turns it into a lone LF).
     ui->Text3->setText(QStringLiteral("DATA\r\n"));
