@@ -79,7 +79,7 @@ void Form1::openPort() {
         PortConnection::open(*m_comm, ui->Text7->text());
     } catch (const CommError &e) {
         qCWarning(lcLink).noquote() << e.reason();
-        showFailure(this, QStringLiteral("Niewłaściwy numer portu lub port już otwarty"));
+        showFailure(this, tr("Niewłaściwy numer portu lub port już otwarty"));
     }
 }
 
@@ -88,7 +88,7 @@ void Form1::closePort() {
         PortConnection::close(*m_comm);
     } catch (const CommError &e) {
         qCWarning(lcLink).noquote() << e.reason();
-        showFailure(this, QStringLiteral("Port nie został otwarty"));
+        showFailure(this, tr("Port nie został otwarty"));
     }
 }
 
@@ -101,7 +101,7 @@ void Form1::send(const QLineEdit *command, const QLineEdit *argument) {
         m_comm->setOutput(message);
     } catch (const CommError &e) {
         qCWarning(lcLink).noquote() << e.reason();
-        showFailure(this, QStringLiteral("Port zamknięty..."));
+        showFailure(this, tr("Port zamknięty..."));
     }
 }
 
