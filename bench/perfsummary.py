@@ -1,0 +1,91 @@
+#!/usr/bin/env python3
+"""Summarises `perf script -F pid,tid,ip,sym,dso` output of a benchmark flood.
+
+Only the samples of the window's thread (the process's main thread) count.
+Each sample is put down to what the thread was doing: a system call (by
+name), a page fault, or its own code; and to the innermost function of the
+program or of a library it was in, which for time in the kernel is the one
+that entered it.
+
+    perfsummary.py            reads perf script output on standard input
+    perfsummary.py --result   reads the benchmark's RESULT object instead
+"""
+import collections
+import json
+import re
+import sys
+
+FRAME = re.compile(r"^\s+([0-9a-f]+)\s+(.*?)\s+\((.*)\)$")
+HEAD = re.compile(r"^\s*(\d+)/(\d+)\b")
+
+
+def activity(kernel):
+    """The system call or fault a kernel stack (innermost first) belongs to."""
+    for sym in reversed(kernel):
+        if sym.startswith("__x64_sys_"):
+            return "system call " + sym[len("__x64_sys_"):]
+        if sym == "asm_exc_page_fault":
+            return "page fault"
+    for sym in reversed(kernel):
+        if sym.startswith("asm_sysvec_") or sym.startswith("irqentry"):
+            return "interrupt"
+    return "kernel, other"
+
+
+def summary(lines):
+    by_activity = collections.Counter()
+    by_function = collections.Counter()
+    total = 0
+    main = False
+    frames = []
+
+    def flush():
+        nonlocal total
+        if not main or not frames:
+            return
+        total += 1
+        kernel = [s for s, d in frames if d.startswith("[kernel")]
+        user = [(s, d) for s, d in frames if not d.startswith("[kernel")]
+        where = "?"
+        if user:
+            sym, dso = user[0]
+            lib = dso.rsplit("/", 1)[-1]
+            where = ("[%s]" % lib) if sym in ("[unknown]", "") else "%s [%s]" % (sym, lib)
+        by_activity[activity(kernel) if kernel else "own code"] += 1
+        by_function[where] += 1
+
+    for line in lines:
+        line = line.rstrip("\n")
+        head = HEAD.match(line)
+        if head:
+            flush()
+            frames = []
+            main = head.group(1) == head.group(2)
+            continue
+        frame = FRAME.match(line)
+        if frame:
+            frames.append((re.sub(r"\+0x[0-9a-f]+$", "", frame.group(2)), frame.group(3)))
+    flush()
+    if total == 0:
+        print("no samples of the window's thread")
+        return
+    print("Window's thread: %d samples (%.3f s at 4 kHz)\n" % (total, total / 4000))
+    print("| What it was doing | share |\n|---|---:|")
+    for what, n in by_activity.most_common():
+        if n / total >= 0.005:
+            print("| %s | %.1f %% |" % (what, 100 * n / total))
+    print("\n| Innermost function of the program or a library | share |\n|---|---:|")
+    for what, n in by_function.most_common(25):
+        print("| %s | %.1f %% |" % (what.replace("|", "\\|"), 100 * n / total))
+
+
+def result(lines):
+    for line in lines:
+        r = json.loads(line)
+        mb = r["consumed"] / 1e6
+        print("Flood: %.1f MB in %.3f s (%.1f MB/s), %d chunks, CPU %.4f s/MB\n"
+              % (mb, r["seconds"], mb / r["seconds"], r["chunks"], r["cpuS"] / mb))
+
+
+if __name__ == "__main__":
+    (result if "--result" in sys.argv else summary)(sys.stdin)
