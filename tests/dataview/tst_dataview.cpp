@@ -746,7 +746,7 @@ private slots:
         QString chunk;
         for (int i = 0; chunk.size() < 1000; ++i) chunk += QStringLiteral("%1 OK\r\n").arg(i);
         for (int i = 0; i < 10 * 1024; ++i) view.appendReceived(chunk);
-        QVERIFY(view.memoryUsed() > 20 * 1000 * 1000);
+        QVERIFY(view.memoryUsed() > 10 * 1000 * 1000);
 
         view.setText(QString());
         QCOMPARE(view.text(), QString());

@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <type_traits>
 
 namespace {
 
@@ -137,7 +138,8 @@ void DataView::setText(const QString &text) {
     syncNow();
 }
 
-void DataView::appendReceived(const QString &chunk) {
+template <typename Chunk>
+void DataView::receive(const Chunk &chunk) {
     if (chunk.isEmpty())
         return;
     const qsizetype end = length();
@@ -147,7 +149,18 @@ void DataView::appendReceived(const QString &chunk) {
     // operator left the view at its end.
     const bool atEnd = m_followPending || vertical->value() == vertical->maximum();
     m_followPending = caretAtEnd && atEnd;
-    m_model.appendReceived(chunk);
+    if constexpr (std::is_same_v<Chunk, QByteArrayView>)
+        m_model.appendReceivedBytes(chunk);
+    else
+        m_model.appendReceived(chunk);
+}
+
+void DataView::appendReceived(const QString &chunk) {
+    receive(QStringView(chunk));
+}
+
+void DataView::appendReceivedBytes(QByteArrayView bytes) {
+    receive(bytes);
 }
 
 void DataView::setReadOnly(bool readOnly) {

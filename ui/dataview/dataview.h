@@ -54,6 +54,14 @@ public:
     // the view showed its end, with the caret there and nothing selected, it
     // keeps showing the end; otherwise nothing moves.
     void appendReceived(const QString &chunk);
+    // The same for received bytes, one a character of the view's byte
+    // charset (setByteCharset()), kept as they came.
+    void appendReceivedBytes(QByteArrayView bytes);
+    // What received bytes stand for: the serial line's code page. The text
+    // held is kept; the undo history is forgotten.
+    void setByteCharset(std::shared_ptr<const ByteCharset> charset) {
+        m_model.setByteCharset(std::move(charset));
+    }
     qsizetype length() const { return m_model.length(); }
 
     bool isReadOnly() const { return m_model.isReadOnly(); }
@@ -130,6 +138,8 @@ protected:
 
 private:
     void run(const KeyBinding &binding, const QKeyEvent *event);
+    template <typename Chunk>
+    void receive(const Chunk &chunk);
 
     EditingModel::Place hitTest(const QPointF &point) const;
     QRect rectAt(const EditingModel::Place &at) const;
