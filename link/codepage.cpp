@@ -49,6 +49,10 @@ bool isValid() {
     return tables().valid;
 }
 
+const std::array<char16_t, 256> &characters() {
+    return tables().toUnicode;
+}
+
 void decodeAppend(QString &out, const char *data, qsizetype size) {
     const auto &map = tables().toUnicode;
     const qsizetype start = out.size();

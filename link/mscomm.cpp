@@ -131,9 +131,13 @@ void MSComm::setOutput(const QString &text) {
 }
 
 QString MSComm::input() {
+    return CodePage::decode(inputBytes());
+}
+
+QByteArray MSComm::inputBytes() {
     if (m_inputLen == 0 || m_received.size() <= m_inputLen)
-        return CodePage::decode(std::exchange(m_received, QByteArray()));
-    const QString chunk = CodePage::decode(m_received.constData(), m_inputLen);
+        return std::exchange(m_received, QByteArray());
+    QByteArray chunk = m_received.first(m_inputLen);
     m_received.remove(0, m_inputLen);
     return chunk;
 }

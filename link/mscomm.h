@@ -66,6 +66,9 @@ public:
 
     // Input: returns the waiting characters (per InputLen) and removes them.
     QString input();
+    // The same, as the bytes that came, one a character in the line's code
+    // page (codepage.h), without decoding them.
+    QByteArray inputBytes();
 
     // InBufferCount: characters received and not yet read.
     int inBufferCount() const;
