@@ -152,9 +152,21 @@ void MSComm::raise(int code) {
 }
 
 void MSComm::readArrived() {
-    m_received.append(m_port->readAll());
+    takeArrived();
     if (m_rThreshold > 0 && m_received.size() >= m_rThreshold)
         raise(ComEvReceive);
+}
+
+// What the port has read goes straight to the end of the received bytes:
+// one copy, and no buffer of its own made and freed for every read.
+void MSComm::takeArrived() {
+    const qint64 waiting = m_port->bytesAvailable();
+    if (waiting <= 0)
+        return;
+    const qsizetype at = m_received.size();
+    m_received.resize(at + waiting);
+    const qint64 read = m_port->read(m_received.data() + at, waiting);
+    m_received.resize(at + qMax<qint64>(0, read));
 }
 
 void MSComm::bytesSent() {
@@ -183,8 +195,7 @@ void MSComm::closeAfterFault() {
     // What arrived before the fault is delivered as a normal receive
     // notification while the port is still open, even below the threshold:
     // no more bytes will come to reach it.
-    if (m_port->bytesAvailable() > 0)
-        m_received.append(m_port->readAll());
+    takeArrived();
     if (m_rThreshold > 0 && !m_received.isEmpty())
         raise(ComEvReceive);
     closePort();

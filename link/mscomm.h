@@ -86,6 +86,7 @@ signals:
 private:
     void raise(int code);
     void readArrived();
+    void takeArrived();
     void bytesSent();
     void portFailed(QSerialPort::SerialPortError error);
     void closeAfterFault();
