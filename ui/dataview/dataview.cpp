@@ -27,6 +27,9 @@ using Place = EditingModel::Place;
 
 // The screen catches up with received text at most this often.
 constexpr int kFrameMs = 8;
+// While text streams in, the scroll bars are painted at most this often;
+// what they hold (range, value) is always current.
+constexpr int kBarsMs = 50;
 // Space between the frame and the text.
 constexpr int kMargin = 4;
 // A selection this short and on one line is offered as the text to find.
@@ -119,6 +122,10 @@ DataView::DataView(QWidget *parent)
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
+    // Scroll bars that fill their own background: repainting them does not
+    // repaint the frame and the group box beneath them.
+    verticalScrollBar()->setAutoFillBackground(true);
+    horizontalScrollBar()->setAutoFillBackground(true);
     viewport()->setCursor(Qt::IBeamCursor);
 
     connect(&m_model, &EditingModel::textChanged, this, &DataView::textChanged);
@@ -321,7 +328,9 @@ void DataView::scrollContentsBy(int, int) {
 
 void DataView::timerEvent(QTimerEvent *event) {
     if (event->timerId() == m_syncTimer.timerId()) {
-        syncNow();
+        syncNow(true);
+    } else if (event->timerId() == m_barsTimer.timerId()) {
+        holdBars(false);
     } else if (event->timerId() == m_blinkTimer.timerId()) {
         m_caretShown = !m_caretShown;
         viewport()->update(cursorRect().adjusted(-1, 0, 1, 0));
@@ -540,7 +549,8 @@ void DataView::caretMoved() {
 
 // Chunks only mark the view as changed; the scroll bars and the screen are
 // brought up to date here, at once after a quiet spell and at most once a
-// frame while text streams in.
+// frame while text streams in (the scroll bars' paint at most every kBarsMs
+// then).
 void DataView::scheduleSync() {
     if (m_syncTimer.isActive())
         return;
@@ -549,11 +559,15 @@ void DataView::scheduleSync() {
                       this);
 }
 
-void DataView::syncNow() {
+void DataView::syncNow(bool frame) {
     m_syncTimer.stop();
     m_sinceSync.start();
     QScrollBar *vertical = verticalScrollBar();
     QScrollBar *horizontal = horizontalScrollBar();
+    // A frame of a stream leaves the scroll bars as they were painted until
+    // their time comes, unless the operator is dragging one.
+    holdBars(frame && m_sinceBars.isValid() && m_sinceBars.elapsed() < kBarsMs &&
+             !vertical->isSliderDown() && !horizontal->isSliderDown());
     const LayoutCache &layouts = m_model.layout();
 
     const int lines = visibleLines();
@@ -582,6 +596,23 @@ void DataView::syncNow() {
     m_topLine = vertical->value();
     m_xOffset = horizontal->value();
     viewport()->update();
+}
+
+void DataView::holdBars(bool hold) {
+    QScrollBar *const bars[] = {verticalScrollBar(), horizontalScrollBar()};
+    if (hold) {
+        if (!m_barsTimer.isActive()) {
+            for (QScrollBar *bar : bars) bar->setUpdatesEnabled(false);
+            m_barsTimer.start(int(qMax<qint64>(0, kBarsMs - m_sinceBars.elapsed())), this);
+        }
+        return;
+    }
+    m_barsTimer.stop();
+    m_sinceBars.start();
+    for (QScrollBar *bar : bars) {
+        if (!bar->updatesEnabled())
+            bar->setUpdatesEnabled(true);
+    }
 }
 
 void DataView::ensureVisible(const Place &at) {

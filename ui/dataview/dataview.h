@@ -10,10 +10,11 @@
 // The DATA view: an editable multi-line view whose text is exactly what it
 // was given, what the operator typed and every received character, in order.
 //
-// It holds hours of a device's output: the text sits in pieces, the displayed
-// lines in a compact index, and only the lines in sight are shaped and
-// painted. Received chunks cost time in proportion to their own size; the
-// scroll bars and the screen catch up once a frame.
+// It holds hours of a device's output: the text sits in pieces, one byte a
+// received character, the displayed lines in a compact index, and only the
+// lines in sight are shaped and painted. Received chunks cost time in
+// proportion to their own size; the screen catches up once a frame, and
+// while text streams in the scroll bars are painted twenty times a second.
 //
 // On screen, CR LF, a lone CR and a lone LF each end one line, and a line
 // longer than DisplayLineLimit is broken for display only. Control
@@ -151,7 +152,10 @@ private:
     void startFind(bool backward);
     void found(qsizetype position, qsizetype length, bool wrapped);
     void scheduleSync();
-    void syncNow();
+    // `frame`: a frame of received text, which may leave the scroll bars to
+    // be painted later.
+    void syncNow(bool frame = false);
+    void holdBars(bool hold);
     void ensureVisible(const EditingModel::Place &at);
     void restartBlink();
 
@@ -167,6 +171,8 @@ private:
     int m_xOffset = 0;
     bool m_followPending = false;
     QBasicTimer m_syncTimer;
+    QBasicTimer m_barsTimer;  // the held scroll bars' next paint
+    QElapsedTimer m_sinceBars;
     QBasicTimer m_blinkTimer;
     QElapsedTimer m_sinceSync;
     qreal m_syncedWidth = 0;  // the measured width the scroll range allows for
