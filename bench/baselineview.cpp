@@ -33,6 +33,6 @@ void BaselineView::append(const QString &text) {
 void BaselineView::receive() {
     if (m_comm->commEvent() != MSComm::ComEvReceive)
         return;
-    Module1::receiveBuffer = ReceivedText(m_comm->inputBytes());
+    m_comm->input(Module1::receiveBuffer);
     append(Module1::receiveBuffer.toString());
 }

@@ -7,9 +7,12 @@
 #include <QMetaObject>
 
 #include <limits>
-#include <utility>
 
 namespace {
+
+// Room for received bytes kept from one chunk to the next: a flood's chunks
+// are a few kilobytes.
+constexpr qsizetype kKeptRoom = 256 * 1024;
 
 void requireShortCount(int count, const char *what) {
     if (count < 0 || count > std::numeric_limits<qint16>::max())
@@ -131,15 +134,23 @@ void MSComm::setOutput(const QString &text) {
 }
 
 QString MSComm::input() {
-    return CodePage::decode(inputBytes());
+    ReceivedText text;
+    input(text);
+    return text.toString();
 }
 
-QByteArray MSComm::inputBytes() {
-    if (m_inputLen == 0 || m_received.size() <= m_inputLen)
-        return std::exchange(m_received, QByteArray());
-    QByteArray chunk = m_received.first(m_inputLen);
+void MSComm::input(ReceivedText &text) {
+    if (m_inputLen == 0 || m_received.size() <= m_inputLen) {
+        text.swap(m_received);
+        // The room of the chunk before is kept, unless a stall made it large.
+        if (m_received.capacity() > kKeptRoom)
+            m_received = QByteArray();
+        else
+            m_received.truncate(0);
+        return;
+    }
+    text = ReceivedText(m_received.first(m_inputLen));
     m_received.remove(0, m_inputLen);
-    return chunk;
 }
 
 int MSComm::inBufferCount() const {

@@ -20,6 +20,9 @@ public:
     bool isEmpty() const { return m_bytes.isEmpty(); }
     QString toString() const { return CodePage::decode(m_bytes); }
 
+    // Exchanges the bytes held with `bytes`, room included.
+    void swap(QByteArray &bytes) { m_bytes.swap(bytes); }
+
 private:
     QByteArray m_bytes;
 };

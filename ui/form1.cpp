@@ -111,7 +111,7 @@ void Form1::send(const QLineEdit *command, const QLineEdit *argument) {
 void Form1::receive() {
     if (m_comm->commEvent() != MSComm::ComEvReceive)
         return;
-    Module1::receiveBuffer = ReceivedText(m_comm->inputBytes());
+    m_comm->input(Module1::receiveBuffer);
     ui->Text3->appendReceivedBytes(Module1::receiveBuffer.bytes());
 }
 
