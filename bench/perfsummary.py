@@ -16,16 +16,31 @@ import re
 import sys
 
 FRAME = re.compile(r"^\s+([0-9a-f]+)\s+(.*?)\s+\((.*)\)$")
+SYSCALL = re.compile(r"^(?:__x64_sys_|__do_sys_|ksys_)(\w+)$")
 HEAD = re.compile(r"^\s*(\d+)/(\d+)\b")
 
 
-def activity(kernel):
+# The C library's wrappers, for samples whose kernel stack was cut short
+# before the system call's own function.
+WRAPPERS = {
+    "read": "read", "__GI___libc_read": "read", "__poll": "poll", "__GI___poll": "poll",
+    "__GI___writev": "writev", "__GI___libc_write": "write", "syscall": "futex",
+    "pthread_cond_signal@@GLIBC_2.3.2": "futex", "__GI___lll_lock_wake": "futex",
+    "__futex_abstimed_wait_common": "futex", "__brk": "brk", "__munmap": "munmap",
+    "mmap64": "mmap", "__GI___libc_open": "openat", "__GI___fstatat64": "newfstatat",
+}
+
+
+def activity(kernel, user_leaf):
     """The system call or fault a kernel stack (innermost first) belongs to."""
     for sym in reversed(kernel):
-        if sym.startswith("__x64_sys_"):
-            return "system call " + sym[len("__x64_sys_"):]
+        call = SYSCALL.match(sym)
+        if call:
+            return "system call " + call.group(1)
         if sym == "asm_exc_page_fault":
             return "page fault"
+    if kernel[-1].startswith("entry_SYSCALL") and user_leaf in WRAPPERS:
+        return "system call " + WRAPPERS[user_leaf]
     for sym in reversed(kernel):
         if sym.startswith("asm_sysvec_") or sym.startswith("irqentry"):
             return "interrupt"
@@ -51,7 +66,8 @@ def summary(lines):
             sym, dso = user[0]
             lib = dso.rsplit("/", 1)[-1]
             where = ("[%s]" % lib) if sym in ("[unknown]", "") else "%s [%s]" % (sym, lib)
-        by_activity[activity(kernel) if kernel else "own code"] += 1
+        leaf = user[0][0] if user else ""
+        by_activity[activity(kernel, leaf) if kernel else "user space"] += 1
         by_function[where] += 1
 
     for line in lines:
@@ -69,7 +85,7 @@ def summary(lines):
     if total == 0:
         print("no samples of the window's thread")
         return
-    print("Window's thread: %d samples (%.3f s at 4 kHz)\n" % (total, total / 4000))
+    print("Window's thread: %d samples (%.3f s at 1 kHz)\n" % (total, total / 1000))
     print("| What it was doing | share |\n|---|---:|")
     for what, n in by_activity.most_common():
         if n / total >= 0.005:

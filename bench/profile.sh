@@ -20,7 +20,7 @@ done
 
 mkfifo "$work/ctl" "$work/ack"
 KALVEX_PERF_CTL=$work/ctl KALVEX_PERF_ACK=$work/ack \
-    perf record -q -e cpu-clock -F 4000 -g -D -1 --control "fifo:$work/ctl,$work/ack" \
+    perf record -q -e cpu-clock -F 1000 -g -D -1 --control "fifo:$work/ctl,$work/ack" \
     -o "$work/perf.data" -- build-bench/bench/kalvex-bench --scenario flood --view ours \
     "${args[@]}" | sed -n 's/^RESULT //p' | python3 bench/perfsummary.py --result
 perf script -i "$work/perf.data" -F pid,tid,ip,sym,dso 2>/dev/null | python3 bench/perfsummary.py

@@ -200,6 +200,7 @@ QJsonObject flood(Session &session, FloodStream stream, double budgetS, const Be
             {"chunks", double(rig.chunks() - chunksBefore)},
             {"seconds", double(endNs - startNs) / kNsPerS},
             {"cpuS", double(endCpuNs - startCpuNs) / kNsPerS},
+            {"writerCpuS", double(writer.cpuNs()) / kNsPerS},
             {"stallMs", stall.longestMs()},
             {"complete", done},
             {"stoppedBy", stop},
@@ -437,6 +438,7 @@ QJsonObject bareReader(const BenchScale &scale) {
     const qint64 endNs = ProcStats::monotonicNs();
     const qint64 endCpuNs = ProcStats::threadCpuNs();
     writer.stop();
+    const double writerCpuS = double(writer.cpuNs()) / kNsPerS;
     ::close(fd);
     const bool complete = consumed >= total;
     return {{"bytes", double(total)},
@@ -444,8 +446,11 @@ QJsonObject bareReader(const BenchScale &scale) {
             {"reads", double(reads)},
             {"seconds", double(endNs - startNs) / kNsPerS},
             {"cpuS", double(endCpuNs - startCpuNs) / kNsPerS},
+            {"writerCpuS", writerCpuS},
             {"complete", complete},
-            {"stoppedBy", complete ? "" : writer.failed() ? "pty" : "time"}};
+            {"stoppedBy", complete          ? ""
+                          : writer.failed() ? "pty"
+                                            : "time"}};
 }
 
 }  // namespace
