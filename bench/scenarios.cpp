@@ -326,7 +326,7 @@ void pressKey(QWidget *widget, int key, Qt::KeyboardModifiers modifiers = {}) {
 }
 
 // The DATA view holding the top level, received as the flood's lines in
-// chunks and a reply at the very end. Then, as the operator: find the reply
+// chunks of bytes and a reply at the very end. Then, as the operator: find the reply
 // from the start (any case, the default); select everything and delete it;
 // undo that.
 QJsonObject history(BenchApplication &app, Session &session, const BenchScale &scale) {
@@ -338,8 +338,8 @@ QJsonObject history(BenchApplication &app, Session &session, const BenchScale &s
     FloodStream stream(FloodStream::Shape::Lines, scale.topLevel);
     for (FloodPiece piece = stream.next(1 << 20); !piece.bytes.isEmpty();
          piece = stream.next(1 << 20))
-        view->appendReceived(QString::fromLatin1(piece.bytes));
-    view->appendReceived(reply);
+        view->appendReceivedBytes(piece.bytes);
+    view->appendReceivedBytes(reply.toLatin1());
     const qint64 held = view->length();
     const qint64 textBytes = view->memoryUsed();
     settle(300);
