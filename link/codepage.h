@@ -13,10 +13,6 @@
 // code page cannot encode is sent as "?".
 namespace CodePage {
 
-// True when Qt's converter for Windows-1250 is available; the tables are
-// built from it.
-bool isValid();
-
 // The character of every byte.
 const std::array<char16_t, 256> &characters();
 
