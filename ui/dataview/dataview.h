@@ -14,7 +14,7 @@
 // received character, the displayed lines in a compact index, and only the
 // lines in sight are shaped and painted. Received chunks cost time in
 // proportion to their own size; the screen catches up once a frame, and
-// while text streams in the scroll bars are painted twenty times a second.
+// while text streams in the vertical scroll bar twenty times a second.
 //
 // On screen, CR LF, a lone CR and a lone LF each end one line, and a line
 // longer than DisplayLineLimit is broken for display only. Control
@@ -152,10 +152,10 @@ private:
     void startFind(bool backward);
     void found(qsizetype position, qsizetype length, bool wrapped);
     void scheduleSync();
-    // `frame`: a frame of received text, which may leave the scroll bars to
-    // be painted later.
+    // `frame`: a frame of a stream of received text, which may leave the
+    // vertical scroll bar to be brought up to date later.
     void syncNow(bool frame = false);
-    void holdBars(bool hold);
+    void syncVerticalBar();
     void ensureVisible(const EditingModel::Place &at);
     void restartBlink();
 
@@ -170,9 +170,10 @@ private:
     qsizetype m_topLine = 0;
     int m_xOffset = 0;
     bool m_followPending = false;
+    bool m_streaming = false;  // the pending sync is a frame of a stream
     QBasicTimer m_syncTimer;
-    QBasicTimer m_barsTimer;  // the held scroll bars' next paint
-    QElapsedTimer m_sinceBars;
+    QBasicTimer m_barTimer;  // the held vertical scroll bar's next update
+    QElapsedTimer m_sinceBar;
     QBasicTimer m_blinkTimer;
     QElapsedTimer m_sinceSync;
     qreal m_syncedWidth = 0;  // the measured width the scroll range allows for
