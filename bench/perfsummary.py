@@ -7,8 +7,9 @@ name), a page fault, or its own code; and to the innermost function of the
 program or of a library it was in, which for time in the kernel is the one
 that entered it.
 
-    perfsummary.py            reads perf script output on standard input
-    perfsummary.py --result   reads the benchmark's RESULT object instead
+    perfsummary.py [--megabytes N]  reads perf script output on standard input;
+                                    N, the flood's size, gives ms per MB
+    perfsummary.py --result         reads the benchmark's RESULT object instead
 """
 import collections
 import json
@@ -47,9 +48,36 @@ def activity(kernel, user_leaf):
     return "kernel, other"
 
 
-def summary(lines):
+def part(activity_name, sym, lib):
+    """The part of the console a sample belongs to, for the table by part."""
+    if activity_name == "system call read":
+        return "reading the port (read)"
+    if activity_name == "system call poll":
+        return "waiting in the event loop (poll)"
+    if activity_name == "page fault":
+        return "first touch of new memory (page faults)"
+    if activity_name in ("system call futex", "system call writev"):
+        return "painting and showing a frame"
+    if activity_name.startswith("system call") or activity_name in ("interrupt", "kernel, other"):
+        return "other system calls and interrupts"
+    if lib.startswith(("libQt6Gui", "libQt6Widgets", "libharfbuzz", "libfreetype",
+                       "libfontconfig", "libQt6XcbQpa", "libxcb", "libX")):
+        return "painting and showing a frame"
+    if lib.startswith("kalvex") or lib.startswith("rs232"):
+        return "the console's own code (text store, line index, view)"
+    if sym.startswith(("__mem", "memcpy", "memmove", "malloc", "_int_", "free", "realloc",
+                       "sysmalloc", "__GI___libc_free", "__GI___libc_malloc", "unlink_chunk",
+                       "malloc_consolidate")):
+        return "copying and allocating memory"
+    if lib.startswith(("libQt6Core", "libglib", "libQt6SerialPort", "libc.so")):
+        return "event loop, signals and the port's buffer (Qt, glib)"
+    return "other"
+
+
+def summary(lines, megabytes):
     by_activity = collections.Counter()
     by_function = collections.Counter()
+    by_part = collections.Counter()
     total = 0
     main = False
     frames = []
@@ -62,13 +90,15 @@ def summary(lines):
         kernel = [s for s, d in frames if d.startswith("[kernel")]
         user = [(s, d) for s, d in frames if not d.startswith("[kernel")]
         where = "?"
+        sym = lib = ""
         if user:
             sym, dso = user[0]
             lib = dso.rsplit("/", 1)[-1]
             where = ("[%s]" % lib) if sym in ("[unknown]", "") else "%s [%s]" % (sym, lib)
-        leaf = user[0][0] if user else ""
-        by_activity[activity(kernel, leaf) if kernel else "user space"] += 1
+        what = activity(kernel, sym) if kernel else "user space"
+        by_activity[what] += 1
         by_function[where] += 1
+        by_part[part(what, sym, lib)] += 1
 
     for line in lines:
         line = line.rstrip("\n")
@@ -90,6 +120,10 @@ def summary(lines):
     for what, n in by_activity.most_common():
         if n / total >= 0.005:
             print("| %s | %.1f %% |" % (what, 100 * n / total))
+    print("\n| Part of the console | share | ms per MB |\n|---|---:|---:|")
+    for what, n in by_part.most_common():
+        print("| %s | %.1f %% | %s |" % (what, 100 * n / total,
+                                        "%.2f" % (n / megabytes) if megabytes else "—"))
     print("\n| Innermost function of the program or a library | share |\n|---|---:|")
     for what, n in by_function.most_common(25):
         print("| %s | %.1f %% |" % (what.replace("|", "\\|"), 100 * n / total))
@@ -104,4 +138,8 @@ def result(lines):
 
 
 if __name__ == "__main__":
-    (result if "--result" in sys.argv else summary)(sys.stdin)
+    if "--result" in sys.argv:
+        result(sys.stdin)
+    else:
+        at = sys.argv.index("--megabytes") if "--megabytes" in sys.argv else -1
+        summary(sys.stdin, float(sys.argv[at + 1]) if at >= 0 else 0)

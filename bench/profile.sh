@@ -22,7 +22,11 @@ mkfifo "$work/ctl" "$work/ack"
 KALVEX_PERF_CTL=$work/ctl KALVEX_PERF_ACK=$work/ack \
     perf record -q -e cpu-clock -F 1000 -g -D -1 --control "fifo:$work/ctl,$work/ack" \
     -o "$work/perf.data" -- build-bench/bench/kalvex-bench --scenario flood --view ours \
-    "${args[@]}" | sed -n 's/^RESULT //p' | python3 bench/perfsummary.py --result
-perf script -i "$work/perf.data" -F pid,tid,ip,sym,dso 2>/dev/null | python3 bench/perfsummary.py
+    "${args[@]}" | sed -n 's/^RESULT //p' >"$work/result"
+python3 bench/perfsummary.py --result <"$work/result"
+megabytes=$(python3 -c 'import json, sys; print(json.load(sys.stdin)["consumed"] / 1e6)' \
+    <"$work/result")
+perf script -i "$work/perf.data" -F pid,tid,ip,sym,dso 2>/dev/null |
+    python3 bench/perfsummary.py --megabytes "$megabytes"
 [ -n "$keep" ] && cp "$work/perf.data" "$keep"
 exit 0
