@@ -18,6 +18,8 @@ BenchRunner::BenchRunner(QString self, QString consoleProgram, BenchScale scale,
 
 QJsonObject BenchRunner::runAll() {
     QJsonObject results{{"scale", m_scale.toJson()}};
+    const qint64 stealBefore = ProcStats::stealNs();
+    const qint64 startNs = ProcStats::monotonicNs();
     results.insert("startup", runStartup());
 
     // Each figure: the console, then the baseline right after it, so that
@@ -47,6 +49,11 @@ QJsonObject BenchRunner::runAll() {
     levels.insert("baseline", probes);
     results.insert("levels", levels);
     results.insert("history", QJsonObject{{"ours", runChild("history", "ours")}});
+    const qint64 stealAfter = ProcStats::stealNs();
+    if (stealBefore >= 0 && stealAfter >= 0)
+        results.insert(
+            "steal", QJsonObject{{"seconds", double(stealAfter - stealBefore) / 1e9},
+                                 {"runSeconds", double(ProcStats::monotonicNs() - startNs) / 1e9}});
     return results;
 }
 

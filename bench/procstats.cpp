@@ -68,6 +68,17 @@ qint64 rssKiB(qint64 pid) {
     return resident * (::sysconf(_SC_PAGESIZE) / 1024);
 }
 
+qint64 stealNs() {
+    QFile stat(QStringLiteral("/proc/stat"));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    // cpu  user nice system idle iowait irq softirq steal ...
+    const QList<QByteArray> fields = stat.readLine().simplified().split(' ');
+    if (fields.size() < 9 || fields.at(0) != "cpu")
+        return -1;
+    return fields.at(8).toLongLong() * (1'000'000'000 / ::sysconf(_SC_CLK_TCK));
+}
+
 qint64 availableKiB() {
     return kibField(QStringLiteral("/proc/meminfo"), "MemAvailable:");
 }

@@ -13,6 +13,7 @@
 #include "benchstats.h"
 #include "floodstream.h"
 #include "floodwriter.h"
+#include "procstats.h"
 #include "ptydevice.h"
 #include "replytracker.h"
 #include "report.h"
@@ -233,6 +234,16 @@ private slots:
         writer.stop();  // nobody reads: this must not hang
         QVERIFY(writer.written() > 0);
         QVERIFY(writer.written() < 100'000'000);
+    }
+
+    // The host's share (steal) is read from /proc/stat, in nanoseconds of
+    // whole clock ticks, and never goes back.
+    void stealIsReadAndOnlyGrows() {
+        const qint64 first = ProcStats::stealNs();
+        QVERIFY(first >= 0);
+        QCOMPARE(first % (1'000'000'000 / ::sysconf(_SC_CLK_TCK)), 0);
+        QThread::msleep(20);
+        QVERIFY(ProcStats::stealNs() >= first);
     }
 
     void stallMeterSeesABlockedLoop() {
