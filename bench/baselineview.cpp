@@ -33,6 +33,6 @@ void BaselineView::append(const QString &text) {
 void BaselineView::receive() {
     if (m_comm->commEvent() != MSComm::ComEvReceive)
         return;
-    Module1::receiveBuffer = m_comm->input();
-    append(Module1::receiveBuffer);
+    m_comm->input(Module1::receiveBuffer);
+    append(Module1::receiveBuffer.toString());
 }

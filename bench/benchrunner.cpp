@@ -18,13 +18,28 @@ BenchRunner::BenchRunner(QString self, QString consoleProgram, BenchScale scale,
 
 QJsonObject BenchRunner::runAll() {
     QJsonObject results{{"scale", m_scale.toJson()}};
+    const qint64 stealBefore = ProcStats::stealNs();
+    const qint64 startNs = ProcStats::monotonicNs();
     results.insert("startup", runStartup());
 
     // Each figure: the console, then the baseline right after it, so that
-    // both see the machine in the same mood.
+    // both see the machine in the same mood. The ordinary flood runs a few
+    // times, each time followed by the bare reader of the same flood.
     for (const char *scenario : {"idle", "flood", "line"}) {
         QJsonObject pair;
-        for (const char *view : {"ours", "baseline"}) pair.insert(view, runChild(scenario, view));
+        if (scenario == QLatin1String("flood")) {
+            QJsonArray ours;
+            QJsonArray bare;
+            for (int i = 0; i < m_scale.floodRuns; ++i) {
+                ours.append(runChild(scenario, "ours"));
+                bare.append(runChild("bare", "ours"));
+            }
+            pair.insert("ours", ours);
+            pair.insert("bare", bare);
+        } else {
+            pair.insert("ours", runChild(scenario, "ours"));
+        }
+        pair.insert("baseline", runChild(scenario, "baseline"));
         results.insert(scenario, pair);
     }
     QJsonObject levels{{"ours", runChild("levels", "ours")}};
@@ -34,14 +49,22 @@ QJsonObject BenchRunner::runAll() {
     levels.insert("baseline", probes);
     results.insert("levels", levels);
     results.insert("history", QJsonObject{{"ours", runChild("history", "ours")}});
+    const qint64 stealAfter = ProcStats::stealNs();
+    if (stealBefore >= 0 && stealAfter >= 0)
+        results.insert(
+            "steal", QJsonObject{{"seconds", double(stealAfter - stealBefore) / 1e9},
+                                 {"runSeconds", double(ProcStats::monotonicNs() - startNs) / 1e9}});
     return results;
 }
 
 QJsonObject BenchRunner::runChild(const QString &scenario, const QString &view, qint64 level) {
-    const QString label = scenario + QLatin1Char(' ') + view +
-                          (scenario == QLatin1String("levels") && view == QLatin1String("baseline")
-                               ? QStringLiteral(" at %1 MB").arg(double(level) / 1e6)
-                               : QString());
+    const QString label =
+        scenario == QLatin1String("bare")
+            ? QStringLiteral("bare reader")
+            : scenario + QLatin1Char(' ') + view +
+                  (scenario == QLatin1String("levels") && view == QLatin1String("baseline")
+                       ? QStringLiteral(" at %1 MB").arg(double(level) / 1e6)
+                       : QString());
     progress(label + QStringLiteral("..."));
     QStringList args{"--scenario", scenario, "--view", view, "--level", QString::number(level)};
     if (m_quick)

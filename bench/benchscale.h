@@ -5,7 +5,8 @@
 
 // The sizes and time budgets of one benchmark run.
 struct BenchScale {
-    qint64 floodBytes = 10'000'000;   // the ordinary flood
+    qint64 floodBytes = 50'000'000;   // the ordinary flood
+    int floodRuns = 3;                // of it, each followed by the bare reader
     qint64 replyEvery = 10'000;       // a reply in the flood every so many bytes
     int idleReplies = 1000;           // replies to an idle console
     qint64 lineBytes = 5'000'000;     // the line without line ends
@@ -38,11 +39,18 @@ struct BenchScale {
     }
 
     QJsonObject toJson() const {
-        return {{"floodBytes", double(floodBytes)},   {"replyEvery", double(replyEvery)},
-                {"idleReplies", idleReplies},         {"lineBytes", double(lineBytes)},
-                {"lowLevel", double(lowLevel)},       {"topLevel", double(topLevel)},
-                {"levelWindow", double(levelWindow)}, {"checkpointStep", double(checkpointStep)},
-                {"baselineBudgetS", baselineBudgetS}, {"baselineProbeS", baselineProbeS},
-                {"oursBudgetS", oursBudgetS},         {"startupRuns", startupRuns}};
+        return {{"floodBytes", double(floodBytes)},
+                {"floodRuns", floodRuns},
+                {"replyEvery", double(replyEvery)},
+                {"idleReplies", idleReplies},
+                {"lineBytes", double(lineBytes)},
+                {"lowLevel", double(lowLevel)},
+                {"topLevel", double(topLevel)},
+                {"levelWindow", double(levelWindow)},
+                {"checkpointStep", double(checkpointStep)},
+                {"baselineBudgetS", baselineBudgetS},
+                {"baselineProbeS", baselineProbeS},
+                {"oursBudgetS", oursBudgetS},
+                {"startupRuns", startupRuns}};
     }
 };

@@ -42,6 +42,7 @@ public:
 
 private:
     void appendLines(QByteArray &out, qint64 room);
+    static void writeLine(qint64 number, char *out);
     void appendOneLine(QByteArray &out, qint64 room);
 
     Shape m_shape;
@@ -51,7 +52,7 @@ private:
     qint64 m_produced = 0;
     qint64 m_lineNumber = 0;
     int m_lineOffset = 0;
-    QByteArray m_line;
+    char m_line[LineLength] = {};
 };
 
 // FNV-1a over bytes, continuing from `hash`; start with StreamHashSeed.

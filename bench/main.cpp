@@ -74,7 +74,15 @@ int runEverything(int argc, char **argv) {
         if (file.open(QIODevice::WriteOnly))
             file.write(QJsonDocument(results).toJson());
     }
-    std::printf("Machine: %s%s\n\n%s", qPrintable(machine()),
+    const QJsonObject steal = results.value("steal").toObject();
+    const QString stolen = steal.isEmpty()
+                               ? QString()
+                               : QStringLiteral(
+                                     "; the host kept the processors waiting %1 s of the "
+                                     "run's %2 s (steal)")
+                                     .arg(steal.value("seconds").toDouble(), 0, 'f', 2)
+                                     .arg(steal.value("runSeconds").toDouble(), 0, 'f', 0);
+    std::printf("Machine: %s%s%s\n\n%s", qPrintable(machine()), qPrintable(stolen),
                 quick ? " (quick run: small sizes, not the goals' sizes)" : "",
                 qPrintable(Report(results).markdown()));
     return 0;

@@ -21,4 +21,10 @@ qint64 rssKiB(qint64 pid = 0);
 // Memory the kernel could still give (MemAvailable); -1 if unknown.
 qint64 availableKiB();
 
+// Time the machine's processors have been kept waiting by its host so far
+// (steal), over all processors; -1 if unknown. On a virtual machine, time a
+// busy host takes is counted as part of whatever ran, so a run with much of
+// it says less.
+qint64 stealNs();
+
 }  // namespace ProcStats

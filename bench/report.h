@@ -7,8 +7,9 @@
 #include <optional>
 
 // The benchmark's one table, worked out from the figures of every run: the
-// console's DATA view and the literal baseline side by side, their ratio, and
-// whether the console meets its goal.
+// console's DATA view and the literal baseline side by side, their ratio,
+// the bare reader where it drained the same flood, and whether the console
+// meets its goal.
 class Report {
 public:
     struct Cell {
@@ -27,10 +28,13 @@ public:
         Cell baseline;
         Goal goal;
         bool ratio = true;  // ours ÷ baseline means something
+        Cell bare;          // the bare reader's figure, where it has one
     };
 
     // `results` holds "scale" and one entry per scenario, as the runner
-    // gathers them; missing or failed scenarios give empty cells.
+    // gathers them; missing or failed scenarios give empty cells. The
+    // ordinary flood's "ours" and "bare" are lists of runs, the i-th bare
+    // reader run right after the i-th console run.
     explicit Report(const QJsonObject &results);
 
     const QList<Row> &rows() const { return m_rows; }
@@ -47,7 +51,7 @@ public:
 
 private:
     void addRow(const QString &id, const QString &figure, Cell ours, Cell baseline, Goal goal,
-                bool ratio = true);
+                bool ratio = true, Cell bare = {});
 
     QJsonObject m_results;
     QList<Row> m_rows;

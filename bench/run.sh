@@ -4,25 +4,7 @@
 # display, and prints one Markdown table beside the literal baseline.
 #   bench/run.sh [--quick] [--json FILE]
 set -euo pipefail
-cd "$(dirname "$0")/.."
-
-tools/install-deps.sh libxcb1-dev
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKALVEX_BUILD_TESTS=OFF >/dev/null
-cmake --build build-bench -j"$(nproc)" --target kalvex-bench rs232-kalvex >/dev/null
-
-work=$(mktemp -d)
-xvfb=
-cleanup() {
-    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-xvfb=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-export DISPLAY=":$(cat "$work/display")" QT_QPA_PLATFORM=xcb
-export XDG_RUNTIME_DIR=$work
+bench_packages=()
+. "$(dirname "$0")/display.sh"
 
 build-bench/bench/kalvex-bench "$@"

@@ -5,6 +5,7 @@
 #include "benchscale.h"
 #include "floodwriter.h"
 #include "procstats.h"
+#include "profilewindow.h"
 #include "ptydevice.h"
 #include "replytracker.h"
 #include "stallmeter.h"
@@ -21,8 +22,12 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <fcntl.h>
+#include <termios.h>
 #include <unistd.h>
+#include <cerrno>
 #include <functional>
+#include <vector>
 
 namespace {
 
@@ -54,6 +59,10 @@ void settle(int ms) {
 class Checkpoints {
 public:
     explicit Checkpoints(qint64 step) : m_step(step), m_next(step) {}
+
+    // Whether update() would note one: reading the process's CPU time is a
+    // system call, which the console would otherwise pay for every chunk.
+    bool due(qint64 consumed) const { return consumed >= m_next; }
 
     // Returns the resident memory when a checkpoint was noted, else -1.
     qint64 update(qint64 consumed, qint64 cpuNs, qint64 elapsedNs) {
@@ -146,24 +155,30 @@ QJsonObject flood(Session &session, FloodStream stream, double budgetS, const Be
     qint64 endNs = 0;
     qint64 endCpuNs = 0;
 
+    ProfileWindow::begin();
     const qint64 startCpuNs = cpuNs();
     const qint64 startNs = ProcStats::monotonicNs();
     rig.setOnReceived([&] {
         const qint64 consumed = rig.consumed() - base;
+        const bool last = consumed >= total && !done;
+        if (!last && !checkpoints.due(consumed))
+            return;
         const qint64 now = ProcStats::monotonicNs();
-        const qint64 rss = checkpoints.update(consumed, cpuNs() - startCpuNs, now - startNs);
+        const qint64 cpu = cpuNs();
+        const qint64 rss = checkpoints.update(consumed, cpu - startCpuNs, now - startNs);
         if (rss > rssCapKiB)
             overMemory = true;
-        if (consumed >= total && !done) {
+        if (last) {
             done = true;
             endNs = now;
-            endCpuNs = cpuNs();
+            endCpuNs = cpu;
         }
     });
     stall.start();
     writer.start(std::move(stream));
     waitUntil([&] { return done || overMemory || writer.failed(); },
               startNs + qint64(budgetS * kNsPerS));
+    ProfileWindow::end();
     if (!done) {
         endNs = ProcStats::monotonicNs();
         endCpuNs = cpuNs();
@@ -185,6 +200,7 @@ QJsonObject flood(Session &session, FloodStream stream, double budgetS, const Be
             {"chunks", double(rig.chunks() - chunksBefore)},
             {"seconds", double(endNs - startNs) / kNsPerS},
             {"cpuS", double(endCpuNs - startCpuNs) / kNsPerS},
+            {"writerCpuS", double(writer.cpuNs()) / kNsPerS},
             {"stallMs", stall.longestMs()},
             {"complete", done},
             {"stoppedBy", stop},
@@ -310,7 +326,7 @@ void pressKey(QWidget *widget, int key, Qt::KeyboardModifiers modifiers = {}) {
 }
 
 // The DATA view holding the top level, received as the flood's lines in
-// chunks and a reply at the very end. Then, as the operator: find the reply
+// chunks of bytes and a reply at the very end. Then, as the operator: find the reply
 // from the start (any case, the default); select everything and delete it;
 // undo that.
 QJsonObject history(BenchApplication &app, Session &session, const BenchScale &scale) {
@@ -322,8 +338,8 @@ QJsonObject history(BenchApplication &app, Session &session, const BenchScale &s
     FloodStream stream(FloodStream::Shape::Lines, scale.topLevel);
     for (FloodPiece piece = stream.next(1 << 20); !piece.bytes.isEmpty();
          piece = stream.next(1 << 20))
-        view->appendReceived(QString::fromLatin1(piece.bytes));
-    view->appendReceived(reply);
+        view->appendReceivedBytes(piece.bytes);
+    view->appendReceivedBytes(reply.toLatin1());
     const qint64 held = view->length();
     const qint64 textBytes = view->memoryUsed();
     settle(300);
@@ -381,10 +397,68 @@ QJsonObject history(BenchApplication &app, Session &session, const BenchScale &s
             {"restored", restored}};
 }
 
+// The floor for the ordinary flood: the same writer and the same stream into
+// a pty, drained by a bare reader as `head -c` drains it: blocking reads of
+// the slave side in raw mode, the bytes thrown away, no window, no event
+// loop. Its CPU is the reading thread's alone.
+QJsonObject bareReader(const BenchScale &scale) {
+    PtyDevice pty;
+    if (!pty.isValid())
+        return {{"error", "no pty"}};
+    const int fd = ::open(pty.slaveName().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return {{"error", "the pty's slave side did not open"}};
+    termios tio{};
+    tcgetattr(fd, &tio);
+    cfmakeraw(&tio);
+    // A read waits for at least one byte, or a second at most, so that a
+    // writer that failed does not hang the run.
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 10;
+    tcsetattr(fd, TCSANOW, &tio);
+
+    const qint64 total = scale.floodBytes;
+    const qint64 deadline = deadlineAfter(scale.oursBudgetS);
+    std::vector<char> buffer(64 * 1024);
+    FloodWriter writer(pty.masterFd());
+    qint64 consumed = 0;
+    qint64 reads = 0;
+    const qint64 startCpuNs = ProcStats::threadCpuNs();
+    const qint64 startNs = ProcStats::monotonicNs();
+    writer.start(FloodStream(FloodStream::Shape::Lines, total, scale.replyEvery));
+    while (consumed < total && !writer.failed() && ProcStats::monotonicNs() < deadline) {
+        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+        if (n > 0) {
+            consumed += n;
+            ++reads;
+        } else if (n < 0 && errno != EINTR && errno != EAGAIN) {
+            break;
+        }
+    }
+    const qint64 endNs = ProcStats::monotonicNs();
+    const qint64 endCpuNs = ProcStats::threadCpuNs();
+    writer.stop();
+    const double writerCpuS = double(writer.cpuNs()) / kNsPerS;
+    ::close(fd);
+    const bool complete = consumed >= total;
+    return {{"bytes", double(total)},
+            {"consumed", double(consumed)},
+            {"reads", double(reads)},
+            {"seconds", double(endNs - startNs) / kNsPerS},
+            {"cpuS", double(endCpuNs - startCpuNs) / kNsPerS},
+            {"writerCpuS", writerCpuS},
+            {"complete", complete},
+            {"stoppedBy", complete          ? ""
+                          : writer.failed() ? "pty"
+                                            : "time"}};
+}
+
 }  // namespace
 
 QJsonObject runScenario(BenchApplication &app, const QString &name, ConsoleRig::View view,
                         qint64 level, const BenchScale &scale) {
+    if (name == QLatin1String("bare"))
+        return bareReader(scale);
     Session session(app, view);
     if (!session.start())
         return {{"error", session.error()}};

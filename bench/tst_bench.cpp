@@ -13,6 +13,7 @@
 #include "benchstats.h"
 #include "floodstream.h"
 #include "floodwriter.h"
+#include "procstats.h"
 #include "ptydevice.h"
 #include "replytracker.h"
 #include "report.h"
@@ -235,6 +236,16 @@ private slots:
         QVERIFY(writer.written() < 100'000'000);
     }
 
+    // The host's share (steal) is read from /proc/stat, in nanoseconds of
+    // whole clock ticks, and never goes back.
+    void stealIsReadAndOnlyGrows() {
+        const qint64 first = ProcStats::stealNs();
+        QVERIFY(first >= 0);
+        QCOMPARE(first % (1'000'000'000 / ::sysconf(_SC_CLK_TCK)), 0);
+        QThread::msleep(20);
+        QVERIFY(ProcStats::stealNs() >= first);
+    }
+
     void stallMeterSeesABlockedLoop() {
         StallMeter meter;
         meter.start();
@@ -257,7 +268,10 @@ private slots:
         oursFlood.insert("kept", true);
         const QJsonObject baseFlood =
             floodRun(10e6, 1.5e6, 20, 19, false, checkpoints(step, 1.5e6, 8, 30'000, 0));
-        results.insert("flood", QJsonObject{{"ours", oursFlood}, {"baseline", baseFlood}});
+        results.insert("flood",
+                       QJsonObject{{"ours", QJsonArray{oursFlood}},
+                                   {"bare", QJsonArray{floodRun(10e6, 10e6, 0.32, 0.02, true)}},
+                                   {"baseline", baseFlood}});
         results.insert(
             "line",
             QJsonObject{
@@ -346,8 +360,58 @@ private slots:
         QCOMPARE(value("historyShare"), 1.05);
         QCOMPARE(metOf(report, "historyShare"), Met::Yes);
 
+        // Beside the bare reader: 25 MB/s against its 31.25.
+        QCOMPARE(report.row("ingest")->bare.value.value_or(0), 31.25);
+        QCOMPARE(value("bareFraction"), 0.8);
+        QCOMPARE(metOf(report, "bareFraction"), Met::Yes);
+
         const QString table = report.markdown();
-        QVERIFY(table.contains("| 25.0 | 0.0750 [1] | 333 | ≥ 25 | yes |"));
+        QVERIFY2(table.contains("| 25.0 | 0.0750 [1] | 333 | 31.3 [2] | ≥ 25 | yes |"),
+                 qPrintable(table));
+    }
+
+    // Three console floods, each followed by the bare reader: the table shows
+    // the middle console run, the bare reader's median, and the median of the
+    // three fractions; "kept" must hold in every run.
+    void floodRunsStandBesideTheBareReader() {
+        auto run = [](double seconds, double cpuS, bool kept) {
+            QJsonObject r = floodRun(10e6, 10e6, seconds, cpuS, true);
+            r.insert("kept", kept);
+            return r;
+        };
+        QJsonObject flood{
+            {"ours", QJsonArray{run(0.5, 0.6, true), run(0.25, 0.4, true), run(0.4, 0.5, true)}},
+            {"bare", QJsonArray{floodRun(10e6, 10e6, 0.4, 0.03, true),
+                                floodRun(10e6, 10e6, 0.2, 0.02, true),
+                                floodRun(10e6, 10e6, 0.25, 0.025, true)}}};
+        QJsonObject results{{"scale", QJsonObject{{"floodBytes", 10e6}}}, {"flood", flood}};
+        Report report(results);
+        QCOMPARE(report.row("ingest")->ours.value.value_or(0), 25.0);  // the middle run
+        QCOMPARE(report.row("cpu")->ours.value.value_or(0), 0.05);     // of that same run
+        QCOMPARE(report.row("ingest")->bare.value.value_or(0), 40.0);
+        QCOMPARE(report.row("cpu")->bare.value.value_or(0), 0.0025);
+        // 20 ÷ 25, 40 ÷ 50, 25 ÷ 40: the median is 0.8.
+        QCOMPARE(report.row("bareFraction")->ours.value.value_or(0), 0.8);
+        QVERIFY(report.row("bareFraction")->ours.note.contains("0.800, 0.800, 0.625"));
+        QCOMPARE(metOf(report, "bareFraction"), Met::Yes);
+        QCOMPARE(metOf(report, "cpu"), Met::No);
+        QCOMPARE(metOf(report, "kept"), Met::Yes);
+
+        // One run that lost bytes spoils "kept"; a bare reader that never
+        // finished leaves its pair out.
+        QJsonArray ours = flood.value("ours").toArray();
+        ours[1] = run(0.25, 0.4, false);
+        flood.insert("ours", ours);
+        QJsonArray bare = flood.value("bare").toArray();
+        bare[2] = floodRun(10e6, 4e6, 30, 0.1, false);
+        flood.insert("bare", bare);
+        results.insert("flood", flood);
+        report = Report(results);
+        QCOMPARE(metOf(report, "kept"), Met::No);
+        QCOMPARE(report.row("bareFraction")->ours.value.value_or(0), 0.8);
+        QVERIFY(report.row("bareFraction")->ours.note.contains("2 pairs"));
+        // Of 25 and 50, the lower: a median is a measured value.
+        QCOMPARE(report.row("ingest")->bare.value.value_or(0), 25.0);
     }
 
     void valuesKeepThreeSignificantDigits() {

@@ -1,56 +1,63 @@
 #include "codepage.h"
 
-#include <QStringDecoder>
-#include <QStringEncoder>
-
 #include <array>
+#include <memory>
 
 namespace {
 
-constexpr auto kCodecName = "windows-1250";
-
-struct Tables {
-    bool valid = false;
-    std::array<char16_t, 256> toUnicode{};
-    // Inverse of toUnicode over the whole BMP; 0 means "not encodable" except
-    // for U+0000 itself, which is handled separately.
-    std::array<unsigned char, 0x10000> fromUnicode{};
-
-    Tables() {
-        QStringDecoder decoder(kCodecName);
-        valid = decoder.isValid();
-        for (int byte = 0; byte < 256; ++byte) {
-            char16_t ch = char16_t(byte);  // undefined bytes: same-valued control
-            if (valid && byte >= 0x80) {
-                const char b = char(byte);
-                const QString s = decoder.decode(QByteArrayView(&b, 1));
-                if (s.size() == 1 && s.at(0) != QChar::ReplacementCharacter &&
-                    s.at(0) != QChar(0x1A))
-                    ch = s.at(0).unicode();
-                decoder.resetState();
-            }
-            toUnicode[byte] = ch;
-        }
-        for (int byte = 255; byte >= 0; --byte)
-            fromUnicode[toUnicode[byte]] = static_cast<unsigned char>(byte);
-    }
+// Bytes 128-255 of Windows-1250; the five it leaves undefined stand for the
+// C1 control characters of the same value. A table of our own rather than a
+// converter's: building one from a converter loads its data (a megabyte of
+// ICU) into every console at start.
+constexpr char16_t kUpperHalf[128] = {
+    0x20AC, 0x0081, 0x201A, 0x0083, 0x201E, 0x2026, 0x2020, 0x2021,  // 80
+    0x0088, 0x2030, 0x0160, 0x2039, 0x015A, 0x0164, 0x017D, 0x0179,  // 88
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90
+    0x0098, 0x2122, 0x0161, 0x203A, 0x015B, 0x0165, 0x017E, 0x017A,  // 98
+    0x00A0, 0x02C7, 0x02D8, 0x0141, 0x00A4, 0x0104, 0x00A6, 0x00A7,  // A0
+    0x00A8, 0x00A9, 0x015E, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x017B,  // A8
+    0x00B0, 0x00B1, 0x02DB, 0x0142, 0x00B4, 0x00B5, 0x00B6, 0x00B7,  // B0
+    0x00B8, 0x0105, 0x015F, 0x00BB, 0x013D, 0x02DD, 0x013E, 0x017C,  // B8
+    0x0154, 0x00C1, 0x00C2, 0x0102, 0x00C4, 0x0139, 0x0106, 0x00C7,  // C0
+    0x010C, 0x00C9, 0x0118, 0x00CB, 0x011A, 0x00CD, 0x00CE, 0x010E,  // C8
+    0x0110, 0x0143, 0x0147, 0x00D3, 0x00D4, 0x0150, 0x00D6, 0x00D7,  // D0
+    0x0158, 0x016E, 0x00DA, 0x0170, 0x00DC, 0x00DD, 0x0162, 0x00DF,  // D8
+    0x0155, 0x00E1, 0x00E2, 0x0103, 0x00E4, 0x013A, 0x0107, 0x00E7,  // E0
+    0x010D, 0x00E9, 0x0119, 0x00EB, 0x011B, 0x00ED, 0x00EE, 0x010F,  // E8
+    0x0111, 0x0144, 0x0148, 0x00F3, 0x00F4, 0x0151, 0x00F6, 0x00F7,  // F0
+    0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9,  // F8
 };
 
-const Tables &tables() {
-    static const Tables t;
-    return t;
+constexpr std::array<char16_t, 256> kCharacters = [] {
+    std::array<char16_t, 256> table{};
+    for (int byte = 0; byte < 0x80; ++byte) table[byte] = char16_t(byte);
+    for (int byte = 0x80; byte < 0x100; ++byte) table[byte] = kUpperHalf[byte - 0x80];
+    return table;
+}();
+
+// The inverse of kCharacters over the whole BMP; 0 means "not encodable"
+// except for U+0000 itself, which is handled separately.
+const std::array<unsigned char, 0x10000> &fromUnicode() {
+    static const auto table = [] {
+        auto inverse = std::make_unique<std::array<unsigned char, 0x10000>>();
+        inverse->fill(0);
+        for (int byte = 255; byte >= 0; --byte)
+            (*inverse)[kCharacters[byte]] = static_cast<unsigned char>(byte);
+        return inverse;
+    }();
+    return *table;
 }
 
 }  // namespace
 
 namespace CodePage {
 
-bool isValid() {
-    return tables().valid;
+const std::array<char16_t, 256> &characters() {
+    return kCharacters;
 }
 
 void decodeAppend(QString &out, const char *data, qsizetype size) {
-    const auto &map = tables().toUnicode;
+    const auto &map = kCharacters;
     const qsizetype start = out.size();
     out.resize(start + size);
     QChar *dst = out.data() + start;
@@ -64,7 +71,7 @@ QString decode(const char *data, qsizetype size) {
 }
 
 QByteArray encode(const QString &text) {
-    const auto &t = tables();
+    const auto &bytes = fromUnicode();
     QByteArray out;
     out.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -74,7 +81,7 @@ QByteArray encode(const QString &text) {
             out.append('?');
             continue;
         }
-        const unsigned char byte = t.fromUnicode[ch.unicode()];
+        const unsigned char byte = bytes[ch.unicode()];
         if (byte == 0 && ch.unicode() != 0)
             out.append('?');
         else

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <array>
+
 // One byte per character on the line, in Windows-1250, both ways.
 //
 // Every byte 0-255 decodes to exactly one character and encodes back to the
@@ -11,9 +13,8 @@
 // code page cannot encode is sent as "?".
 namespace CodePage {
 
-// True when Qt's converter for Windows-1250 is available; the tables are
-// built from it.
-bool isValid();
+// The character of every byte.
+const std::array<char16_t, 256> &characters();
 
 QString decode(const char *data, qsizetype size);
 inline QString decode(const QByteArray &bytes) {

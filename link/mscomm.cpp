@@ -7,9 +7,12 @@
 #include <QMetaObject>
 
 #include <limits>
-#include <utility>
 
 namespace {
+
+// Room for received bytes kept from one chunk to the next: a flood's chunks
+// are a few kilobytes.
+constexpr qsizetype kKeptRoom = 256 * 1024;
 
 void requireShortCount(int count, const char *what) {
     if (count < 0 || count > std::numeric_limits<qint16>::max())
@@ -131,11 +134,23 @@ void MSComm::setOutput(const QString &text) {
 }
 
 QString MSComm::input() {
-    if (m_inputLen == 0 || m_received.size() <= m_inputLen)
-        return CodePage::decode(std::exchange(m_received, QByteArray()));
-    const QString chunk = CodePage::decode(m_received.constData(), m_inputLen);
+    ReceivedText text;
+    input(text);
+    return text.toString();
+}
+
+void MSComm::input(ReceivedText &text) {
+    if (m_inputLen == 0 || m_received.size() <= m_inputLen) {
+        text.swap(m_received);
+        // The room of the chunk before is kept, unless a stall made it large.
+        if (m_received.capacity() > kKeptRoom)
+            m_received = QByteArray();
+        else
+            m_received.truncate(0);
+        return;
+    }
+    text = ReceivedText(m_received.first(m_inputLen));
     m_received.remove(0, m_inputLen);
-    return chunk;
 }
 
 int MSComm::inBufferCount() const {
@@ -148,9 +163,21 @@ void MSComm::raise(int code) {
 }
 
 void MSComm::readArrived() {
-    m_received.append(m_port->readAll());
+    takeArrived();
     if (m_rThreshold > 0 && m_received.size() >= m_rThreshold)
         raise(ComEvReceive);
+}
+
+// What the port has read goes straight to the end of the received bytes:
+// one copy, and no buffer of its own made and freed for every read.
+void MSComm::takeArrived() {
+    const qint64 waiting = m_port->bytesAvailable();
+    if (waiting <= 0)
+        return;
+    const qsizetype at = m_received.size();
+    m_received.resize(at + waiting);
+    const qint64 read = m_port->read(m_received.data() + at, waiting);
+    m_received.resize(at + qMax<qint64>(0, read));
 }
 
 void MSComm::bytesSent() {
@@ -179,8 +206,7 @@ void MSComm::closeAfterFault() {
     // What arrived before the fault is delivered as a normal receive
     // notification while the port is still open, even below the threshold:
     // no more bytes will come to reach it.
-    if (m_port->bytesAvailable() > 0)
-        m_received.append(m_port->readAll());
+    takeArrived();
     if (m_rThreshold > 0 && !m_received.isEmpty())
         raise(ComEvReceive);
     closePort();

@@ -2,6 +2,7 @@
 
 #include "linesettings.h"
 #include "portlock.h"
+#include "receivedtext.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -66,6 +67,11 @@ public:
 
     // Input: returns the waiting characters (per InputLen) and removes them.
     QString input();
+    // The same into `text`, replacing what it held, as the bytes that came
+    // (one a character in the line's code page, undecoded). The room `text`
+    // had is kept for the bytes that arrive next, so that a stream of chunks
+    // read this way allocates nothing.
+    void input(ReceivedText &text);
 
     // InBufferCount: characters received and not yet read.
     int inBufferCount() const;
@@ -83,6 +89,7 @@ signals:
 private:
     void raise(int code);
     void readArrived();
+    void takeArrived();
     void bytesSent();
     void portFailed(QSerialPort::SerialPortError error);
     void closeAfterFault();

@@ -59,6 +59,7 @@ private slots:
     void outputIsByteExactAndNeedsOpenPort();
     void receiveNotificationFollowsThreshold();
     void inputLenLimitsOneRead();
+    void inputAsReceivedTextKeepsEveryChunk();
     void nothingDroppedBeyondInputBuffer();
     void destroyingReleasesThePort();
     void vanishedDeviceClosesPortWithoutSpinning();
@@ -210,6 +211,44 @@ void TestMSComm::inputLenLimitsOneRead() {
     QCOMPARE(comm.input(), QStringLiteral("1234"));
     QCOMPARE(comm.input(), QStringLiteral("56"));
     QCOMPARE(comm.input(), QString());
+}
+
+// Chunks read as received text, into the same receive buffer, are each the
+// bytes that came; a copy of an earlier chunk is not disturbed by the room
+// being used again, and InputLen still limits a read.
+void TestMSComm::inputAsReceivedTextKeepsEveryChunk() {
+    PtyDevice pty;
+    pty.mapToPort(kPort);
+    MSComm comm;
+    configure(comm);
+    comm.setRThreshold(0);
+    comm.setPortOpen(true);
+    ReceivedText text;
+    QByteArray earlier;
+    QByteArray all;
+    for (int i = 0; i < 20; ++i) {
+        const QByteArray chunk = "OK \xB9\xBF " + QByteArray::number(i) + "\r\n";
+        pty.send(chunk);
+        QTRY_COMPARE(comm.inBufferCount(), chunk.size());
+        comm.input(text);
+        QCOMPARE(text.bytes(), chunk);
+        QCOMPARE(text.toString(), QStringLiteral("OK ąż %1\r\n").arg(i));
+        if (i > 0)
+            QCOMPARE(earlier, all.right(earlier.size()));
+        earlier = text.bytes();
+        all += chunk;
+    }
+    comm.input(text);
+    QVERIFY(text.isEmpty());
+
+    pty.send("123456");
+    QTRY_COMPARE(comm.inBufferCount(), 6);
+    comm.setInputLen(4);
+    comm.input(text);
+    QCOMPARE(text.bytes(), QByteArray("1234"));
+    comm.input(text);
+    QCOMPARE(text.bytes(), QByteArray("56"));
+    QCOMPARE(comm.inBufferCount(), 0);
 }
 
 void TestMSComm::nothingDroppedBeyondInputBuffer() {

@@ -7,7 +7,12 @@
 work=$(mktemp -d)
 pids=()
 cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    # The last started first, each given a moment to end: the console closes
+    # its port and removes its lock file while its display is still there.
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+        kill "${pids[i]}" 2>/dev/null || continue
+        for _ in $(seq 50); do kill -0 "${pids[i]}" 2>/dev/null || break; sleep 0.1; done
+    done
     wait 2>/dev/null || true
     rm -rf "$work"
 }

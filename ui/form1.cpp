@@ -3,6 +3,7 @@
 #include "ui_form1.h"
 
 #include "clocktext.h"
+#include "codepage.h"
 #include "commerror.h"
 #include "failurebox.h"
 #include "linklog.h"
@@ -19,6 +20,10 @@ Form1::Form1(QWidget *parent)
     : QWidget(parent), ui(new Ui::Form1), m_comm(new MSComm(this)), m_timer(new QTimer(this)) {
     ui->setupUi(this);
     setWindowTitle(QString::fromUtf8(kProgramTitle) + u' ' + QString::fromUtf8(kAuthorCredit));
+    // The DATA view holds received bytes as they came, and reads them as the
+    // line's code page does.
+    static const auto codePage = std::make_shared<const ByteCharset>(CodePage::characters());
+    ui->Text3->setByteCharset(codePage);
     // The DATA view's initial text ends in CR LF, which a form file cannot
     // carry (uic turns it into a lone LF).
     ui->Text3->setText(QStringLiteral("DATA\r\n"));
@@ -108,8 +113,8 @@ void Form1::send(const QLineEdit *command, const QLineEdit *argument) {
 void Form1::receive() {
     if (m_comm->commEvent() != MSComm::ComEvReceive)
         return;
-    Module1::receiveBuffer = m_comm->input();
-    ui->Text3->appendReceived(Module1::receiveBuffer);
+    m_comm->input(Module1::receiveBuffer);
+    ui->Text3->appendReceivedBytes(Module1::receiveBuffer.bytes());
 }
 
 void Form1::clearData() {

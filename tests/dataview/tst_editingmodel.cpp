@@ -5,6 +5,7 @@
 #include <QTest>
 
 #include "editingmodel.h"
+#include "testcharsets.h"
 
 namespace {
 
@@ -189,7 +190,7 @@ private slots:
         model.setText(QString(100000, u'x'));
         model.selectAll();
         model.removeSelection();
-        QVERIFY(model.history().bytes() >= 200000);
+        QVERIFY(model.history().bytes() >= 100000);
         model.undo();
         QVERIFY(model.canRedo());
         model.setCaret(3);
@@ -255,6 +256,55 @@ private slots:
         QCOMPARE(model.text(), QString(3 * block, u'z') + "OK\r");
         QCOMPARE(model.lines().lineCount(),
                  (3 * block + 2 + LineIndex::Limit - 1) / LineIndex::Limit + 1);
+    }
+
+    // Received bytes are held as they came, one a character, and read
+    // through the charset. Edits that bring characters beyond it, and undo
+    // and redo of them, switch pieces between one byte and two a character
+    // and back, with the text exactly as a string would have it.
+    void undoAcrossBytesAndCharactersBeyondTheCharset() {
+        EditingModel model;
+        model.setByteCharset(TestCharsets::polish());
+        model.setText(u"DATA\r\n");
+        QString expected = QStringLiteral("DATA\r\n");
+        const QByteArray line("ODCZYT \xB9\xBF 123\r\n");  // "ODCZYT ąż 123"
+        for (int i = 0; i < 3 * TextStore::PieceSize / line.size(); ++i) {
+            model.appendReceivedBytes(QByteArrayView(line));
+            expected += QStringLiteral("ODCZYT ąż 123\r\n");
+        }
+        QCOMPARE(model.text(), expected);
+        QCOMPARE(model.store().wideCharacters(), 0);
+        // One byte a character, and room in the last piece.
+        QVERIFY(model.store().allocatedBytes() <
+                expected.size() * 102 / 100 + TextStore::PieceSize);
+
+        // Pasted over a stretch across two pieces, typed into the third.
+        const qsizetype from = TextStore::PieceSize - 5;
+        model.select(from, from + 10);
+        model.paste(u"Ω中😀");
+        expected.replace(from, 10, QStringLiteral("Ω中😀"));
+        model.setCaret(2 * TextStore::PieceSize + 3);
+        model.type(u"ąΩ");
+        expected.insert(2 * TextStore::PieceSize + 3, QStringLiteral("ąΩ"));
+        QCOMPARE(model.text(), expected);
+        QVERIFY(model.store().wideCharacters() > 0);
+        const QString edited = expected;
+
+        // Received after the edits: kept through undo and redo.
+        model.appendReceivedBytes(QByteArrayView("\xA3OK\r"));
+        const QString received = QStringLiteral("ŁOK\r");
+        model.undo();
+        model.undo();
+        QString original;
+        for (int i = 0; i < 3 * TextStore::PieceSize / line.size(); ++i)
+            original += QStringLiteral("ODCZYT ąż 123\r\n");
+        QCOMPARE(model.text(), QStringLiteral("DATA\r\n") + original + received);
+        QCOMPARE(model.store().wideCharacters(), 0);
+        model.redo();
+        model.redo();
+        QCOMPARE(model.text(), edited + received);
+        // Every CR LF ends a line, and so does the lone CR at the end.
+        QCOMPARE(model.lines().lineCount(), model.text().count(u'\n') + 2);
     }
 
     void readOnlyRefusesEveryEdit() {

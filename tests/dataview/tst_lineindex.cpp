@@ -185,6 +185,36 @@ private slots:
         }
     }
 
+    // Received bytes are cut as the characters they stand for: runs of
+    // plain bytes of every length around the sixteen looked at together,
+    // bytes just above CR, and chunks that split CR LF.
+    void receivedBytesMatchOneCut() {
+        QRandomGenerator random(515);
+        for (int round = 0; round < 30; ++round) {
+            QByteArray bytes;
+            while (bytes.size() < 40000) {
+                const int kind = random.bounded(8);
+                if (kind == 0)
+                    bytes += "\r\n";
+                else if (kind == 1)
+                    bytes += random.bounded(2) ? '\r' : '\n';
+                else if (kind == 2)
+                    bytes += QByteArray(random.bounded(kLimit - 20, kLimit + 20), 'x');
+                else
+                    for (int i = random.bounded(1, 40); i > 0; --i)
+                        bytes += char(random.bounded(2) ? 0x0E + random.bounded(242)
+                                                        : random.bounded(0x0D));
+            }
+            LineIndex index;
+            for (qsizetype from = 0; from < bytes.size();) {
+                const qsizetype size = qMin<qsizetype>(random.bounded(1, 300), bytes.size() - from);
+                index.append(QByteArrayView(bytes).sliced(from, size));
+                from += size;
+            }
+            compareLines(index, QString::fromLatin1(bytes));
+        }
+    }
+
     void editsMatchOneCut() {
         QRandomGenerator random(99);
         TextStore store;

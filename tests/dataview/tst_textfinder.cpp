@@ -7,17 +7,21 @@
 
 #include "editingmodel.h"
 #include "findsearch.h"
+#include "testcharsets.h"
 #include "textfinder.h"
 #include "textstore.h"
 
 namespace {
 
+using TestCharsets::polish;
+
 constexpr qsizetype kPiece = TextStore::PieceSize;
 
 // A store holding `text` in pieces that also end at each of `cuts`: a piece
 // boundary stays where a large stretch was taken out and put back.
-TextStore storeCutAt(const QString &text, const QList<qsizetype> &cuts) {
-    TextStore store;
+TextStore storeCutAt(const QString &text, const QList<qsizetype> &cuts,
+                     std::shared_ptr<const ByteCharset> charset = ByteCharset::latin1()) {
+    TextStore store(std::move(charset));
     store.append(text);
     for (const qsizetype cut : cuts) {
         const qsizetype length = qMax(kPiece, text.size() - cut);
@@ -53,23 +57,32 @@ class TestTextFinder : public QObject {
     Q_OBJECT
 
 private slots:
+    // Pieces of bytes (Latin-1 or the Polish charset) and of two bytes a
+    // character (where the text has characters beyond the charset) side by
+    // side: a match inside either, or across from one to the other.
     void matchesAcrossPieces_data() {
         QTest::addColumn<QString>("needle");
         QTest::addColumn<int>("cs");
-        QTest::newRow("one character") << "x" << int(Qt::CaseSensitive);
-        QTest::newRow("a reply") << "ERR 7" << int(Qt::CaseSensitive);
-        QTest::newRow("any case") << "err 7" << int(Qt::CaseInsensitive);
-        QTest::newRow("Polish, any case") << "zażółć" << int(Qt::CaseInsensitive);
-        QTest::newRow("across CR LF") << "OK\r\nSIZE" << int(Qt::CaseSensitive);
+        QTest::addColumn<bool>("polishBytes");
+        QTest::newRow("one character") << "x" << int(Qt::CaseSensitive) << false;
+        QTest::newRow("a reply") << "ERR 7" << int(Qt::CaseSensitive) << false;
+        QTest::newRow("any case") << "err 7" << int(Qt::CaseInsensitive) << false;
+        QTest::newRow("Polish, any case") << "zażółć" << int(Qt::CaseInsensitive) << false;
+        QTest::newRow("Polish bytes, any case") << "zażółć" << int(Qt::CaseInsensitive) << true;
+        QTest::newRow("Polish bytes, exact case") << "ŻÓŁW" << int(Qt::CaseSensitive) << true;
+        QTest::newRow("across CR LF") << "OK\r\nSIZE" << int(Qt::CaseSensitive) << true;
         QTest::newRow("longer than a small piece")
-            << QString(40, u'q') + "!" << int(Qt::CaseSensitive);
+            << QString(40, u'q') + "!" << int(Qt::CaseSensitive) << false;
         // Θ, θ, ϑ and ϴ all fold to θ: more than the filter takes.
-        QTest::newRow("many forms of one letter") << "θx" << int(Qt::CaseInsensitive);
+        QTest::newRow("many forms of one letter") << "θx" << int(Qt::CaseInsensitive) << false;
+        QTest::newRow("beyond the charset") << "aΩb" << int(Qt::CaseSensitive) << true;
+        QTest::newRow("beyond the charset, any case") << "Ωą" << int(Qt::CaseInsensitive) << true;
     }
 
     void matchesAcrossPieces() {
         QFETCH(QString, needle);
         QFETCH(int, cs);
+        QFETCH(bool, polishBytes);
         const auto sensitivity = Qt::CaseSensitivity(cs);
         // The needle, in other cases too, standing across piece boundaries
         // at every offset, and between pieces of a single character.
@@ -83,7 +96,8 @@ private slots:
         }
         text.replace(3 * kPiece + 10, 3, QStringLiteral("ϑX!"));
         cuts << 3 * kPiece + 10 << 3 * kPiece + 11 << 3 * kPiece + 12;
-        const TextStore store = storeCutAt(text, cuts);
+        const TextStore store =
+            storeCutAt(text, cuts, polishBytes ? polish() : ByteCharset::latin1());
         QCOMPARE(store.toString(), text);
         compareWithPlainSearch(store, text, needle, sensitivity);
     }
@@ -95,12 +109,15 @@ private slots:
             QString text;
             for (int i = 0; i < 3 * kPiece; ++i)
                 text += letters.at(random.bounded(int(letters.size())));
+            // In a few places a character no charset has: its piece is wide.
+            for (int i = 0; i < round % 3; ++i) text[random.bounded(int(text.size()))] = u'Ω';
             QString needle;
             for (int i = 0, n = random.bounded(1, 6); i < n; ++i)
                 needle += letters.at(random.bounded(int(letters.size())));
             QList<qsizetype> cuts;
             for (int i = 0; i < 5; ++i) cuts << random.bounded(int(text.size()));
-            const TextStore store = storeCutAt(text, cuts);
+            const TextStore store =
+                storeCutAt(text, cuts, round % 4 < 2 ? polish() : ByteCharset::latin1());
             compareWithPlainSearch(store, text, needle,
                                    round % 2 ? Qt::CaseInsensitive : Qt::CaseSensitive);
         }

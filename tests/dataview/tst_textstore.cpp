@@ -1,14 +1,19 @@
 // The DATA view's character store: pieces must join seamlessly whatever the
-// edits, and memory must stay near two bytes a character and go back on clear.
+// edits, whether they hold one byte or two a character; memory must stay
+// near one byte a character for text the charset covers, and go back on
+// clear.
 #include <QRandomGenerator>
 #include <QTest>
 
 #include <utility>
 #include <vector>
 
+#include "testcharsets.h"
 #include "textstore.h"
 
 namespace {
+
+using TestCharsets::cyrillic;
 
 constexpr qsizetype kPiece = TextStore::PieceSize;
 
@@ -18,16 +23,35 @@ QString sample(qsizetype size, int seed) {
     return text;
 }
 
+// Mostly ASCII, now and then a character beyond it: one that Latin-1 has,
+// one the test's Cyrillic charset has, one no charset has, a surrogate pair.
+QString mixedSample(qsizetype size, int seed) {
+    QString text = sample(size, seed);
+    const char16_t beyond[] = {u'é', u'Ж', u'Ω', 0xD83D, 0xDE00};
+    for (qsizetype i = seed % 97; i + 1 < size; i += 97 + seed % 13) {
+        const int pick = int((i + seed) % 5);
+        text[i] = QChar(beyond[pick == 4 ? 3 : pick]);
+        if (pick == 3) {  // the pair, whole
+            text[i] = QChar(beyond[3]);
+            text[i + 1] = QChar(beyond[4]);
+        }
+    }
+    return text;
+}
+
 // Everything a reader can see of the store matches the reference.
 void compareWhole(const TextStore &store, const QString &expected) {
     QCOMPARE(store.size(), expected.size());
     QCOMPARE(store.toString(), expected);
     QString visited;
-    store.visit(0, store.size(), [&visited](QStringView part) {
-        visited += part;
+    QString byCharacter;
+    store.visit(0, store.size(), [&](const TextStore::Part &part) {
+        part.appendTo(visited);
+        for (qsizetype i = 0; i < part.size(); ++i) byCharacter += part.at(i);
         return true;
     });
     QCOMPARE(visited, expected);
+    QCOMPARE(byCharacter, expected);
 }
 
 }  // namespace
@@ -61,14 +85,28 @@ private slots:
         TextStore store;
         store.append(sample(3 * kPiece, 1));
         int parts = 0;
-        store.visit(kPiece / 2, 2 * kPiece, [&parts](QStringView) { return ++parts < 2; });
+        store.visit(kPiece / 2, 2 * kPiece,
+                    [&parts](const TextStore::Part &) { return ++parts < 2; });
         QCOMPARE(parts, 2);
     }
 
+    // Pieces of one byte a character and of two, side by side and switching
+    // as edits put in and take out characters beyond the charset.
+    void editsMatchPlainString_data() {
+        QTest::addColumn<bool>("mixed");
+        QTest::addColumn<bool>("latin1");
+        QTest::newRow("ASCII") << false << true;
+        QTest::newRow("mixed, Latin-1") << true << true;
+        QTest::newRow("mixed, Cyrillic") << true << false;
+    }
+
     void editsMatchPlainString() {
+        QFETCH(bool, mixed);
+        QFETCH(bool, latin1);
+        const auto make = mixed ? mixedSample : sample;
         QRandomGenerator random(77);
-        TextStore store;
-        QString expected = sample(3 * kPiece + 17, 3);
+        TextStore store(latin1 ? ByteCharset::latin1() : cyrillic());
+        QString expected = make(3 * kPiece + 17, 3);
         store.append(expected);
         for (int round = 0; round < 400; ++round) {
             const qsizetype at = random.bounded(int(expected.size() + 1));
@@ -76,7 +114,7 @@ private slots:
             // which must be cut back into pieces.
             const qsizetype size = round % 40 == 0 ? 2 * kPiece + 3 : random.bounded(300);
             if (random.bounded(2) == 0) {
-                const QString text = sample(size, round);
+                const QString text = make(size, round);
                 store.insert(at, text);
                 expected.insert(at, text);
             } else {
@@ -174,8 +212,8 @@ private slots:
 
     void randomTakesAndPutsMatchPlainString() {
         QRandomGenerator random(31);
-        TextStore store;
-        QString expected = sample(5 * kPiece, 2);
+        TextStore store(cyrillic());
+        QString expected = mixedSample(5 * kPiece, 2);
         store.append(expected);
         std::vector<std::pair<qsizetype, TextStore>> held;
         std::vector<QString> heldText;
@@ -212,12 +250,12 @@ private slots:
         QCOMPARE(store.at(kPiece), whole.at(2 * kPiece + 10));
     }
 
-    void memoryStaysNearTwoBytesACharacterAndClearFreesIt() {
+    void memoryStaysNearOneByteACharacterAndClearFreesIt() {
         TextStore store;
         const QString chunk = sample(1000, 0);
         for (int i = 0; i < 10 * 1024; ++i) store.append(chunk);
         const double perCharacter = double(store.allocatedBytes()) / double(store.size());
-        QVERIFY2(perCharacter >= 2.0 && perCharacter < 2.05,
+        QVERIFY2(perCharacter >= 1.0 && perCharacter < 1.05,
                  qPrintable(QString::number(perCharacter)));
 
         store.clear();
@@ -225,6 +263,97 @@ private slots:
         QCOMPARE(store.allocatedBytes(), 0);
         store.append(u"OK\r");
         compareWhole(store, QStringLiteral("OK\r"));
+    }
+
+    // Received bytes are kept as they came and read through the charset's
+    // table, every value of them, in chunks of any size.
+    void receivedBytesAreKeptAndReadThroughTheCharset() {
+        TextStore store(cyrillic());
+        QByteArray all;
+        for (int b = 0; b < 256; ++b) all.append(char(b));
+        QString expected;
+        for (int round = 0; round < 3 * kPiece / 256 + 3; ++round) {
+            store.append(QByteArrayView(all).sliced(round % 7));
+            store.append(QByteArrayView(all).first(round % 7));
+        }
+        // The same stream decoded by hand.
+        for (int round = 0; round < 3 * kPiece / 256 + 3; ++round) {
+            const QByteArray bytes = all.sliced(round % 7) + all.first(round % 7);
+            for (const char b : bytes) {
+                const uchar u = uchar(b);
+                expected += QChar(char16_t(u < 0x80 ? u : 0x400 + u - 0x80));
+            }
+        }
+        compareWhole(store, expected);
+        QCOMPARE(store.wideCharacters(), 0);
+        // Room for one more piece at the end, no more.
+        QVERIFY(store.allocatedBytes() < store.size() * 102 / 100 + kPiece);
+    }
+
+    // One character beyond the charset makes its own piece two bytes a
+    // character, no other; once it is gone the piece is one byte again.
+    void aCharacterBeyondTheCharsetWidensOnlyItsPiece() {
+        TextStore store;
+        const QString text = sample(4 * kPiece, 1);
+        store.append(text);
+        const qsizetype narrow = store.allocatedBytes();
+        const qsizetype at = 2 * kPiece + 100;
+        store.insert(at, u"Ω");
+        compareWhole(store, QString(text).insert(at, u'Ω'));
+        QCOMPARE(store.wideCharacters(), kPiece + 1);
+        // That piece doubled, with the room an insert into it gets.
+        QVERIFY2(store.allocatedBytes() < narrow + kPiece * 5 / 4,
+                 qPrintable(QString::number(store.allocatedBytes() - narrow)));
+
+        // A character the charset has does not widen a piece of bytes, nor
+        // does it narrow one with Ω still in it.
+        store.insert(10, u"é");
+        store.insert(at + 2, u"é");
+        QCOMPARE(store.wideCharacters(), kPiece + 2);
+        store.remove(at + 1, 1);  // the Ω
+        QCOMPARE(store.wideCharacters(), 0);
+        compareWhole(store, QString(text).insert(at, u'é').insert(10, u'é'));
+    }
+
+    // Typed text beyond the charset goes into a piece of two bytes; what is
+    // received after it begins a piece of one byte again.
+    void bytesReceivedAfterAWidePieceStartTheirOwn() {
+        TextStore store;
+        store.append(QByteArrayView("OK\r\n"));
+        store.append(u"Ω typed");
+        store.append(QByteArrayView("received\r\n"));
+        compareWhole(store, QStringLiteral("OK\r\nΩ typedreceived\r\n"));
+        QCOMPARE(store.wideCharacters(), 7);
+        store.append(u"é");  // into the piece of bytes
+        QCOMPARE(store.wideCharacters(), 7);
+        compareWhole(store, QStringLiteral("OK\r\nΩ typedreceived\r\né"));
+    }
+
+    // Taking out and putting back moves pieces of either kind as they are.
+    void largeTakesKeepEachPieceItsKind() {
+        TextStore store;
+        QString text = sample(5 * kPiece, 2);
+        text[3 * kPiece + 5] = u'Ω';
+        store.append(text);
+        QCOMPARE(store.wideCharacters(), kPiece);
+        TextStore taken = store.take(kPiece / 2, 4 * kPiece);
+        // Cut at its start and end, the wide piece is whole inside.
+        QCOMPARE(taken.wideCharacters(), kPiece);
+        QCOMPARE(store.wideCharacters(), 0);
+        store.put(kPiece / 2, std::move(taken));
+        compareWhole(store, text);
+        QCOMPARE(store.wideCharacters(), kPiece);
+    }
+
+    void anotherCharsetKeepsTheCharacters() {
+        TextStore store;
+        const QString text = QStringLiteral("é and e") + sample(kPiece, 3);
+        store.append(text);
+        QCOMPARE(store.wideCharacters(), 0);
+        store.setCharset(cyrillic());
+        compareWhole(store, text);
+        // é has no byte in the Cyrillic charset: its piece is wide now.
+        QVERIFY(store.wideCharacters() > 0);
     }
 };
 

@@ -3,6 +3,13 @@
 // a plain string model says, keeps its lines true to its text, and never
 // crashes.
 //
+// The view reads bytes as Windows-1250, as the console's does, and holds
+// them one byte a character. Characters beyond the code page are typed,
+// pasted and received as text, so pieces switch between one byte and two a
+// character and back, undo and redo included; the fuzz build makes pieces
+// 64 characters long (KALVEX_TEXTSTORE_PIECE_SIZE), so that inputs of a few
+// hundred bytes already cross, cut and move many of them.
+//
 // The string model knows exactly what reception, typing, deleting a
 // selection and pasting do. Backspace and Delete follow rules of their own
 // (whole CR LF, display breaks, surrogate pairs): what they did is taken
@@ -14,6 +21,7 @@
 #include "dataview.h"
 
 #include <QApplication>
+#include <QInputMethodEvent>
 #include <QTest>
 
 #include <cstdint>
@@ -93,6 +101,11 @@ public:
         m_text += chunk;
     }
 
+    void receive(QByteArrayView bytes) {
+        view->appendReceivedBytes(bytes);
+        m_text += CodePage::decode(bytes.data(), bytes.size());
+    }
+
     // An operator edit is done on the view; `expected` is what the text must
     // become, or empty when the view's own result is taken.
     template <typename Edit>
@@ -168,6 +181,23 @@ qsizetype positionFrom(uint8_t byte) {
     return view->length() == 0 ? 0 : qsizetype(byte) * (view->length() + 1) / 256;
 }
 
+// A character to type or paste: mostly ASCII, else a Polish letter (a byte
+// of the code page), a character the code page lacks, or a surrogate pair.
+QString characterFrom(uint8_t byte) {
+    static const QString polish = QStringLiteral("ąęłńóśźżĄĘŁŃÓŚŹŻ€");
+    static const QString beyond = QStringLiteral("ΩЖ中é");
+    switch (byte % 8) {
+        case 5:
+            return polish.at(byte / 8 % polish.size());
+        case 6:
+            return beyond.at(byte / 8 % beyond.size());
+        case 7:
+            return QStringLiteral("\U0001F600");
+        default:
+            return QChar(u'a' + byte % 26);
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
@@ -177,6 +207,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     static char *argv[] = {name, nullptr};
     app = new QApplication(argc, argv);
     view = new DataView;
+    view->setByteCharset(std::make_shared<const ByteCharset>(CodePage::characters()));
     view->resize(400, 200);
     view->show();
     model = new Model;
@@ -196,25 +227,44 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         const size_t length = op >> 3;
         switch (op & 7) {
             case 0:
-            case 1: {  // a received chunk, every byte value
+            case 1: {  // a received chunk: bytes of every value, or now and
+                       // then text with characters beyond the code page
                 const size_t take = qMin(length * 4, size - at);
-                model->receive(
-                    CodePage::decode(reinterpret_cast<const char *>(data + at), qsizetype(take)));
+                const char *bytes = reinterpret_cast<const char *>(data + at);
+                if ((op & 7) == 1 && length % 4 == 0) {
+                    QString chunk;
+                    for (size_t i = 0; i < take; ++i) chunk += characterFrom(uint8_t(bytes[i]));
+                    model->receive(chunk);
+                } else {
+                    model->receive(QByteArrayView(bytes, qsizetype(take)));
+                }
                 at += take;
                 break;
             }
-            case 2: {  // printable text typed at a place, perhaps after Enter
+            case 2: {  // text typed at a place, perhaps after Enter; letters
+                       // from the keys, the rest from an input method
                 view->setCaret(positionFrom(next()));
                 const qsizetype caret = view->caretPosition();
                 QString typed;
-                for (size_t i = 0; i < length % 8; ++i) typed.append(QChar(u'a' + next() % 26));
+                for (size_t i = 0; i < length % 8; ++i) typed += characterFrom(next());
                 QString expected = model->text();
                 expected.insert(caret, (length & 8 ? QStringLiteral("\r\n") : QString()) + typed);
                 model->operatorEdit(
                     [&] {
                         if (length & 8)
                             QTest::keyClick(view, Qt::Key_Return);
-                        QTest::keyClicks(view, typed);
+                        for (qsizetype i = 0; i < typed.size(); ++i) {
+                            const QChar ch = typed.at(i);
+                            if (ch >= u'a' && ch <= u'z') {
+                                QTest::keyClick(view, ch.toLatin1());
+                                continue;
+                            }
+                            const qsizetype n = ch.isHighSurrogate() ? 2 : 1;
+                            QInputMethodEvent commit;
+                            commit.setCommitString(typed.mid(i, n));
+                            QApplication::sendEvent(view, &commit);
+                            i += n - 1;
+                        }
                     },
                     &expected);
                 break;
@@ -224,8 +274,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                 const qsizetype from = qMin(view->caretPosition(), view->anchorPosition());
                 const qsizetype to = qMax(view->caretPosition(), view->anchorPosition());
                 QString pasted;
-                for (size_t i = 0; i < length % 4; ++i)
-                    pasted.append(QChar(char16_t(next())));  // control characters too
+                for (size_t i = 0; i < length % 4; ++i) {
+                    const uint8_t c = next();
+                    // Control characters too.
+                    pasted += c % 2 ? QString(QChar(char16_t(c / 2))) : characterFrom(c / 2);
+                }
                 QString expected = model->text();
                 expected.replace(from, to - from, EditingModel::windowsLineEnds(pasted));
                 model->operatorEdit(

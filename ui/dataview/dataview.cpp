@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <type_traits>
 
 namespace {
 
@@ -26,6 +27,9 @@ using Place = EditingModel::Place;
 
 // The screen catches up with received text at most this often.
 constexpr int kFrameMs = 8;
+// While text streams in, the vertical scroll bar is brought up to date (and
+// painted) at most this often; the text every frame.
+constexpr int kBarMs = 50;
 // Space between the frame and the text.
 constexpr int kMargin = 4;
 // A selection this short and on one line is offered as the text to find.
@@ -118,6 +122,10 @@ DataView::DataView(QWidget *parent)
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
+    // Scroll bars that fill their own background: repainting them does not
+    // repaint the frame and the group box beneath them.
+    verticalScrollBar()->setAutoFillBackground(true);
+    horizontalScrollBar()->setAutoFillBackground(true);
     viewport()->setCursor(Qt::IBeamCursor);
 
     connect(&m_model, &EditingModel::textChanged, this, &DataView::textChanged);
@@ -137,7 +145,8 @@ void DataView::setText(const QString &text) {
     syncNow();
 }
 
-void DataView::appendReceived(const QString &chunk) {
+template <typename Chunk>
+void DataView::receive(const Chunk &chunk) {
     if (chunk.isEmpty())
         return;
     const qsizetype end = length();
@@ -147,7 +156,18 @@ void DataView::appendReceived(const QString &chunk) {
     // operator left the view at its end.
     const bool atEnd = m_followPending || vertical->value() == vertical->maximum();
     m_followPending = caretAtEnd && atEnd;
-    m_model.appendReceived(chunk);
+    if constexpr (std::is_same_v<Chunk, QByteArrayView>)
+        m_model.appendReceivedBytes(chunk);
+    else
+        m_model.appendReceived(chunk);
+}
+
+void DataView::appendReceived(const QString &chunk) {
+    receive(QStringView(chunk));
+}
+
+void DataView::appendReceivedBytes(QByteArrayView bytes) {
+    receive(bytes);
 }
 
 void DataView::setReadOnly(bool readOnly) {
@@ -308,7 +328,11 @@ void DataView::scrollContentsBy(int, int) {
 
 void DataView::timerEvent(QTimerEvent *event) {
     if (event->timerId() == m_syncTimer.timerId()) {
-        syncNow();
+        syncNow(m_streaming);
+    } else if (event->timerId() == m_barTimer.timerId()) {
+        // The bar alone: the text's frames keep their own pace.
+        syncVerticalBar();
+        viewport()->update();
     } else if (event->timerId() == m_blinkTimer.timerId()) {
         m_caretShown = !m_caretShown;
         viewport()->update(cursorRect().adjusted(-1, 0, 1, 0));
@@ -527,30 +551,36 @@ void DataView::caretMoved() {
 
 // Chunks only mark the view as changed; the scroll bars and the screen are
 // brought up to date here, at once after a quiet spell and at most once a
-// frame while text streams in.
+// frame while text streams in (the vertical scroll bar at most every
+// kBarMs then).
 void DataView::scheduleSync() {
     if (m_syncTimer.isActive())
         return;
     const qint64 since = m_sinceSync.isValid() ? m_sinceSync.elapsed() : kFrameMs;
-    m_syncTimer.start(int(std::clamp<qint64>(kFrameMs - since, 0, kFrameMs)), Qt::PreciseTimer,
-                      this);
+    const int wait = int(std::clamp<qint64>(kFrameMs - since, 0, kFrameMs));
+    // Text that comes within a frame of the last one is a stream.
+    m_streaming = wait > 0;
+    m_syncTimer.start(wait, Qt::PreciseTimer, this);
 }
 
-void DataView::syncNow() {
+void DataView::syncNow(bool frame) {
     m_syncTimer.stop();
     m_sinceSync.start();
-    QScrollBar *vertical = verticalScrollBar();
     QScrollBar *horizontal = horizontalScrollBar();
     const LayoutCache &layouts = m_model.layout();
 
-    const int lines = visibleLines();
-    const qsizetype top = qMax<qsizetype>(0, lineCount() - lines);
-    vertical->setSingleStep(1);
-    vertical->setPageStep(lines);
-    vertical->setRange(0, int(qMin<qsizetype>(top, INT_MAX)));
-    if (m_followPending)
-        vertical->setValue(vertical->maximum());
-    m_followPending = false;
+    // A frame of a stream leaves the vertical bar as it is until its time
+    // comes: the view follows the end without it, and the bar keeps telling
+    // that it is at the end. Text that comes now and then brings the bar up
+    // to date at once.
+    if (frame && m_sinceBar.isValid() && m_sinceBar.elapsed() < kBarMs) {
+        if (!m_barTimer.isActive())
+            m_barTimer.start(int(qMax<qint64>(1, kBarMs - m_sinceBar.elapsed())), this);
+        if (m_followPending)
+            m_topLine = qMin<qsizetype>(qMax<qsizetype>(0, lineCount() - visibleLines()), INT_MAX);
+    } else {
+        syncVerticalBar();
+    }
 
     // Lines not yet shaped are reckoned at the font's average width.
     const qreal measured = layouts.measuredWidth();
@@ -566,9 +596,22 @@ void DataView::syncNow() {
     horizontal->setPageStep(qMax(1, viewport()->width()));
     horizontal->setRange(0, qMax(0, content - viewport()->width()));
 
-    m_topLine = vertical->value();
     m_xOffset = horizontal->value();
     viewport()->update();
+}
+
+void DataView::syncVerticalBar() {
+    m_barTimer.stop();
+    m_sinceBar.start();
+    QScrollBar *vertical = verticalScrollBar();
+    const int lines = visibleLines();
+    vertical->setSingleStep(1);
+    vertical->setPageStep(lines);
+    vertical->setRange(0, int(qMin<qsizetype>(qMax<qsizetype>(0, lineCount() - lines), INT_MAX)));
+    if (m_followPending)
+        vertical->setValue(vertical->maximum());
+    m_followPending = false;
+    m_topLine = vertical->value();
 }
 
 void DataView::ensureVisible(const Place &at) {

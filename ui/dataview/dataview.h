@@ -10,10 +10,11 @@
 // The DATA view: an editable multi-line view whose text is exactly what it
 // was given, what the operator typed and every received character, in order.
 //
-// It holds hours of a device's output: the text sits in pieces, the displayed
-// lines in a compact index, and only the lines in sight are shaped and
-// painted. Received chunks cost time in proportion to their own size; the
-// scroll bars and the screen catch up once a frame.
+// It holds hours of a device's output: the text sits in pieces, one byte a
+// received character, the displayed lines in a compact index, and only the
+// lines in sight are shaped and painted. Received chunks cost time in
+// proportion to their own size; the screen catches up once a frame, and
+// while text streams in the vertical scroll bar twenty times a second.
 //
 // On screen, CR LF, a lone CR and a lone LF each end one line, and a line
 // longer than DisplayLineLimit is broken for display only. Control
@@ -54,6 +55,14 @@ public:
     // the view showed its end, with the caret there and nothing selected, it
     // keeps showing the end; otherwise nothing moves.
     void appendReceived(const QString &chunk);
+    // The same for received bytes, one a character of the view's byte
+    // charset (setByteCharset()), kept as they came.
+    void appendReceivedBytes(QByteArrayView bytes);
+    // What received bytes stand for: the serial line's code page. The text
+    // held is kept; the undo history is forgotten.
+    void setByteCharset(std::shared_ptr<const ByteCharset> charset) {
+        m_model.setByteCharset(std::move(charset));
+    }
     qsizetype length() const { return m_model.length(); }
 
     bool isReadOnly() const { return m_model.isReadOnly(); }
@@ -130,6 +139,8 @@ protected:
 
 private:
     void run(const KeyBinding &binding, const QKeyEvent *event);
+    template <typename Chunk>
+    void receive(const Chunk &chunk);
 
     EditingModel::Place hitTest(const QPointF &point) const;
     QRect rectAt(const EditingModel::Place &at) const;
@@ -141,7 +152,10 @@ private:
     void startFind(bool backward);
     void found(qsizetype position, qsizetype length, bool wrapped);
     void scheduleSync();
-    void syncNow();
+    // `frame`: a frame of a stream of received text, which may leave the
+    // vertical scroll bar to be brought up to date later.
+    void syncNow(bool frame = false);
+    void syncVerticalBar();
     void ensureVisible(const EditingModel::Place &at);
     void restartBlink();
 
@@ -156,7 +170,10 @@ private:
     qsizetype m_topLine = 0;
     int m_xOffset = 0;
     bool m_followPending = false;
+    bool m_streaming = false;  // the pending sync is a frame of a stream
     QBasicTimer m_syncTimer;
+    QBasicTimer m_barTimer;  // the held vertical scroll bar's next update
+    QElapsedTimer m_sinceBar;
     QBasicTimer m_blinkTimer;
     QElapsedTimer m_sinceSync;
     qreal m_syncedWidth = 0;  // the measured width the scroll range allows for

@@ -44,7 +44,8 @@ void EditingModel::setText(QStringView text) {
     emit textChanged(0, oldLength, m_store.size());
 }
 
-void EditingModel::appendReceived(QStringView chunk) {
+template <typename Chunk>
+void EditingModel::receive(Chunk chunk) {
     if (chunk.isEmpty())
         return;
     const qsizetype oldLength = m_store.size();
@@ -57,6 +58,19 @@ void EditingModel::appendReceived(QStringView chunk) {
     if (caretAtEnd)
         placeCaret(m_store.size(), false, false, true, false);
     emit textChanged(oldLength, 0, chunk.size());
+}
+
+void EditingModel::appendReceived(QStringView chunk) {
+    receive(chunk);
+}
+
+void EditingModel::appendReceivedBytes(QByteArrayView bytes) {
+    receive(bytes);
+}
+
+void EditingModel::setByteCharset(std::shared_ptr<const ByteCharset> charset) {
+    m_history.clear();
+    m_store.setCharset(std::move(charset));
 }
 
 EditingModel::Place EditingModel::place(qsizetype position, bool upstream) const {

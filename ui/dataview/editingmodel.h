@@ -68,8 +68,15 @@ public:
     // for the undo history back. The caret goes to the end.
     void setText(QStringView text);
     // Received characters go after everything; a caret at the end with
-    // nothing selected stays at the end.
+    // nothing selected stays at the end. Bytes are characters of the text's
+    // ByteCharset, one a byte, and are kept as they came.
     void appendReceived(QStringView chunk);
+    void appendReceivedBytes(QByteArrayView bytes);
+
+    // What the text's single bytes stand for (Latin-1 unless set). The text
+    // is kept, re-encoded; the undo history is forgotten.
+    const ByteCharset &byteCharset() const { return m_store.charset(); }
+    void setByteCharset(std::shared_ptr<const ByteCharset> charset);
 
     bool isReadOnly() const { return m_readOnly; }
     void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
@@ -141,6 +148,8 @@ signals:
     void caretMoved();
 
 private:
+    template <typename Chunk>
+    void receive(Chunk chunk);
     void placeCaret(qsizetype position, bool upstream, bool keepAnchor, bool keepGoal = false,
                     bool byOperator = true);
     using Kind = UndoHistory::Kind;

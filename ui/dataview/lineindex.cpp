@@ -4,6 +4,48 @@
 
 #include <algorithm>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+// The first character at or after c, before stop, that may end a line or
+// needs a look of its own: anything up to CR. Sixteen bytes or eight
+// characters at a time where the processor has SSE2.
+const uchar *plainUpTo(const uchar *c, const uchar *stop) {
+#ifdef __SSE2__
+    const __m128i cr = _mm_set1_epi8('\r');
+    for (; stop - c >= 16; c += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(c));
+        // A byte up to CR saturates to zero.
+        const int mask =
+            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_subs_epu8(block, cr), _mm_setzero_si128()));
+        if (mask != 0)
+            return c + __builtin_ctz(unsigned(mask));
+    }
+#endif
+    while (c != stop && *c > '\r') ++c;
+    return c;
+}
+
+const char16_t *plainUpTo(const char16_t *c, const char16_t *stop) {
+#ifdef __SSE2__
+    const __m128i cr = _mm_set1_epi16(u'\r');
+    for (; stop - c >= 8; c += 8) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(c));
+        const int mask =
+            _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_subs_epu16(block, cr), _mm_setzero_si128()));
+        if (mask != 0)
+            return c + __builtin_ctz(unsigned(mask)) / 2;
+    }
+#endif
+    while (c != stop && *c > u'\r') ++c;
+    return c;
+}
+
+}  // namespace
+
 // Cuts characters into lines, appending to a list whose last entry is the
 // open line. A display break is made only when a character arrives that no
 // longer fits, so a line of exactly Limit characters keeps its own line end.
@@ -45,15 +87,16 @@ struct LineIndex::Scanner {
         }
     }
 
-    void feed(QStringView text) {
-        const char16_t *c = text.utf16();
-        const char16_t *const end = c + text.size();
+    // Characters or bytes of a ByteCharset: the two agree up to CR, and no
+    // byte is a surrogate.
+    template <typename Char>
+    void feed(const Char *c, qsizetype size) {
+        const Char *const end = c + size;
         while (c != end) {
             // Plain characters in one go, up to the line's limit.
             if (*c > u'\r' && open < Limit - 1) {
-                const char16_t *const stop = c + qMin<qsizetype>(end - c, Limit - 1 - open);
-                const char16_t *run = c;
-                while (run != stop && *run > u'\r') ++run;
+                const Char *const stop = c + qMin<qsizetype>(end - c, Limit - 1 - open);
+                const Char *const run = plainUpTo(c, stop);
                 open += int(run - c);
                 c = run;
                 continue;
@@ -62,6 +105,13 @@ struct LineIndex::Scanner {
             take(*c);
             ++c;
         }
+    }
+
+    void feed(const TextStore::Part &part) {
+        if (part.isWide())
+            feed(part.chars(), part.size());
+        else
+            feed(part.bytes(), part.size());
     }
 
     void finish() { lines.back() = pack(open, LineEnd::None); }
@@ -80,11 +130,20 @@ void LineIndex::clear() {
 }
 
 void LineIndex::append(QStringView text) {
-    if (text.isEmpty())
+    appendRun(text.utf16(), text.size());
+}
+
+void LineIndex::append(QByteArrayView bytes) {
+    appendRun(reinterpret_cast<const uchar *>(bytes.data()), bytes.size());
+}
+
+template <typename Char>
+void LineIndex::appendRun(const Char *text, qsizetype size) {
+    if (size == 0)
         return;
     const qsizetype oldCount = lineCount();
     Scanner scan{m_lines, lineLength(oldCount - 1)};
-    scan.feed(text);
+    scan.feed(text, size);
     scan.finish();
     if (m_longestKnown) {
         for (qsizetype line = oldCount - 1; line < lineCount(); ++line)
@@ -113,13 +172,13 @@ void LineIndex::replace(const TextStore &text, qsizetype from, qsizetype removed
     // Up to the end of the inserted text no line can be an old one: cut it
     // in one go, as appended text is.
     qsizetype position = from + inserted;
-    text.visit(start, position - start, [&scan](QStringView part) {
+    text.visit(start, position - start, [&scan](const TextStore::Part &part) {
         scan.feed(part);
         return true;
     });
-    text.visit(position, text.size() - position, [&](QStringView part) {
-        for (const QChar ch : part) {
-            const char16_t c = ch.unicode();
+    text.visit(position, text.size() - position, [&](const TextStore::Part &part) {
+        for (qsizetype i = 0; i < part.size(); ++i) {
+            const char16_t c = part.isWide() ? part.chars()[i] : part.bytes()[i];
             scan.breakIfFull(c);
             if (scan.open == 0 && position - delta > oldEnd && !(c == u'\n' && scan.pendingCr())) {
                 const qsizetype old = position - delta;

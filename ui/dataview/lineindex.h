@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QStringView>
 #include <QtGlobal>
 
@@ -26,8 +27,10 @@ public:
     LineIndex();
 
     void clear();
-    // The text grew by these characters at its end.
+    // The text grew by these characters at its end: as characters, or as
+    // bytes of a ByteCharset (whose line ends are the ASCII ones).
     void append(QStringView text);
+    void append(QByteArrayView bytes);
     // In `text`, `removed` characters at `from` were replaced by `inserted`
     // characters; the store already holds the new text.
     void replace(const TextStore &text, qsizetype from, qsizetype removed, qsizetype inserted);
@@ -57,6 +60,8 @@ private:
     static_assert(Limit < (1 << (16 - EndBits)));
 
     static quint16 pack(int length, LineEnd end) { return quint16(length << EndBits | int(end)); }
+    template <typename Char>
+    void appendRun(const Char *text, qsizetype size);
     int lineTotal(qsizetype line) const { return lineLength(line) + endLength(lineEnd(line)); }
     void rebuildGroupsFrom(qsizetype line);
 

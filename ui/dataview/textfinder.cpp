@@ -1,6 +1,6 @@
 #include "textfinder.h"
 
-#include "textstore.h"
+#include <QHash>
 
 #include <algorithm>
 
@@ -74,9 +74,10 @@ qsizetype TextFinder::find(const TextStore &text, qsizetype from, qsizetype to, 
     to = qMin(to, text.size() - m + 1);
     if (m == 0 || from >= to)
         return -1;
+    prepareBytes(text.charset());
     qsizetype found = -1;
     qsizetype position = from;
-    text.visit(from, to - from + m - 1, [&](QStringView part) {
+    text.visit(from, to - from + m - 1, [&](const TextStore::Part &part) {
         const qsizetype size = part.size();
         // Matches within the part.
         const qsizetype inside = scan(part, to - position, last);
@@ -90,7 +91,9 @@ qsizetype TextFinder::find(const TextStore &text, qsizetype from, qsizetype to, 
         const qsizetype seamTo = qMin(position + size, to);
         if (seamFrom < seamTo) {
             const QString seam = text.mid(seamFrom, seamTo - seamFrom + m - 1);
-            const qsizetype across = scan(seam, seamTo - seamFrom, last);
+            const qsizetype limit = qMin(seamTo - seamFrom, seam.size() - m + 1);
+            const char16_t *chars = reinterpret_cast<const char16_t *>(seam.utf16());
+            const qsizetype across = last ? scanLast(chars, limit) : scanOne(chars, limit);
             if (across >= 0) {
                 found = seamFrom + across;
                 if (!last)
@@ -103,14 +106,18 @@ qsizetype TextFinder::find(const TextStore &text, qsizetype from, qsizetype to, 
     return found;
 }
 
-qsizetype TextFinder::scan(QStringView stretch, qsizetype limit, bool last) const {
-    const qsizetype m = m_needle.size();
-    limit = qMin(limit, stretch.size() - m + 1);
+qsizetype TextFinder::scan(const TextStore::Part &stretch, qsizetype limit, bool last) const {
+    limit = qMin(limit, stretch.size() - m_needle.size() + 1);
     if (limit <= 0)
         return -1;
-    const char16_t *text = reinterpret_cast<const char16_t *>(stretch.utf16());
-    if (!last)
-        return scanOne(text, limit);
+    if (stretch.isWide())
+        return last ? scanLast(stretch.chars(), limit) : scanOne(stretch.chars(), limit);
+    return last ? scanLast(stretch.bytes(), limit) : scanOne(stretch.bytes(), limit);
+}
+
+// The last i < limit where the needle stands at text + i.
+template <typename Char>
+qsizetype TextFinder::scanLast(const Char *text, qsizetype limit) const {
     qsizetype found = -1;
     for (qsizetype at = 0; at < limit;) {
         const qsizetype next = scanOne(text + at, limit - at);
@@ -124,11 +131,69 @@ qsizetype TextFinder::scan(QStringView stretch, qsizetype limit, bool last) cons
 
 // The first i < limit where the needle stands at text + i.
 qsizetype TextFinder::scanOne(const char16_t *text, qsizetype limit) const {
+    if (limit <= 0)
+        return -1;
 #ifdef __SSE2__
     if (m_first.count > 0 && m_last.count > 0)
         return filtered(text, limit);
 #endif
     return horspool(text, limit);
+}
+
+qsizetype TextFinder::scanOne(const uchar *text, qsizetype limit) const {
+    if (limit <= 0 || !m_bytes.possible)
+        return -1;
+#ifdef __SSE2__
+    if (m_bytes.firstCount > 0 && m_bytes.lastCount > 0)
+        return filtered(text, limit);
+#endif
+    return horspool(text, limit);
+}
+
+void TextFinder::prepareBytes(const ByteCharset &charset) const {
+    if (m_bytes.charset == &charset)
+        return;
+    ByteTables &t = m_bytes;
+    t = ByteTables{};
+    t.charset = &charset;
+    const qsizetype m = m_needle.size();
+    if (m == 0)
+        return;
+    for (int byte = 0; byte < 256; ++byte) {
+        const char16_t c = charset.character(uchar(byte));
+        t.folded[byte] = m_fold ? fold(c) : c;
+    }
+    // Where each needle character last stands before the needle's end.
+    QHash<char16_t, qsizetype> lastAt;
+    for (qsizetype j = 0; j + 1 < m; ++j) lastAt.insert(m_needle.at(j).unicode(), j);
+    for (int byte = 0; byte < 256; ++byte) {
+        const qsizetype at = lastAt.value(t.folded[byte], -1);
+        t.skip[byte] = quint32(at >= 0 ? m - 1 - at : m);
+    }
+    const auto [firstFolded, lastFolded] =
+        std::pair(m_needle.front().unicode(), m_needle.back().unicode());
+    for (int byte = 0; byte < 256; ++byte) {
+        if (t.folded[byte] == firstFolded && t.firstCount >= 0) {
+            if (t.firstCount == int(t.first.size()))
+                t.firstCount = -1;  // too many
+            else
+                t.first[t.firstCount++] = uchar(byte);
+        }
+        if (t.folded[byte] == lastFolded && t.lastCount >= 0) {
+            if (t.lastCount == int(t.last.size()))
+                t.lastCount = -1;
+            else
+                t.last[t.lastCount++] = uchar(byte);
+        }
+    }
+    for (const QChar ch : m_needle) {
+        if (std::find(t.folded.begin(), t.folded.end(), ch.unicode()) == t.folded.end()) {
+            t.possible = false;
+            break;
+        }
+    }
+    t.firstCount = qMax(0, t.firstCount);
+    t.lastCount = qMax(0, t.lastCount);
 }
 
 qsizetype TextFinder::horspool(const char16_t *text, qsizetype limit) const {
@@ -143,8 +208,28 @@ qsizetype TextFinder::horspool(const char16_t *text, qsizetype limit) const {
     return -1;
 }
 
+qsizetype TextFinder::horspool(const uchar *text, qsizetype limit) const {
+    const qsizetype m = m_needle.size();
+    const char16_t last = m_needle.back().unicode();
+    for (qsizetype i = 0; i < limit;) {
+        const uchar c = text[i + m - 1];
+        if (m_bytes.folded[c] == last && matchesAt(text + i))
+            return i;
+        i += m_bytes.skip[c];
+    }
+    return -1;
+}
+
 #ifdef __SSE2__
 namespace {
+
+// 0xFF in each lane whose byte is one of the variants.
+__m128i anyOf(__m128i lanes, const std::array<uchar, 4> &bytes, int count) {
+    __m128i hit = _mm_cmpeq_epi8(lanes, _mm_set1_epi8(char(bytes[0])));
+    for (int k = 1; k < count; ++k)
+        hit = _mm_or_si128(hit, _mm_cmpeq_epi8(lanes, _mm_set1_epi8(char(bytes[k]))));
+    return hit;
+}
 
 // 0xFFFF in each lane whose character is one of the variants.
 __m128i anyOf(__m128i lanes, const std::array<char16_t, 3> &chars, int count) {
@@ -177,7 +262,39 @@ qsizetype TextFinder::filtered(const char16_t *text, qsizetype limit) const {
     }
     return -1;
 }
+qsizetype TextFinder::filtered(const uchar *text, qsizetype limit) const {
+    const qsizetype m = m_needle.size();
+    qsizetype i = 0;
+    for (; i + 16 <= limit; i += 16) {
+        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i));
+        const __m128i last = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i + m - 1));
+        unsigned mask = unsigned(
+            _mm_movemask_epi8(_mm_and_si128(anyOf(first, m_bytes.first, m_bytes.firstCount),
+                                            anyOf(last, m_bytes.last, m_bytes.lastCount))));
+        while (mask != 0) {
+            const int lane = __builtin_ctz(mask);
+            if (matchesAt(text + i + lane))
+                return i + lane;
+            mask &= mask - 1;
+        }
+    }
+    for (; i < limit; ++i) {
+        if (matchesAt(text + i))
+            return i;
+    }
+    return -1;
+}
 #endif
+
+bool TextFinder::matchesAt(const uchar *text) const {
+    const char16_t *needle = reinterpret_cast<const char16_t *>(m_needle.utf16());
+    const qsizetype m = m_needle.size();
+    for (qsizetype j = 0; j < m; ++j) {
+        if (m_bytes.folded[text[j]] != needle[j])
+            return false;
+    }
+    return true;
+}
 
 bool TextFinder::matchesAt(const char16_t *text) const {
     const char16_t *needle = reinterpret_cast<const char16_t *>(m_needle.utf16());

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "textstore.h"
+
 #include <QString>
 #include <QStringView>
 
 #include <array>
-
-class TextStore;
+#include <optional>
 
 // Finds a text in the DATA view's text, character for character, with or
 // without regard to case. It reads the text piece by piece through
@@ -14,11 +15,14 @@ class TextStore;
 // length of the text at a time.
 //
 // Each stretch is searched eight characters at a time where the processor
-// has SSE2: a place is looked at only where both the needle's first and its
-// last character stand (in any case that folds to them), as a filter over
-// sixteen bytes at once. Elsewhere, and for needles whose first or last
-// character folds from more than three characters, Boyer-Moore-Horspool:
-// the window's last character says how far the needle can move.
+// has SSE2 (sixteen where the store holds them one byte a character): a
+// place is looked at only where both the needle's first and its last
+// character stand (in any case that folds to them), as a filter over sixteen
+// bytes at once. Elsewhere, and for needles whose first or last character
+// folds from too many characters, Boyer-Moore-Horspool: the window's last
+// character says how far the needle can move. Bytes are searched as they
+// are held, through tables of what each byte stands for; a needle with a
+// character that no byte stands for is not looked for in them at all.
 class TextFinder {
 public:
     TextFinder(QStringView needle, Qt::CaseSensitivity cs);
@@ -36,11 +40,17 @@ private:
     // The first (last) match in [from, to) of the text.
     qsizetype find(const TextStore &text, qsizetype from, qsizetype to, bool last) const;
     // Matches in one stretch of text, starting before `limit`.
-    qsizetype scan(QStringView stretch, qsizetype limit, bool last) const;
+    qsizetype scan(const TextStore::Part &stretch, qsizetype limit, bool last) const;
+    template <typename Char>
+    qsizetype scanLast(const Char *text, qsizetype limit) const;
     qsizetype scanOne(const char16_t *text, qsizetype limit) const;
+    qsizetype scanOne(const uchar *text, qsizetype limit) const;
     qsizetype horspool(const char16_t *text, qsizetype limit) const;
+    qsizetype horspool(const uchar *text, qsizetype limit) const;
     qsizetype filtered(const char16_t *text, qsizetype limit) const;
+    qsizetype filtered(const uchar *text, qsizetype limit) const;
     bool matchesAt(const char16_t *text) const;
+    bool matchesAt(const uchar *text) const;
     char16_t fold(char16_t c) const;
 
     // Every character that is (or folds to) one of the needle's.
@@ -50,9 +60,24 @@ private:
     };
     Variants variantsOf(char16_t folded) const;
 
+    // The same for bytes of a ByteCharset, made when a store of it is first
+    // searched.
+    struct ByteTables {
+        const ByteCharset *charset = nullptr;
+        bool possible = true;              // every needle character has a byte
+        std::array<char16_t, 256> folded;  // what each byte stands for, folded
+        std::array<quint32, 256> skip;
+        std::array<uchar, 4> first{};
+        std::array<uchar, 4> last{};
+        int firstCount = 0;  // 0: too many to filter for
+        int lastCount = 0;
+    };
+    void prepareBytes(const ByteCharset &charset) const;
+
     QString m_needle;  // case-folded when case does not matter
     bool m_fold;
     std::array<quint32, 256> m_skip{};  // by the low byte of a (folded) character
     Variants m_first;
     Variants m_last;
+    mutable ByteTables m_bytes;
 };

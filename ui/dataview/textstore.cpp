@@ -2,10 +2,130 @@
 
 #include <algorithm>
 
+void TextStore::Part::appendTo(QString &text) const {
+    if (m_wide)
+        text.append(QStringView(chars(), m_size));
+    else
+        m_charset->decodeAppend(text, QByteArrayView(bytes(), m_size));
+}
+
+// --- Piece
+
+// The room a piece that outgrows `capacity` gets: doubling up to a piece's
+// size, so that a piece filled by appends holds no spare room; past that (an
+// insert in the middle of a full piece) a sixteenth of a piece at a time.
+qsizetype TextStore::Piece::roomFor(qsizetype needed, qsizetype capacity) {
+    if (needed <= PieceSize)
+        return qMin(PieceSize, qMax(needed, 2 * capacity));
+    return needed + PieceSize / 16;
+}
+
+TextStore::Piece TextStore::Piece::reserved(bool wide) {
+    Piece piece;
+    piece.m_wide = wide;
+    if (wide)
+        piece.m_chars.reserve(PieceSize);
+    else
+        piece.m_bytes.reserve(PieceSize);
+    return piece;
+}
+
+qsizetype TextStore::Piece::allocatedBytes() const {
+    return m_bytes.capacity() + m_chars.capacity() * qsizetype(sizeof(QChar));
+}
+
+TextStore::Part TextStore::Piece::part(qsizetype offset, qsizetype length,
+                                       const ByteCharset *charset) const {
+    if (m_wide)
+        return Part(m_chars.utf16() + offset, length, true, charset);
+    return Part(m_bytes.constData() + offset, length, false, charset);
+}
+
+void TextStore::Piece::insert(qsizetype offset, QStringView text, const ByteCharset &charset) {
+    if (!m_wide && !charset.covers(text))
+        widen(charset);
+    const qsizetype needed = size() + text.size();
+    if (m_wide) {
+        if (needed > m_chars.capacity())
+            m_chars.reserve(roomFor(needed, m_chars.capacity()));
+        m_chars.insert(offset, text);
+        return;
+    }
+    if (needed > m_bytes.capacity())
+        m_bytes.reserve(roomFor(needed, m_bytes.capacity()));
+    m_bytes.insert(offset, text.size(), '\0');
+    charset.encode(text, m_bytes.data() + offset);
+}
+
+void TextStore::Piece::append(QByteArrayView bytes) {
+    const qsizetype needed = m_bytes.size() + bytes.size();
+    if (needed > m_bytes.capacity())
+        m_bytes.reserve(roomFor(needed, m_bytes.capacity()));
+    m_bytes.append(bytes);
+}
+
+void TextStore::Piece::remove(qsizetype offset, qsizetype length) {
+    if (m_wide)
+        m_chars.remove(offset, length);
+    else
+        m_bytes.remove(offset, length);
+}
+
+TextStore::Piece TextStore::Piece::cut(qsizetype offset) {
+    Piece tail = copy(offset, size() - offset);
+    if (m_wide)
+        m_chars.truncate(offset);
+    else
+        m_bytes.truncate(offset);
+    return tail;
+}
+
+TextStore::Piece TextStore::Piece::copy(qsizetype offset, qsizetype length) const {
+    Piece piece;
+    piece.m_wide = m_wide;
+    if (m_wide)
+        piece.m_chars = QString(m_chars.constData() + offset, length);
+    else
+        piece.m_bytes = QByteArray(m_bytes.constData() + offset, length);
+    return piece;
+}
+
+void TextStore::Piece::widen(const ByteCharset &charset) {
+    QString chars;
+    chars.reserve(qMax(m_bytes.size(), qMin(m_bytes.capacity(), PieceSize)));
+    charset.decodeAppend(chars, m_bytes);
+    m_chars = std::move(chars);
+    m_bytes = QByteArray();
+    m_wide = true;
+}
+
+void TextStore::Piece::narrowIfCovered(const ByteCharset &charset) {
+    if (!m_wide || !charset.covers(m_chars))
+        return;
+    QByteArray bytes(m_chars.size(), Qt::Uninitialized);
+    charset.encode(m_chars, bytes.data());
+    m_bytes = std::move(bytes);
+    m_chars = QString();
+    m_wide = false;
+}
+
+// --- TextStore
+
+TextStore::TextStore(std::shared_ptr<const ByteCharset> charset) : m_charset(std::move(charset)) {}
+
+void TextStore::setCharset(std::shared_ptr<const ByteCharset> charset) {
+    if (charset == m_charset)
+        return;
+    const QString text = toString();
+    clear();
+    m_charset = std::move(charset);
+    append(text);
+}
+
 QChar TextStore::at(qsizetype position) const {
     Q_ASSERT(position >= 0 && position < m_size);
     const qsizetype piece = pieceAt(position);
-    return m_pieces[piece].at(position - m_starts[piece]);
+    return m_pieces[piece].part(position - m_starts[piece], 1, m_charset.get()).at(0);
 }
 
 QString TextStore::mid(qsizetype position, qsizetype length) const {
@@ -13,8 +133,8 @@ QString TextStore::mid(qsizetype position, qsizetype length) const {
     length = qBound<qsizetype>(0, length, m_size - position);
     QString out;
     out.reserve(length);
-    visit(position, length, [&out](QStringView part) {
-        out.append(part);
+    visit(position, length, [&out](const Part &part) {
+        part.appendTo(out);
         return true;
     });
     return out;
@@ -26,18 +146,41 @@ QString TextStore::toString() const {
 
 void TextStore::append(QStringView text) {
     while (!text.isEmpty()) {
-        if (m_pieces.empty() || m_pieces.back().size() >= PieceSize) {
-            // Reserved in full, so the piece fills up without being copied.
-            QString piece;
-            piece.reserve(PieceSize);
-            m_starts.push_back(m_size);
-            m_pieces.push_back(std::move(piece));
+        // The last piece takes what fits it as it is: anything when it is
+        // wide, characters with bytes when it is not.
+        if (!m_pieces.empty() && m_pieces.back().size() < PieceSize) {
+            Piece &last = m_pieces.back();
+            const QStringView slice = text.first(qMin(text.size(), PieceSize - last.size()));
+            if (last.isWide() || m_charset->covers(slice)) {
+                last.insert(last.size(), slice, *m_charset);
+                m_size += slice.size();
+                text = text.sliced(slice.size());
+                continue;
+            }
         }
-        QString &last = m_pieces.back();
-        const qsizetype take = qMin(text.size(), PieceSize - last.size());
-        last.append(text.first(take));
-        m_size += take;
-        text = text.sliced(take);
+        // A new piece, of bytes unless this stretch needs two.
+        const QStringView slice = text.first(qMin(text.size(), PieceSize));
+        Piece piece;
+        piece.insert(0, slice, *m_charset);
+        pushPiece(std::move(piece));
+        m_size += slice.size();
+        text = text.sliced(slice.size());
+    }
+}
+
+void TextStore::append(QByteArrayView bytes) {
+    while (!bytes.isEmpty()) {
+        if (m_pieces.empty() || m_pieces.back().isWide() || m_pieces.back().size() >= PieceSize) {
+            // After a full piece a flood is on: the new one is reserved
+            // whole, so that it fills up without being copied.
+            const bool flood = !m_pieces.empty() && m_pieces.back().size() >= PieceSize;
+            pushPiece(flood ? Piece::reserved(false) : Piece());
+        }
+        Piece &last = m_pieces.back();
+        const QByteArrayView slice = bytes.first(qMin(bytes.size(), PieceSize - last.size()));
+        last.append(slice);
+        m_size += slice.size();
+        bytes = bytes.sliced(slice.size());
     }
 }
 
@@ -50,7 +193,7 @@ void TextStore::insert(qsizetype position, QStringView text) {
         return;
     }
     const qsizetype piece = pieceAt(position);
-    m_pieces[piece].insert(position - m_starts[piece], text);
+    m_pieces[piece].insert(position - m_starts[piece], text, *m_charset);
     m_size += text.size();
     if (m_pieces[piece].size() > 2 * PieceSize)
         splitPiece(piece);
@@ -66,15 +209,16 @@ void TextStore::remove(qsizetype position, qsizetype length) {
     qsizetype piece = first;
     qsizetype offset = position - m_starts[piece];
     while (length > 0) {
-        QString &text = m_pieces[piece];
+        Piece &text = m_pieces[piece];
         const qsizetype take = qMin(length, text.size() - offset);
         text.remove(offset, take);
         length -= take;
         m_size -= take;
-        if (text.isEmpty()) {
+        if (text.size() == 0) {
             m_pieces.erase(m_pieces.begin() + piece);
             m_starts.erase(m_starts.begin() + piece);
         } else {
+            text.narrowIfCovered(*m_charset);
             ++piece;
         }
         offset = 0;
@@ -85,14 +229,18 @@ void TextStore::remove(qsizetype position, qsizetype length) {
 TextStore TextStore::take(qsizetype position, qsizetype length) {
     position = qBound<qsizetype>(0, position, m_size);
     length = qBound<qsizetype>(0, length, m_size - position);
-    TextStore out;
+    TextStore out(m_charset);
     if (length == 0)
         return out;
     if (length < PieceSize) {
-        // One piece of exactly the characters taken.
-        out.m_pieces.push_back(mid(position, length));
-        out.m_starts.push_back(0);
-        out.m_size = length;
+        // A copy of exactly the characters taken, bytes kept as bytes.
+        visit(position, length, [&out](const Part &part) {
+            if (part.isWide())
+                out.append(QStringView(part.chars(), part.size()));
+            else
+                out.append(QByteArrayView(part.bytes(), part.size()));
+            return true;
+        });
         remove(position, length);
         return out;
     }
@@ -114,7 +262,7 @@ void TextStore::put(qsizetype position, TextStore &&text) {
     position = qBound<qsizetype>(0, position, m_size);
     if (text.isEmpty())
         return;
-    if (text.size() < PieceSize) {
+    if (text.size() < PieceSize || text.m_charset != m_charset) {
         insert(position, text.toString());
     } else {
         const qsizetype at = splitAt(position);
@@ -129,16 +277,22 @@ void TextStore::put(qsizetype position, TextStore &&text) {
 
 void TextStore::clear() {
     // Swapped out rather than cleared: clear() would keep the capacity.
-    std::vector<QString>().swap(m_pieces);
+    std::vector<Piece>().swap(m_pieces);
     std::vector<qsizetype>().swap(m_starts);
     m_size = 0;
 }
 
 qsizetype TextStore::allocatedBytes() const {
     qsizetype bytes =
-        qsizetype(m_pieces.capacity() * sizeof(QString) + m_starts.capacity() * sizeof(qsizetype));
-    for (const QString &piece : m_pieces) bytes += piece.capacity() * qsizetype(sizeof(QChar));
+        qsizetype(m_pieces.capacity() * sizeof(Piece) + m_starts.capacity() * sizeof(qsizetype));
+    for (const Piece &piece : m_pieces) bytes += piece.allocatedBytes();
     return bytes;
+}
+
+qsizetype TextStore::wideCharacters() const {
+    qsizetype wide = 0;
+    for (const Piece &piece : m_pieces) wide += piece.isWide() ? piece.size() : 0;
+    return wide;
 }
 
 qsizetype TextStore::pieceAt(qsizetype position) const {
@@ -153,8 +307,10 @@ qsizetype TextStore::splitAt(qsizetype position) {
     const qsizetype offset = position - m_starts[piece];
     if (offset == 0)
         return piece;
-    QString tail = m_pieces[piece].mid(offset);
-    m_pieces[piece].truncate(offset);
+    Piece tail = m_pieces[piece].cut(offset);
+    // Either half may have lost the characters that made the piece wide.
+    m_pieces[piece].narrowIfCovered(*m_charset);
+    tail.narrowIfCovered(*m_charset);
     m_pieces.insert(m_pieces.begin() + piece + 1, std::move(tail));
     m_starts.insert(m_starts.begin() + piece + 1, position);
     return piece + 1;
@@ -162,10 +318,12 @@ qsizetype TextStore::splitAt(qsizetype position) {
 
 // A piece that an insert made large is cut back into pieces of PieceSize.
 void TextStore::splitPiece(qsizetype piece) {
-    const QString whole = std::move(m_pieces[piece]);
-    std::vector<QString> parts;
-    for (qsizetype from = 0; from < whole.size(); from += PieceSize)
-        parts.push_back(whole.mid(from, PieceSize));
+    const Piece whole = std::move(m_pieces[piece]);
+    std::vector<Piece> parts;
+    for (qsizetype from = 0; from < whole.size(); from += PieceSize) {
+        parts.push_back(whole.copy(from, qMin(PieceSize, whole.size() - from)));
+        parts.back().narrowIfCovered(*m_charset);
+    }
     m_pieces[piece] = std::move(parts.front());
     m_pieces.insert(m_pieces.begin() + piece + 1, std::make_move_iterator(parts.begin() + 1),
                     std::make_move_iterator(parts.end()));
@@ -179,4 +337,9 @@ void TextStore::renumberFrom(qsizetype piece) {
         m_starts[0] = 0;
     for (qsizetype i = qMax<qsizetype>(piece, 1); i < qsizetype(m_pieces.size()); ++i)
         m_starts[i] = m_starts[i - 1] + m_pieces[i - 1].size();
+}
+
+void TextStore::pushPiece(Piece &&piece) {
+    m_starts.push_back(m_size);
+    m_pieces.push_back(std::move(piece));
 }
