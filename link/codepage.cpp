@@ -56,17 +56,11 @@ const std::array<char16_t, 256> &characters() {
     return kCharacters;
 }
 
-void decodeAppend(QString &out, const char *data, qsizetype size) {
-    const auto &map = kCharacters;
-    const qsizetype start = out.size();
-    out.resize(start + size);
-    QChar *dst = out.data() + start;
-    for (qsizetype i = 0; i < size; ++i) dst[i] = QChar(map[static_cast<unsigned char>(data[i])]);
-}
-
 QString decode(const char *data, qsizetype size) {
-    QString out;
-    decodeAppend(out, data, size);
+    QString out(size, Qt::Uninitialized);
+    QChar *dst = out.data();
+    for (qsizetype i = 0; i < size; ++i)
+        dst[i] = QChar(kCharacters[static_cast<unsigned char>(data[i])]);
     return out;
 }
 

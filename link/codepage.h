@@ -21,9 +21,6 @@ inline QString decode(const QByteArray &bytes) {
     return decode(bytes.constData(), bytes.size());
 }
 
-// Appends the decoded bytes to out; used on the receive path to avoid a copy.
-void decodeAppend(QString &out, const char *data, qsizetype size);
-
 QByteArray encode(const QString &text);
 
 }  // namespace CodePage
