@@ -78,13 +78,21 @@ bool Form1::eventFilter(QObject *watched, QEvent *event) {
     return QWidget::eventFilter(watched, event);
 }
 
-// The handlers show the designed text; the control's reason goes to the log.
+namespace {
+
+// The operator sees the designed text; the control's reason goes to the log.
+void reportFailure(QWidget *window, const CommError &error, const QString &text) {
+    qCWarning(lcLink).noquote() << error.reason();
+    showFailure(window, text);
+}
+
+}  // namespace
+
 void Form1::openPort() {
     try {
         PortConnection::open(*m_comm, ui->Text7->text());
     } catch (const CommError &e) {
-        qCWarning(lcLink).noquote() << e.reason();
-        showFailure(this, tr("Niewłaściwy numer portu lub port już otwarty"));
+        reportFailure(this, e, tr("Niewłaściwy numer portu lub port już otwarty"));
     }
 }
 
@@ -92,8 +100,7 @@ void Form1::closePort() {
     try {
         PortConnection::close(*m_comm);
     } catch (const CommError &e) {
-        qCWarning(lcLink).noquote() << e.reason();
-        showFailure(this, tr("Port nie został otwarty"));
+        reportFailure(this, e, tr("Port nie został otwarty"));
     }
 }
 
@@ -105,8 +112,7 @@ void Form1::send(const QLineEdit *command, const QLineEdit *argument) {
         message += u'\r';
         m_comm->setOutput(message);
     } catch (const CommError &e) {
-        qCWarning(lcLink).noquote() << e.reason();
-        showFailure(this, tr("Port zamknięty..."));
+        reportFailure(this, e, tr("Port zamknięty..."));
     }
 }
 
