@@ -1,9 +1,13 @@
 #include "application.h"
+#include "commandline.h"
 #include "form1.h"
 #include "windowplacement.h"
 
 int main(int argc, char *argv[]) {
+    CommandLine commandLine;
+    commandLine.answerWithoutDisplay(argc, argv);
     Application app(argc, argv);
+    commandLine.process(app);
     app.endOnTerminationSignals();
 
     // The main window is created from its design and shown; from here on

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QCommandLineParser>
+
+class QCoreApplication;
+
+// The console's command line. --help and --version are answered before the
+// GUI starts, so that they work without a display; everything else is read
+// once the application has taken the options that are Qt's own (-platform,
+// -style and the like).
+class CommandLine {
+public:
+    CommandLine();
+
+    // Before the application object exists: prints the help or the version
+    // and ends the process when either was asked for; returns otherwise.
+    void answerWithoutDisplay(int argc, char **argv);
+
+    // With the application: reads its remaining arguments. An unknown option
+    // or a missing value is reported on standard error and ends the process.
+    void process(const QCoreApplication &app);
+
+private:
+    QCommandLineParser m_parser;
+};
