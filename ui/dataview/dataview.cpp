@@ -445,6 +445,11 @@ void DataView::contextMenuEvent(QContextMenuEvent *event) {
     menu.addSeparator();
     action = menu.addAction(withShortcut(tr("Znajdź..."), QKeySequence::Find));
     connect(action, &QAction::triggered, this, &DataView::find);
+    // The window's commands bound to the view (saving it, ...) follow.
+    if (!actions().isEmpty()) {
+        menu.addSeparator();
+        menu.addActions(actions());
+    }
     menu.exec(event->globalPos());
 }
 

@@ -24,7 +24,10 @@
 // The widget keeps events, painting and the scroll bars; the text, the caret
 // and every edit belong to its EditingModel. Assistive technology reads and
 // edits it through DataViewAccessible. Ctrl+F opens a find box in the view's
-// window; the search runs in slices, so reception never waits for it.
+// window; the search runs in slices, so reception never waits for it. The
+// window's own commands on the view are actions added to it (addAction(),
+// with Qt::WidgetShortcut): its context menu lists them after its own
+// entries, and their keys reach them, as the view claims only its own.
 class FindBox;
 class FindSearch;
 struct KeyBinding;
