@@ -10,12 +10,22 @@
 
 #include <exception>
 
+#ifdef Q_OS_UNIX
+#include <signal.h>
+#endif
+
 // The application's log ("kalvex.app").
 Q_LOGGING_CATEGORY(lcApp, "kalvex.app", QtInfoMsg)
 
 Application::Application(int &argc, char **argv) : QApplication(argc, argv) {
     AppInfo::apply();
     installFontFallbacks();
+#ifdef Q_OS_UNIX
+    // A file grown past the process's size limit (ulimit -f) fails its write
+    // with EFBIG, which a save or the receive log reports, instead of ending
+    // the console.
+    ::signal(SIGXFSZ, SIG_IGN);
+#endif
 }
 
 bool Application::notify(QObject *receiver, QEvent *event) {

@@ -10,6 +10,7 @@
 namespace {
 
 constexpr auto kCommandName = "rs232-kalvex";
+const QString kLogOption = QStringLiteral("log");
 
 }  // namespace
 
@@ -19,6 +20,10 @@ CommandLine::CommandLine() {
                        "texts are Polish; see man rs232-kalvex."));
     m_parser.addHelpOption();
     m_parser.addVersionOption();
+    m_parser.addOption({kLogOption,
+                        QStringLiteral("Start with the receive log on: every byte received is "
+                                       "appended to <file> as it came, for an unattended capture."),
+                        QStringLiteral("file")});
 }
 
 void CommandLine::answerWithoutDisplay(int argc, char **argv) {
@@ -47,4 +52,8 @@ void CommandLine::process(const QCoreApplication &app) {
     }
     // --help-all lists Qt's own options too, which only the application knows.
     m_parser.process(app);
+}
+
+QString CommandLine::logFile() const {
+    return m_parser.value(kLogOption);
 }

@@ -20,6 +20,9 @@ public:
     // or a missing value is reported on standard error and ends the process.
     void process(const QCoreApplication &app);
 
+    // --log FILE: the receive log's file to start with, or empty.
+    QString logFile() const;
+
 private:
     QCommandLineParser m_parser;
 };
