@@ -27,20 +27,19 @@ int duplicate(int fd) {
 }
 
 // The file's data (and the size that reaches it) on the disk; returns errno,
-// 0 when it worked.
+// 0 when it worked or there is no disk behind the descriptor (a pipe, a
+// terminal, /dev/null: EINVAL).
 int syncData(int fd) {
 #if defined(Q_OS_WIN)
     return ::_commit(fd) == 0 ? 0 : errno;
-#elif defined(Q_OS_LINUX)
+#else
+#if defined(Q_OS_LINUX)
     while (::fdatasync(fd) != 0) {
-        if (errno != EINTR)
-            return errno;
-    }
-    return 0;
 #else
     while (::fsync(fd) != 0) {
+#endif
         if (errno != EINTR)
-            return errno;
+            return errno == EINVAL ? 0 : errno;
     }
     return 0;
 #endif

@@ -11,6 +11,18 @@ using Outcome = Result::Outcome;
 // Encoded text goes to the file in blocks of about this many bytes.
 constexpr qsizetype kBlock = 1 << 20;
 
+// A short write (the disk filling up) is followed by another for the rest,
+// which fails and gives the system's reason.
+bool writeAll(QSaveFile &file, QByteArrayView bytes) {
+    while (!bytes.isEmpty()) {
+        const qint64 n = file.write(bytes.data(), bytes.size());
+        if (n <= 0)
+            return false;
+        bytes = bytes.sliced(n);
+    }
+    return true;
+}
+
 Result ended(Outcome outcome) {
     Result result;
     result.outcome = outcome;
@@ -94,7 +106,7 @@ Result TextSaveJob::write(const TextSnapshot &text, const QString &path, Encodin
         if (!encoder.encode(part, block))
             return false;
         if (block.size() >= kBlock) {
-            if (file.write(block) != block.size()) {
+            if (!writeAll(file, block)) {
                 writeFailed = true;
                 return false;
             }
@@ -112,7 +124,7 @@ Result TextSaveJob::write(const TextSnapshot &text, const QString &path, Encodin
         file.cancelWriting();
         return unencodable(text, encoder.failedAt());
     }
-    if (writeFailed || (!block.isEmpty() && file.write(block) != block.size())) {
+    if (writeFailed || !writeAll(file, block)) {
         const QString reason = file.errorString();
         file.cancelWriting();
         return failed(reason);
