@@ -52,7 +52,7 @@ void ReceiveLogControl::fileChosen(const QString &path) {
     }
     auto *box = new QMessageBox(
         QMessageBox::Question, QString::fromUtf8(kProgramTitle),
-        tr("Plik\n%1\njuż istnieje. Dopisywać odbierane dane na jego końcu, czy zastąpić "
+        tr("Plik już istnieje:\n%1\n\nDopisywać odbierane dane na jego końcu, czy zastąpić "
            "jego zawartość?")
             .arg(QDir::toNativeSeparators(path)),
         QMessageBox::NoButton, m_view->window());
