@@ -12,6 +12,8 @@
 ReceiveLog::ReceiveLog(QObject *parent) : QObject(parent) {}
 
 ReceiveLog::~ReceiveLog() {
+    // Nobody is told: whoever listens is going too.
+    const QSignalBlocker quiet(this);
     stop();
     // m_sync's destructor waits for the last sync.
 }
