@@ -3,6 +3,7 @@
 #include "dataview.h"
 #include "failurebox.h"
 #include "programtitle.h"
+#include "questionbox.h"
 #include "savefiledialog.h"
 
 #include <QAction>
@@ -129,15 +130,13 @@ void DataSaver::jobFinished() {
 void DataSaver::offerUtf8(const TextSaveJob::Result &result, const QString &path) {
     const uint ucs = result.character.toUcs4().value(0);
     const QString code = QStringLiteral("U+%1").arg(ucs, 4, 16, QLatin1Char('0')).toUpper();
-    auto *box = new QMessageBox(
-        QMessageBox::Warning, QString::fromUtf8(kProgramTitle),
+    QMessageBox *box = questionBox(
+        m_view->window(), QMessageBox::Warning,
         tr("Znaku „%1” (%2) w wierszu %3, kolumnie %4 nie ma w stronie kodowej Windows-1250.\n\n"
            "Zapisać plik w UTF-8?")
             .arg(result.character, code)
             .arg(result.line)
-            .arg(result.column),
-        QMessageBox::NoButton, m_view->window());
-    box->setAttribute(Qt::WA_DeleteOnClose);
+            .arg(result.column));
     QPushButton *utf8 = box->addButton(tr("Zapisz w UTF-8"), QMessageBox::AcceptRole);
     QPushButton *show = box->addButton(tr("Pokaż znak"), QMessageBox::ActionRole);
     box->addButton(tr("Anuluj"), QMessageBox::RejectRole);

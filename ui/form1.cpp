@@ -43,9 +43,9 @@ Form1::Form1(QWidget *parent)
     m_comm->setObjectName(QStringLiteral("MSComm1"));
     m_timer->setObjectName(QStringLiteral("Timer1"));
     m_timer->setInterval(1000);
-    // The DATA view's own entries: saving it, and the receive log.
-    m_saver = new DataSaver(ui->Text3);
-    m_logControl = new ReceiveLogControl(m_log, ui->Text3, makeLogIndicator());
+    // The DATA view's own entries, owned by it: saving it, and the receive log.
+    new DataSaver(ui->Text3);
+    new ReceiveLogControl(m_log, ui->Text3, makeLogIndicator());
 
     // Routing: one line for each event that has a handler.
     connect(ui->Command1, &QAbstractButton::clicked, this, &Form1::openPort);

@@ -2,13 +2,11 @@
 
 #include <QWidget>
 
-class DataSaver;
 class MSComm;
 class QLabel;
 class QLineEdit;
 class QTimer;
 class ReceiveLog;
-class ReceiveLogControl;
 
 namespace Ui {
 class Form1;
@@ -48,6 +46,4 @@ private:
     MSComm *m_comm;
     QTimer *m_timer;
     ReceiveLog *m_log;
-    DataSaver *m_saver = nullptr;
-    ReceiveLogControl *m_logControl = nullptr;
 };

@@ -4,7 +4,7 @@
 #include "failurebox.h"
 #include "fileerror.h"
 #include "linklog.h"
-#include "programtitle.h"
+#include "questionbox.h"
 #include "savefiledialog.h"
 
 #include <QAction>
@@ -50,13 +50,11 @@ void ReceiveLogControl::fileChosen(const QString &path) {
         start(path, ReceiveLog::Existing::Append);
         return;
     }
-    auto *box = new QMessageBox(
-        QMessageBox::Question, QString::fromUtf8(kProgramTitle),
+    QMessageBox *box = questionBox(
+        m_view->window(), QMessageBox::Question,
         tr("Plik już istnieje:\n%1\n\nDopisywać odbierane dane na jego końcu, czy zastąpić "
            "jego zawartość?")
-            .arg(QDir::toNativeSeparators(path)),
-        QMessageBox::NoButton, m_view->window());
-    box->setAttribute(Qt::WA_DeleteOnClose);
+            .arg(QDir::toNativeSeparators(path)));
     QPushButton *append = box->addButton(tr("Dopisuj"), QMessageBox::AcceptRole);
     QPushButton *replace = box->addButton(tr("Zastąp"), QMessageBox::DestructiveRole);
     box->addButton(tr("Anuluj"), QMessageBox::RejectRole);
