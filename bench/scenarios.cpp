@@ -259,10 +259,11 @@ QJsonObject ordinaryFlood(Session &session, const BenchScale &scale) {
     return result;
 }
 
-// Files the benchmark writes go to the disk the build is on, not to a /tmp
-// that may live in memory.
+// Files the benchmark writes go beside it, on the disk the build is on, not
+// to a /tmp that may live in memory.
 QTemporaryDir diskFolder() {
-    return QTemporaryDir(QDir::currentPath() + QStringLiteral("/kalvex-bench-XXXXXX"));
+    return QTemporaryDir(QCoreApplication::applicationDirPath() +
+                         QStringLiteral("/kalvex-bench-XXXXXX"));
 }
 
 // The ordinary flood with the receive log on, to a file on the disk; the

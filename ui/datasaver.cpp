@@ -66,6 +66,7 @@ void DataSaver::saveTo(const QString &path, Encoding encoding) {
     m_job = new TextSaveJob(TextSnapshot(m_view->model().store()), path, encoding);
     connect(m_job, &TextSaveJob::finished, this, &DataSaver::jobFinished);
     m_action->setEnabled(false);
+    m_progressShown = false;
     m_elapsed.start();
     m_progressTimer.start();
     m_job->start();
@@ -73,8 +74,10 @@ void DataSaver::saveTo(const QString &path, Encoding encoding) {
 
 void DataSaver::showProgress() {
     if (!m_progress) {
-        if (m_elapsed.elapsed() < kProgressAfterMs)
+        // Closing the dialog cancelled the save; it does not come back.
+        if (m_progressShown || m_elapsed.elapsed() < kProgressAfterMs)
             return;
+        m_progressShown = true;
         m_progress = new QProgressDialog(tr("Zapisywanie pliku\n%1").arg(m_job->path()),
                                          tr("Anuluj"), 0, kProgressSteps, m_view->window());
         m_progress->setWindowTitle(QString::fromUtf8(kProgramTitle));

@@ -53,4 +53,5 @@ private:
     QTimer m_progressTimer;
     QElapsedTimer m_elapsed;
     QPointer<QProgressDialog> m_progress;
+    bool m_progressShown = false;  // once closed, it stays closed
 };
