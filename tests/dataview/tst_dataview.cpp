@@ -453,6 +453,22 @@ private slots:
         }
     }
 
+    // The key table binds Ctrl+Y to redo itself, so that it redoes also on
+    // desktops whose own keys for redo are others (the offscreen platform
+    // has it among its own).
+    void keyTableRedoesOnCtrlYWhateverTheDesktopBinds() {
+        const KeyBinding::StandardKeys none = [](QKeySequence::StandardKey) {
+            return QList<QKeySequence>();
+        };
+        QKeyEvent ctrlZ(QEvent::KeyPress, Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY(!KeyBinding::find(&ctrlZ, {}, none));
+        QKeyEvent ctrlY(QEvent::KeyPress, Qt::Key_Y, Qt::ControlModifier);
+        const KeyBinding *redo = KeyBinding::find(&ctrlY, {}, none);
+        QVERIFY(redo);
+        QCOMPARE(redo->command, KeyBinding::Command::Redo);
+        QVERIFY(!KeyBinding::find(&ctrlY, KeyBinding::ReadOnly, none));
+    }
+
     void pasteKeepsCharactersAndMakesLineBreaksCrLf() {
         QClipboard *clipboard = QApplication::clipboard();
         DataView view;
