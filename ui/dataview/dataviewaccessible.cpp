@@ -38,8 +38,9 @@ QAccessible::State DataViewAccessible::state() const {
     QAccessible::State state = QAccessibleWidget::state();
     state.multiLine = true;
     state.selectableText = true;
-    state.readOnly = model().isReadOnly();
-    state.editable = !model().isReadOnly();
+    const bool readOnly = d()->model().isReadOnly();
+    state.readOnly = readOnly;
+    state.editable = !readOnly;
     return state;
 }
 
@@ -160,11 +161,15 @@ DataView *DataViewAccessible::view() const {
     return static_cast<DataView *>(widget());
 }
 
-DataViewPrivate *DataViewAccessible::d() const {
+DataViewPrivate *DataViewAccessible::d() {
     return DataViewPrivate::get(view());
 }
 
-EditingModel &DataViewAccessible::model() const {
+const DataViewPrivate *DataViewAccessible::d() const {
+    return DataViewPrivate::get(view());
+}
+
+EditingModel &DataViewAccessible::model() {
     return d()->model();
 }
 

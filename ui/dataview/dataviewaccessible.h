@@ -60,8 +60,10 @@ public:
 
 private:
     DataView *view() const;
-    DataViewPrivate *d() const;
-    EditingModel &model() const;
+    DataViewPrivate *d();
+    const DataViewPrivate *d() const;
+    // What edits go through; what reads go through.
+    EditingModel &model();
     const TextReader &reader() const;
     // The unit of text holding position: [start, end).
     std::pair<qsizetype, qsizetype> unitAt(qsizetype position,
