@@ -2,6 +2,7 @@
 
 #include "aboutwindow.h"
 #include "appinfo.h"
+#include "dataviewengine.h"
 #include "fontfallback.h"
 #include "terminationsignals.h"
 
@@ -16,6 +17,7 @@ Q_LOGGING_CATEGORY(lcApp, "kalvex.app", QtInfoMsg)
 Application::Application(int &argc, char **argv) : QApplication(argc, argv) {
     AppInfo::apply();
     installFontFallbacks();
+    DataViewEngine::initialize();
 }
 
 bool Application::notify(QObject *receiver, QEvent *event) {

@@ -376,7 +376,7 @@ void TestConsole::typedTextStaysAndChunkFollows() {
     c.press("Command1");
     DataView *view = c.dataView();
     view->setFocus();
-    view->setCaret(view->length());
+    QTest::keyClick(view, Qt::Key_End, Qt::ControlModifier);
     QTest::keyClicks(view, "note ");
     m_pty->send("OK\r");
     QTRY_COMPARE(view->text(), kInitialData + "note OK\r");
