@@ -55,6 +55,16 @@ forget() {
     for pid in "${pids[@]}"; do [ "$pid" = "$1" ] || kept+=("$pid"); done
     pids=("${kept[@]}")
 }
+# Waits for the console to end with STATUS after HOW, then checks that its
+# simulator has ended too.
+demo_ends() {
+    local want=$1 how=$2 status=0
+    wait "$console_pid" || status=$?
+    forget "$console_pid"
+    [ "$status" = "$want" ] || fail "the console ended with status $status after $how, not $want"
+    ends "$sim_pid" || fail "kalvex-sim ($sim_pid) runs on after $how ended the console"
+    forget "$sim_pid"
+}
 click() { xdotool mousemove --sync $((X + $1)) $((Y + $2)) click 1; sleep 0.3; }
 
 start_demo
@@ -75,12 +85,7 @@ link=$(sed -n 's/^kalvex.demo: port 2 is the device simulator .* (\(.*\))$/\1/p'
 
 step "end the demo with \"Zakończ program\""
 click 576 336
-status=0
-wait "$console_pid" || status=$?
-forget "$console_pid"
-[ "$status" = 0 ] || fail "the console ended with status $status"
-ends "$sim_pid" || fail "kalvex-sim ($sim_pid) runs on after the console ended"
-forget "$sim_pid"
+demo_ends 0 "\"Zakończ program\""
 [ ! -e "$link" ] || fail "the simulator's link $link is left"
 if grep -E '^(> |< )|serving on' "$work/out" "$work/err"; then
     fail "the simulator's log reached the console's terminal"
@@ -92,22 +97,14 @@ export QT_LOGGING_RULES="kalvex.demo.debug=true"
 start_demo
 unset QT_LOGGING_RULES
 kill -TERM "$console_pid"
-status=0
-wait "$console_pid" || status=$?
-forget "$console_pid"
-[ "$status" = 143 ] || fail "the console ended with status $status, not by SIGTERM"
-ends "$sim_pid" || fail "kalvex-sim ($sim_pid) runs on after SIGTERM ended the console"
-forget "$sim_pid"
+demo_ends 143 SIGTERM
 grep -q 'serving on' "$work/err" || fail "the simulator's log, asked for, did not come"
 echo "ok: SIGTERM ends the simulator ($sim_pid); its log comes when asked for"
 
 step "the demo ended by SIGKILL"
 start_demo
 kill -KILL "$console_pid"
-wait "$console_pid" || true
-forget "$console_pid"
-ends "$sim_pid" || fail "kalvex-sim ($sim_pid) runs on after SIGKILL ended the console"
-forget "$sim_pid"
+demo_ends 137 SIGKILL
 echo "ok: SIGKILL of the console ends the simulator ($sim_pid)"
 
 step "the demo with port 2 mapped already"
