@@ -74,19 +74,22 @@ else
     done
     exit 1
 fi
+# A locale asked for but not there yet would have apt's helpers warn that it
+# is missing; they run in the POSIX locale then.
+apt=(env DEBIAN_FRONTEND=noninteractive)
+[ ${#missing_locales[@]} -eq 0 ] || apt+=(LC_ALL=C)
 if [ ${#missing[@]} -gt 0 ]; then
-    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
-        apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    "${as_root[@]}" "${apt[@]}" apt-get update -qq
+    "${as_root[@]}" "${apt[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
 # A locale is generated from its line in SUPPORTED, kept in /etc/locale.gen
 # so that the next update of the locales package keeps it too.
 for name in ${missing_locales[@]+"${missing_locales[@]}"}; do
     line=
-    wanted=$(normalised "$name")
+    key=$(normalised "$name")
     while read -r supported charset; do
-        if [ "$(normalised "$supported")" = "$wanted" ]; then
+        if [ "$(normalised "$supported")" = "$key" ]; then
             line="$supported $charset"
             break
         fi
@@ -95,6 +98,7 @@ for name in ${missing_locales[@]+"${missing_locales[@]}"}; do
         echo "install-deps.sh: Debian knows no locale $name (/usr/share/i18n/SUPPORTED)" >&2
         exit 1
     fi
-    "${as_root[@]}" sh -c 'grep -qxF "$1" /etc/locale.gen 2>/dev/null || echo "$1" >>/etc/locale.gen
-                           locale-gen' locale-gen "$line"
+    "${as_root[@]}" "${apt[@]}" sh -c 'grep -qxF "$1" /etc/locale.gen 2>/dev/null ||
+                                          echo "$1" >>/etc/locale.gen
+                                      locale-gen' locale-gen "$line"
 done
