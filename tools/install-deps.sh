@@ -7,7 +7,7 @@
 #     PACKAGE...     and these packages
 # Nothing is installed, and nothing asks for a password, when everything is
 # there; otherwise root installs directly and an ordinary user through sudo,
-# told first what is missing. No window manager is installed: a window
+# told first what is missing. Neither list holds a window manager: a window
 # manager's package makes itself the system's default (x-window-manager).
 set -euo pipefail
 
