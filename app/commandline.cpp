@@ -10,7 +10,6 @@
 namespace {
 
 constexpr auto kCommandName = "rs232-kalvex";
-const QString kLogOption = QStringLiteral("log");
 
 }  // namespace
 
@@ -20,10 +19,8 @@ CommandLine::CommandLine() {
                        "texts are Polish; see man rs232-kalvex."));
     m_parser.addHelpOption();
     m_parser.addVersionOption();
-    m_parser.addOption({kLogOption,
-                        QStringLiteral("Start with the receive log on: every byte received is "
-                                       "appended to <file> as it came, for an unattended capture."),
-                        QStringLiteral("file")});
+    m_parser.addOption(m_demo);
+    m_parser.addOption(m_log);
 }
 
 void CommandLine::answerWithoutDisplay(int argc, char **argv) {
@@ -52,8 +49,4 @@ void CommandLine::process(const QCoreApplication &app) {
     }
     // --help-all lists Qt's own options too, which only the application knows.
     m_parser.process(app);
-}
-
-QString CommandLine::logFile() const {
-    return m_parser.value(kLogOption);
 }

@@ -20,9 +20,21 @@ public:
     // or a missing value is reported on standard error and ends the process.
     void process(const QCoreApplication &app);
 
+    // --demo: the device simulator on port 2 (DemoSimulator).
+    bool demo() const { return m_parser.isSet(m_demo); }
     // --log FILE: the receive log's file to start with, or empty.
-    QString logFile() const;
+    QString logFile() const { return m_parser.value(m_log); }
 
 private:
     QCommandLineParser m_parser;
+    const QCommandLineOption m_demo{
+        QStringLiteral("demo"),
+        QStringLiteral(
+            "Try the console without the hardware: the device simulator kalvex-sim "
+            "answers on port 2 (unless RS232_PORT_2 is set) and ends with the console.")};
+    const QCommandLineOption m_log{
+        QStringLiteral("log"),
+        QStringLiteral("Start with the receive log on: every byte received is appended to <file> "
+                       "as it came, for an unattended capture."),
+        QStringLiteral("file")};
 };

@@ -75,10 +75,6 @@ bool MSComm::portOpen() const {
     return m_port->isOpen();
 }
 
-QString MSComm::portName() const {
-    return PortNumber::deviceName(m_commPort).value_or(QString());
-}
-
 void MSComm::setPortOpen(bool open) {
     if (!open) {
         closePort();

@@ -72,7 +72,8 @@ find_main_window
 open_port
 view
 keys ctrl+End
-xdotool type --delay 50 'zażółć '
+# xdotool reads its text in its locale's encoding, whatever the console's.
+LC_ALL=C.UTF-8 xdotool type --delay 50 'zażółć '
 status
 
 # Ctrl+S: the default encoding, Windows-1250; the clipboard gives UTF-8.

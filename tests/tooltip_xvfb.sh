@@ -13,11 +13,11 @@ shot=${3:-}
 fail() { echo "FAIL: $*"; exit 1; }
 
 start_display
-start_window_manager
 start_simulator "$simulator"
 pty=$(readlink -f "$work/port2")
 
 # The console records what its tooltip showed when this category is on.
+step "start the console"
 QT_LOGGING_RULES="kalvex.ui.debug=true" "$console" 2>"$work/log" &
 console_pid=$!
 pids+=("$console_pid")
@@ -37,6 +37,7 @@ others() {
 }
 before=$(others)
 
+step "hover over \"Nr portu:\""
 # Over the label "Nr portu:" (Frame2 at 8,8; the label at 8,144 inside it).
 xdotool mousemove --sync $((X + 30)) $((Y + 160))
 sleep 0.2
@@ -60,6 +61,7 @@ if [ -n "$shot" ]; then
     echo "screenshot: $shot"
 fi
 
+step "open port 2, then SIGTERM"
 # "Otwórz port", then SIGTERM: the console ends as closing its window does.
 xdotool mousemove --sync $((X + 68)) $((Y + 64)) click 1
 lock=/var/lock/LCK..${pty#/dev/}

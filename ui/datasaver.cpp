@@ -63,7 +63,7 @@ void DataSaver::saveAs() {
 void DataSaver::saveTo(const QString &path, Encoding encoding) {
     if (m_job)
         return;
-    m_job = new TextSaveJob(TextSnapshot(m_view->model().store()), path, encoding);
+    m_job = new TextSaveJob(m_view->snapshot(), path, encoding);
     connect(m_job, &TextSaveJob::finished, this, &DataSaver::jobFinished);
     m_action->setEnabled(false);
     m_progressShown = false;
@@ -129,7 +129,7 @@ void DataSaver::jobFinished() {
 }
 
 // Nothing was written. The operator chooses UTF-8, or goes to the
-// character to change it.
+// character, where the message says, to change it.
 void DataSaver::offerUtf8(const TextSaveJob::Result &result, const QString &path) {
     const uint ucs = result.character.toUcs4().value(0);
     const QString code = QStringLiteral("U+%1").arg(ucs, 4, 16, QLatin1Char('0')).toUpper();
@@ -141,18 +141,11 @@ void DataSaver::offerUtf8(const TextSaveJob::Result &result, const QString &path
             .arg(result.line)
             .arg(result.column));
     QPushButton *utf8 = box->addButton(tr("Zapisz w UTF-8"), QMessageBox::AcceptRole);
-    QPushButton *show = box->addButton(tr("Pokaż znak"), QMessageBox::ActionRole);
     box->addButton(tr("Anuluj"), QMessageBox::RejectRole);
     box->setDefaultButton(utf8);
-    connect(box, &QMessageBox::finished, this, [this, box, utf8, show, result, path] {
-        if (box->clickedButton() == utf8) {
+    connect(box, &QMessageBox::finished, this, [this, box, utf8, path] {
+        if (box->clickedButton() == utf8)
             saveTo(path, Encoding::Utf8);
-        } else if (box->clickedButton() == show &&
-                   m_view->model().mid(result.position, result.character.size()) ==
-                       result.character) {
-            m_view->setCaret(result.position + result.character.size(), result.position);
-            m_view->setFocus();
-        }
     });
     box->open();
 }

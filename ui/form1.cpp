@@ -161,7 +161,7 @@ QLabel *Form1::makeLogIndicator() {
 }
 
 void Form1::clearData() {
-    ui->Text3->setText(QString());
+    ui->Text3->clear();
 }
 
 void Form1::tick() {
