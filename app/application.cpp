@@ -13,6 +13,7 @@
 
 #ifdef Q_OS_UNIX
 #include <langinfo.h>
+#include <signal.h>
 #include <clocale>
 #include <cstring>
 #endif
@@ -59,6 +60,12 @@ Application::Application(int &argc, char **argv) : QApplication(argc, argv) {
     AppInfo::apply();
     installFontFallbacks();
     DataViewEngine::initialize();
+#ifdef Q_OS_UNIX
+    // A file grown past the process's size limit (ulimit -f) fails its write
+    // with EFBIG, which a save or the receive log reports, instead of ending
+    // the console.
+    ::signal(SIGXFSZ, SIG_IGN);
+#endif
 }
 
 bool Application::notify(QObject *receiver, QEvent *event) {

@@ -20,6 +20,7 @@ CommandLine::CommandLine() {
     m_parser.addHelpOption();
     m_parser.addVersionOption();
     m_parser.addOption(m_demo);
+    m_parser.addOption(m_log);
 }
 
 void CommandLine::answerWithoutDisplay(int argc, char **argv) {

@@ -22,6 +22,8 @@ public:
 
     // --demo: the device simulator on port 2 (DemoSimulator).
     bool demo() const { return m_parser.isSet(m_demo); }
+    // --log FILE: the receive log's file to start with, or empty.
+    QString logFile() const { return m_parser.value(m_log); }
 
 private:
     QCommandLineParser m_parser;
@@ -30,4 +32,9 @@ private:
         QStringLiteral(
             "Try the console without the hardware: the device simulator kalvex-sim "
             "answers on port 2 (unless RS232_PORT_2 is set) and ends with the console.")};
+    const QCommandLineOption m_log{
+        QStringLiteral("log"),
+        QStringLiteral("Start with the receive log on: every byte received is appended to <file> "
+                       "as it came, for an unattended capture."),
+        QStringLiteral("file")};
 };

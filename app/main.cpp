@@ -1,9 +1,13 @@
 #include "application.h"
 #include "commandline.h"
 #include "demosimulator.h"
+#include "fileerror.h"
 #include "form1.h"
+#include "receivelog.h"
 #include "windowplacement.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 int main(int argc, char *argv[]) {
@@ -22,6 +26,17 @@ int main(int argc, char *argv[]) {
     // everything happens in event handlers. It deletes itself when closed,
     // and the application ends when its last window is gone.
     auto *form1 = new Form1;
+    // An unattended capture that cannot write its file does not start.
+    if (const QString log = commandLine.logFile(); !log.isEmpty()) {
+        try {
+            form1->receiveLog()->start(log, ReceiveLog::Existing::Append);
+        } catch (const FileError &e) {
+            std::fprintf(stderr, "rs232-kalvex: --log %s: %s\n", qPrintable(log),
+                         qPrintable(e.reason()));
+            delete form1;
+            return EXIT_FAILURE;
+        }
+    }
     centreOnScreen(form1);
     QObject::connect(form1, &Form1::aboutRequested, &app, &Application::showAboutWindow);
     form1->show();

@@ -338,6 +338,40 @@ Report::Report(const QJsonObject &results) : m_results(results) {
     addRow("kept", QStringLiteral("Everything kept: the view's text is exactly what was sent"),
            kept, {std::nullopt, QStringLiteral("—"), {}}, {Goal::IsTrue, 0}, false);
 
+    // The same flood with the receive log on, each run right after one
+    // without it; the log must hold every byte sent.
+    const std::vector<QJsonObject> loggedRuns = runsOf(floodResults.value("logged"));
+    std::vector<double> logFractions;
+    bool logKept = true;
+    for (size_t i = 0; i < floodOursRuns.size() && i < loggedRuns.size(); ++i) {
+        const QJsonObject &plain = floodOursRuns[i];
+        const QJsonObject &logged = loggedRuns[i];
+        if (!usable(plain) || !usable(logged) || !plain.value("complete").toBool() ||
+            !logged.value("complete").toBool() || rate(plain) <= 0)
+            continue;
+        logFractions.push_back(rate(logged) / rate(plain));
+        logKept = logKept && logged.value("logKept").toBool();
+    }
+    Cell logRatio = loggedRuns.empty() ? missing({}) : Cell{std::nullopt, QStringLiteral("—"), {}};
+    if (!logFractions.empty()) {
+        QStringList each;
+        for (const double f : logFractions) each << formatValue(f);
+        const QString pairs = QStringLiteral("the median of %1 pairs (%2)")
+                                  .arg(logFractions.size())
+                                  .arg(each.join(QStringLiteral(", ")));
+        logRatio = logKept ? Cell{BenchStats::median(logFractions),
+                                  {},
+                                  pairs + QStringLiteral("; each log, a file on the build's "
+                                                         "disk, held exactly the bytes sent")}
+                           : Cell{std::nullopt, QStringLiteral("bytes lost"),
+                                  pairs + QStringLiteral("; a log did not hold the bytes sent")};
+    }
+    addRow(
+        "logRatio",
+        QStringLiteral("Ingest with the receive log on ÷ with it off, the same flood in the same "
+                       "run"),
+        logRatio, {std::nullopt, QStringLiteral("—"), {}}, {Goal::AtLeast, 0.85}, false);
+
     addRow("memoryLow", QStringLiteral("Memory per MB held at %1, MiB").arg(mbText(low)),
            oursMemoryAt(levelsOurs, low), baselineMemoryAt(levels, low), {Goal::AtMost, 4});
     addRow("memoryTop", QStringLiteral("Memory per MB held at %1, MiB").arg(mbText(top)),
@@ -387,6 +421,13 @@ Report::Report(const QJsonObject &results) : m_results(results) {
            none, {Goal::AtMost, 100}, false);
     addRow("findStall", QStringLiteral("Longest event-loop stall during that find, ms"),
            historyCell(history, "findStallMs", "found"), none, {Goal::AtMost, 50}, false);
+    addRow("save", QStringLiteral("Save of %1 held, ms").arg(mbText(top)),
+           historyCell(history, "saveMs", "saved",
+                       QStringLiteral("Windows-1250, to a file on the build's disk, until it was "
+                                      "synced and in its place")),
+           none, {Goal::AtMost, 1000}, false);
+    addRow("saveStall", QStringLiteral("Longest event-loop stall during that save, ms"),
+           historyCell(history, "saveStallMs", "saved"), none, {Goal::AtMost, 50}, false);
     addRow("undo", QStringLiteral("Undo of a select-all delete of %1, ms").arg(mbText(top)),
            historyCell(history, "undoMs", "restored"), none, {}, false);
     const double rssChange = (history.value("rssAfterDeleteKiB").toDouble() -

@@ -10,15 +10,21 @@
 #include "replytracker.h"
 #include "stallmeter.h"
 
+#include "datasaver.h"
 #include "dataview_p.h"
 #include "findbox.h"
 #include "form1.h"
+#include "receivelog.h"
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QKeyEvent>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
 
@@ -27,6 +33,7 @@
 #include <unistd.h>
 #include <cerrno>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -252,6 +259,35 @@ QJsonObject ordinaryFlood(Session &session, const BenchScale &scale) {
     return result;
 }
 
+// Files the benchmark writes go beside it, on the disk the build is on, not
+// to a /tmp that may live in memory.
+QTemporaryDir diskFolder() {
+    return QTemporaryDir(QCoreApplication::applicationDirPath() +
+                         QStringLiteral("/kalvex-bench-XXXXXX"));
+}
+
+// The ordinary flood with the receive log on, to a file on the disk; the
+// log must then hold exactly the bytes the device sent.
+QJsonObject loggedFlood(Session &session, const BenchScale &scale) {
+    QTemporaryDir folder = diskFolder();
+    const QString path = folder.filePath(QStringLiteral("received.log"));
+    ReceiveLog *log = session.rig().window()->receiveLog();
+    log->start(path, ReceiveLog::Existing::Replace);
+    FloodWriter writer(session.pty().masterFd(), &session.replies());
+    QJsonObject result =
+        flood(session, FloodStream(FloodStream::Shape::Lines, scale.floodBytes, scale.replyEvery),
+              budgetFor(session.rig().view(), scale), scale, writer);
+    log->stop();
+    if (result.value("complete").toBool()) {
+        QFile file(path);
+        const QByteArray logged = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        result.insert("logKept", logged.size() == writer.written() &&
+                                     streamHash(StreamHashSeed, logged.constData(),
+                                                logged.size()) == writer.hash());
+    }
+    return result;
+}
+
 QJsonObject longLine(Session &session, const BenchScale &scale) {
     FloodWriter writer(session.pty().masterFd());
     return flood(session, FloodStream(FloodStream::Shape::OneLine, scale.lineBytes),
@@ -365,6 +401,30 @@ QJsonObject history(BenchApplication &app, Session &session, const BenchScale &s
     inside->findBox()->hide();
     settle(300);
 
+    // Save: from asking to the file committed (synced and in its place), as
+    // "Zapisz jako..." does once a file is chosen.
+    QTemporaryDir folder = diskFolder();
+    const QString savePath = folder.filePath(QStringLiteral("saved.txt"));
+    auto *saver = view->findChild<DataSaver *>();
+    if (!saver)
+        return {{"error", "no DataSaver"}};
+    std::optional<TextSaveJob::Result::Outcome> saved;
+    const QMetaObject::Connection saving =
+        QObject::connect(saver, &DataSaver::finished,
+                         [&saved](TextSaveJob::Result::Outcome outcome) { saved = outcome; });
+    StallMeter saveStall;
+    saveStall.start();
+    const qint64 saveNs = ProcStats::monotonicNs();
+    saver->saveTo(savePath, DataSaver::Encoding::Windows1250);
+    waitUntil([&] { return saved.has_value(); }, deadlineAfter(60));
+    const qint64 savedNs = ProcStats::monotonicNs();
+    saveStall.stop();
+    QObject::disconnect(saving);
+    const bool saveWhole = saved == TextSaveJob::Result::Outcome::Saved &&
+                           QFileInfo(savePath).size() == model.length();
+    QFile::remove(savePath);
+    settle(300);
+
     // Everything selected and deleted with the keys; the history holds it.
     const qint64 rssBeforeDelete = ProcStats::rssKiB();
     pressKey(view, Qt::Key_A, Qt::ControlModifier);
@@ -389,6 +449,9 @@ QJsonObject history(BenchApplication &app, Session &session, const BenchScale &s
             {"findMs", foundIt ? double(foundNs - findNs) / kNsPerMs : -1.0},
             {"findStallMs", stall.longestMs()},
             {"found", foundIt && right},
+            {"saveMs", double(savedNs - saveNs) / kNsPerMs},
+            {"saveStallMs", saveStall.longestMs()},
+            {"saved", saveWhole},
             {"emptied", emptied},
             {"historyBytes", double(historyBytes)},
             {"rssBeforeDeleteKiB", double(rssBeforeDelete)},
@@ -467,6 +530,8 @@ QJsonObject runScenario(BenchApplication &app, const QString &name, ConsoleRig::
         return idle(session, scale);
     if (name == QLatin1String("flood"))
         return ordinaryFlood(session, scale);
+    if (name == QLatin1String("floodlog"))
+        return loggedFlood(session, scale);
     if (name == QLatin1String("line"))
         return longLine(session, scale);
     if (name == QLatin1String("history"))

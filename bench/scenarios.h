@@ -13,12 +13,13 @@ struct BenchScale;
 //
 //   idle    short replies to an idle console, one at a time
 //   flood   ordinary lines as fast as the console takes them, with replies
+//   floodlog  the same with the receive log on, to a file on the disk
 //   line    one line without line ends
 //   levels  ours: a flood to the top level and beyond, noting cost and memory
 //           on the way; baseline: the text replaced once by `level` bytes,
 //           then appends for a while
 //   history ours only: the top level held; find a reply at its very end,
-//           select everything and delete it, undo that
+//           save it all, select everything and delete it, undo that
 //
 // Returns the figures, or an object with "error".
 QJsonObject runScenario(BenchApplication &app, const QString &name, ConsoleRig::View view,

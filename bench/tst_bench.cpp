@@ -266,11 +266,15 @@ private slots:
         const QJsonArray floodPoints = checkpoints(step, 10e6, 0.05, 30'000, 0);
         QJsonObject oursFlood = floodRun(10e6, 10e6, 0.4, 0.5, true, floodPoints);
         oursFlood.insert("kept", true);
+        // With the receive log on, 20 MB/s against 25 without it.
+        QJsonObject loggedFlood = floodRun(10e6, 10e6, 0.5, 0.6, true);
+        loggedFlood.insert("logKept", true);
         const QJsonObject baseFlood =
             floodRun(10e6, 1.5e6, 20, 19, false, checkpoints(step, 1.5e6, 8, 30'000, 0));
         results.insert("flood",
                        QJsonObject{{"ours", QJsonArray{oursFlood}},
                                    {"bare", QJsonArray{floodRun(10e6, 10e6, 0.32, 0.02, true)}},
+                                   {"logged", QJsonArray{loggedFlood}},
                                    {"baseline", baseFlood}});
         results.insert(
             "line",
@@ -299,6 +303,9 @@ private slots:
                                                         {"findMs", 40.0},
                                                         {"findStallMs", 16.0},
                                                         {"found", true},
+                                                        {"saveMs", 800.0},
+                                                        {"saveStallMs", 60.0},
+                                                        {"saved", true},
                                                         {"emptied", true},
                                                         {"historyBytes", 210.0 * 1024 * 1024},
                                                         {"rssBeforeDeleteKiB", 300'000.0},
@@ -354,6 +361,9 @@ private slots:
         QCOMPARE(value("find"), 40.0);
         QCOMPARE(metOf(report, "find"), Met::Yes);
         QCOMPARE(metOf(report, "findStall"), Met::Yes);
+        QCOMPARE(value("save"), 800.0);
+        QCOMPARE(metOf(report, "save"), Met::Yes);
+        QCOMPARE(metOf(report, "saveStall"), Met::No);
         QCOMPARE(report.row("undo")->ours.text, QStringLiteral("failed"));
         QCOMPARE(value("historyMemory"), 210.0);
         QVERIFY(report.row("historyMemory")->ours.note.contains("changed by 1.00 MiB"));
@@ -364,6 +374,8 @@ private slots:
         QCOMPARE(report.row("ingest")->bare.value.value_or(0), 31.25);
         QCOMPARE(value("bareFraction"), 0.8);
         QCOMPARE(metOf(report, "bareFraction"), Met::Yes);
+        QCOMPARE(value("logRatio"), 0.8);
+        QCOMPARE(metOf(report, "logRatio"), Met::No);
 
         const QString table = report.markdown();
         QVERIFY2(table.contains("| 25.0 | 0.0750 [1] | 333 | 31.3 [2] | ≥ 25 | yes |"),

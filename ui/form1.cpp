@@ -3,8 +3,8 @@
 #include "ui_form1.h"
 
 #include "clocktext.h"
-#include "codepage.h"
 #include "commerror.h"
+#include "datasaver.h"
 #include "failurebox.h"
 #include "linklog.h"
 #include "module1.h"
@@ -12,18 +12,27 @@
 #include "portconnection.h"
 #include "porttip.h"
 #include "programtitle.h"
+#include "receivelog.h"
+#include "receivelogcontrol.h"
+#include "textencoder.h"
 
 #include <QHelpEvent>
+#include <QLabel>
+#include <QStyle>
+#include <QStyleOptionGroupBox>
 #include <QTimer>
 
 Form1::Form1(QWidget *parent)
-    : QWidget(parent), ui(new Ui::Form1), m_comm(new MSComm(this)), m_timer(new QTimer(this)) {
+    : QWidget(parent),
+      ui(new Ui::Form1),
+      m_comm(new MSComm(this)),
+      m_timer(new QTimer(this)),
+      m_log(new ReceiveLog(this)) {
     ui->setupUi(this);
     setWindowTitle(QString::fromUtf8(kProgramTitle) + u' ' + QString::fromUtf8(kAuthorCredit));
     // The DATA view holds received bytes as they came, and reads them as the
     // line's code page does.
-    static const auto codePage = std::make_shared<const ByteCharset>(CodePage::characters());
-    ui->Text3->setByteCharset(codePage);
+    ui->Text3->setByteCharset(TextEncoder::windows1250());
     // The DATA view's initial text ends in CR LF, which a form file cannot
     // carry (uic turns it into a lone LF).
     ui->Text3->setText(QStringLiteral("DATA\r\n"));
@@ -34,6 +43,9 @@ Form1::Form1(QWidget *parent)
     m_comm->setObjectName(QStringLiteral("MSComm1"));
     m_timer->setObjectName(QStringLiteral("Timer1"));
     m_timer->setInterval(1000);
+    // The DATA view's own entries, owned by it: saving it, and the receive log.
+    new DataSaver(ui->Text3);
+    new ReceiveLogControl(m_log, ui->Text3, makeLogIndicator());
 
     // Routing: one line for each event that has a handler.
     connect(ui->Command1, &QAbstractButton::clicked, this, &Form1::openPort);
@@ -120,7 +132,32 @@ void Form1::receive() {
     if (m_comm->commEvent() != MSComm::ComEvReceive)
         return;
     m_comm->input(Module1::receiveBuffer);
+    m_log->append(Module1::receiveBuffer.bytes());
     ui->Text3->appendReceivedBytes(Module1::receiveBuffer.bytes());
+}
+
+// The receive log's label: in the caption line of the "Dane" frame, from
+// beside its caption to the right edge of the DATA view, so that no designed
+// control moves.
+QLabel *Form1::makeLogIndicator() {
+    QGroupBox *frame = ui->Frame1;
+    frame->ensurePolished();  // the caption's font comes from the style sheet
+    QStyleOptionGroupBox option;
+    option.initFrom(frame);
+    option.text = frame->title();
+    option.textAlignment = frame->alignment();
+    option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+    const QRect caption = frame->style()->subControlRect(QStyle::CC_GroupBox, &option,
+                                                         QStyle::SC_GroupBoxLabel, frame);
+    auto *label = new QLabel(frame);
+    label->setObjectName(QStringLiteral("receiveLogLabel"));
+    label->setTextFormat(Qt::RichText);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    const int left = caption.right() + 16;
+    const int right = ui->Text3->geometry().right();
+    label->setGeometry(left, caption.top(), right - left + 1, caption.height());
+    label->hide();
+    return label;
 }
 
 void Form1::clearData() {

@@ -3,22 +3,28 @@
 #include <QWidget>
 
 class MSComm;
+class QLabel;
 class QLineEdit;
 class QTimer;
+class ReceiveLog;
 
 namespace Ui {
 class Form1;
 }
 
-// The main window: every working control, the serial port object MSComm1 and
-// the clock timer Timer1. Its handlers only read boxes and ask the port;
-// closing the window destroys it together with the port.
+// The main window: every working control, the serial port object MSComm1,
+// the clock timer Timer1 and the receive log. Its handlers only read boxes
+// and ask the port; closing the window destroys it together with the port,
+// and ends the log.
 class Form1 : public QWidget {
     Q_OBJECT
 
 public:
     explicit Form1(QWidget *parent = nullptr);
     ~Form1() override;
+
+    // Every received chunk goes here before it reaches the DATA view.
+    ReceiveLog *receiveLog() const { return m_log; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -34,8 +40,10 @@ private:
     void receive();
     void clearData();
     void tick();
+    QLabel *makeLogIndicator();
 
     Ui::Form1 *ui;
     MSComm *m_comm;
     QTimer *m_timer;
+    ReceiveLog *m_log;
 };

@@ -4,6 +4,7 @@
 #include "findbox.h"
 #include "findrunner.h"
 #include "textannouncer.h"
+#include "textsnapshot.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -119,6 +120,10 @@ void DataView::appendReceivedBytes(QByteArrayView bytes) {
 
 void DataView::setByteCharset(std::shared_ptr<const ByteCharset> charset) {
     d->m_model.setByteCharset(std::move(charset));
+}
+
+TextSnapshot DataView::snapshot() const {
+    return d->m_model.snapshot();
 }
 
 bool DataView::isReadOnly() const {
@@ -329,6 +334,11 @@ void DataView::contextMenuEvent(QContextMenuEvent *event) {
     menu.addSeparator();
     action = menu.addAction(withShortcut(tr("Znajdź..."), QKeySequence::Find));
     connect(action, &QAction::triggered, this, &DataView::find);
+    // The window's commands bound to the view (saving it, ...) follow.
+    if (!actions().isEmpty()) {
+        menu.addSeparator();
+        menu.addActions(actions());
+    }
     menu.exec(event->globalPos());
 }
 

@@ -29,6 +29,13 @@ class DataViewPrivate;
 // through DataViewAccessible, once the application has called
 // DataViewEngine::initialize(). Ctrl+F opens a find box in the view's
 // window; the search runs in slices, so reception never waits for it.
+//
+// The window's own commands on the view are actions added to it
+// (addAction(), with Qt::WidgetShortcut): its context menu lists them after
+// its own entries, and their keys reach them, as the view claims only its
+// own.
+class TextSnapshot;
+
 class DataView : public QAbstractScrollArea {
     Q_OBJECT
     Q_PROPERTY(QString text READ text WRITE setText)
@@ -54,6 +61,8 @@ public:
     // What received bytes stand for: the serial line's code page. The text
     // held is kept; the undo history is forgotten.
     void setByteCharset(std::shared_ptr<const ByteCharset> charset);
+    // The text as it stands, for another thread to read (textsnapshot.h).
+    TextSnapshot snapshot() const;
 
     bool isReadOnly() const;
     void setReadOnly(bool readOnly);

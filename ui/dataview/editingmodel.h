@@ -3,6 +3,7 @@
 #include "layoutcache.h"
 #include "lineindex.h"
 #include "textreader.h"
+#include "textsnapshot.h"
 #include "textstore.h"
 #include "undohistory.h"
 
@@ -73,6 +74,8 @@ public:
     qsizetype anchor() const override { return m_anchor; }
 
     QString text() const { return m_store.toString(); }
+    // The text as it stands, for another thread to read.
+    TextSnapshot snapshot() const { return TextSnapshot(m_store); }
     qsizetype lineCount() const { return m_lines.lineCount(); }
     TextLine line(qsizetype number) const;
     // A displayed line's characters, without its line end.

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class LogSync;
+class QFile;
+
+// The receive log: every received chunk appended to a file exactly as it
+// came from the line, before the DATA view gets it. No code page, no edits,
+// nothing added: the wire's record. It does not depend on the port, so it
+// goes on across closing and reopening it and across a device that vanishes
+// and comes back.
+//
+// Nothing is lost when the console crashes: append() hands the chunk to the
+// system (write) before it returns, and nothing is kept in the program from
+// one chunk to the next. While bytes arrive the file is synced to the disk
+// at most once a second, on a thread of its own (LogSync); stopping the log
+// and destroying it (the console's end) sync it once more, the destructor
+// waiting for that. After a power cut the file lacks at most the last
+// second.
+//
+// A write or sync that fails stops the log: failed() names the file and the
+// reason, once, and later chunks are not written.
+class ReceiveLog : public QObject {
+    Q_OBJECT
+
+public:
+    // What becomes of what a file already holds.
+    enum class Existing { Append, Replace };
+
+    explicit ReceiveLog(QObject *parent = nullptr);
+    ~ReceiveLog() override;
+
+    bool isOn() const { return m_file != nullptr; }
+    // The file written to while the log is on, as an absolute path.
+    QString fileName() const { return m_fileName; }
+    // Bytes appended since the log started.
+    qint64 written() const { return m_written; }
+
+    // Starts the log on path, creating the file when it is missing; a log
+    // that was on ends, unless the new file fails to open: then FileError
+    // says why and the log stays as it was.
+    void start(const QString &path, Existing existing);
+    // Stops the log and closes the file; its last sync follows on the sync
+    // thread. Does nothing when the log is off.
+    void stop();
+
+    // Appends a received chunk, when the log is on.
+    void append(QByteArrayView bytes);
+
+signals:
+    // Started or stopped, by request or by a failure.
+    void stateChanged();
+    // A write or sync failed, and the log stopped.
+    void failed(const QString &fileName, const QString &reason);
+
+private:
+    void fail(const QString &reason);
+
+    std::unique_ptr<LogSync> m_sync;  // made at the first start
+    std::unique_ptr<QFile> m_file;
+    QString m_fileName;
+    qint64 m_written = 0;
+};

@@ -1,0 +1,126 @@
+#!/usr/bin/env bash
+# Keeping what the device sent, in the real console in a real window under
+# Xvfb, with the device simulator on port 2: Ctrl+S with a path typed into
+# the dialog writes a file equal to the DATA view, byte for byte; Ctrl+L
+# with a path, then a flood, then kill -9 of the console leaves a receive
+# log equal to everything that reached the view; and --log FILE does the
+# same from the start, ended by SIGTERM.
+#   datafiles_xvfb.sh CONSOLE SIMULATOR
+# With KALVEX_SHOT=FILE.png it also saves a picture of the window with the
+# receive log on.
+set -euo pipefail
+console=$1
+simulator=$2
+lines=20000
+
+. "$(dirname "$0")/xvfb.sh"
+start_display
+start_window_manager
+start_simulator "$simulator" --card-size 8000000 --preload "$lines"
+
+failed=0
+passed=0
+# Places in the window's client area, at 96 dpi.
+click() { xdotool mousemove --sync $((X + $1)) $((Y + $2)) click "${3:-1}"; sleep 0.3; }
+keys() { xdotool key --clearmodifiers "$@"; sleep 0.3; }
+# The DATA view, a pixel further each time: xdotool's --sync waits for the
+# pointer to move, and would wait long for one already there.
+at=0
+view() { at=$(((at + 1) % 8)); click $((320 + at)) 556; }
+open_port() { click 68 64; }          # "Otwórz port"
+status() { click 552 58; sleep 0.5; } # "Sprawdź status dysku": the device answers
+clear_data() { click 60 428; }        # "Czyść DATA"
+read_all() { click 296 346; }         # "Odczytaj wszystko": the card's lines, a flood
+# The view's whole text, through Ctrl+A and Ctrl+C, into a file.
+copy_all() {
+    view
+    keys ctrl+a ctrl+c
+    timeout 20 xclip -o -selection clipboard >"$1" 2>/dev/null || true
+}
+# Waits until the view ends with the reply to "Odczytaj wszystko", copying it
+# to a file.
+copy_after_flood() {
+    for _ in $(seq 60); do
+        copy_all "$1"
+        tail -c 12 "$1" | grep -q "END $lines" && return
+        sleep 0.5
+    done
+}
+# Types a path into the file dialog with this title and takes it with Enter.
+choose_file() {
+    timeout 10 xdotool search --sync --name "^$1\$" >/dev/null
+    sleep 0.5
+    keys ctrl+a
+    xdotool type --delay 20 "$2"
+    keys Return
+}
+report() {
+    if [ "$2" = yes ]; then
+        echo "ok: $1"
+        passed=$((passed + 1))
+    else
+        echo "FAIL: $1"
+        failed=$((failed + 1))
+    fi
+}
+same() { cmp -s "$1" "$2" && echo yes || { cmp "$1" "$2" | head -n 3 >&2; echo no; }; }
+
+"$console" &
+console_pid=$!
+pids+=("$console_pid")
+find_main_window
+open_port
+view
+keys ctrl+End
+# xdotool reads its text in its locale's encoding, whatever the console's.
+LC_ALL=C.UTF-8 xdotool type --delay 50 'zażółć '
+status
+
+# Ctrl+S: the default encoding, Windows-1250; the clipboard gives UTF-8.
+view
+keys ctrl+s
+choose_file 'Zapisz jako' "$work/saved.txt"
+for _ in $(seq 50); do [ -s "$work/saved.txt" ] && break; sleep 0.1; done
+copy_all "$work/view.txt"
+iconv -f WINDOWS-1250 -t UTF-8 "$work/saved.txt" >"$work/saved-utf8.txt" || true
+report "Ctrl+S writes the view as it stands, byte for byte" \
+    "$(same "$work/saved-utf8.txt" "$work/view.txt")"
+grep -q $'^DATA\r$' "$work/saved.txt" && grep -q $'zażółć OK CF READY\r$' "$work/view.txt" &&
+    report "the file holds the heading, the typed text and the reply" yes ||
+    report "the file holds the heading, the typed text and the reply" no
+
+# Ctrl+L, a path, then the flood, then kill -9.
+view
+keys ctrl+l
+choose_file 'Zapisuj odbierane do pliku' "$work/received.log"
+for _ in $(seq 50); do [ -e "$work/received.log" ] && break; sleep 0.1; done
+clear_data
+read_all
+copy_after_flood "$work/flood.txt"
+kill -9 "$console_pid"
+wait "$console_pid" 2>/dev/null || true
+echo "received.log: $(stat -c %s "$work/received.log") bytes, the view $(stat -c %s "$work/flood.txt")"
+report "after kill -9 the receive log equals everything that reached the view" \
+    "$(same "$work/received.log" "$work/flood.txt")"
+
+# --log FILE: on from the start; SIGTERM ends the console.
+"$console" --log "$work/cli.log" &
+console_pid=$!
+pids+=("$console_pid")
+find_main_window
+open_port
+if [ -n "${KALVEX_SHOT:-}" ]; then
+    sleep 1  # the clock shows after its first tick
+    import -window "$window" -frame "$KALVEX_SHOT"
+    echo "picture: $KALVEX_SHOT"
+fi
+read_all
+copy_after_flood "$work/cli-view.txt"
+kill -TERM "$console_pid"
+wait "$console_pid" 2>/dev/null || true
+printf 'DATA\r\n' | cat - "$work/cli.log" >"$work/cli-expected.txt"
+report "--log FILE logs from the start; SIGTERM leaves it whole" \
+    "$(same "$work/cli-expected.txt" "$work/cli-view.txt")"
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "textsavejob.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+
+class DataView;
+class QAction;
+class QProgressDialog;
+
+// "Zapisz jako..." of the DATA view (Ctrl+S): asks for a file and an
+// encoding, and saves the view's whole text as it stands then, the
+// operator's edits included. A snapshot of the text is saved on a thread of
+// its own (TextSaveJob), so the view goes on receiving; a save that takes
+// longer than half a second shows its progress, with "Anuluj".
+//
+// A character that Windows-1250 cannot hold is never replaced: the operator
+// is told where the first one is and offered UTF-8. A failed save changes no
+// file and shows the failure box with the system's reason.
+class DataSaver : public QObject {
+    Q_OBJECT
+
+public:
+    using Encoding = TextEncoder::Encoding;
+
+    // Adds the entry to the view's own actions (its context menu lists them).
+    explicit DataSaver(DataView *view);
+    ~DataSaver() override;
+
+    QAction *action() const { return m_action; }
+    bool isSaving() const { return m_job != nullptr; }
+
+    // Asks for the file, then saves.
+    void saveAs();
+    // Saves the text as it stands now to path.
+    void saveTo(const QString &path, Encoding encoding);
+
+signals:
+    // A save ended and what followed from it was shown.
+    void finished(TextSaveJob::Result::Outcome outcome);
+
+private:
+    void jobFinished();
+    void showProgress();
+    void offerUtf8(const TextSaveJob::Result &result, const QString &path);
+
+    DataView *m_view;
+    QAction *m_action;
+    TextSaveJob *m_job = nullptr;
+    QTimer m_progressTimer;
+    QElapsedTimer m_elapsed;
+    QPointer<QProgressDialog> m_progress;
+    bool m_progressShown = false;  // once closed, it stays closed
+};

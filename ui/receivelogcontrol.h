@@ -1,0 +1,43 @@
+#pragma once
+
+#include "receivelog.h"
+
+#include <QObject>
+
+class DataView;
+class QAction;
+class QLabel;
+
+// What the operator sees of the receive log: "Zapisuj odbierane do pliku..."
+// in the DATA view's context menu (Ctrl+L), checked while the log is on, and
+// a label in the caption line of the "Dane" frame that names the file (its
+// tooltip gives the whole path). Checking the entry asks for a file; for one
+// that exists it asks whether to append or to replace, and cancelling any
+// question starts nothing. Unchecking it stops the log. A log that fails
+// shows one failure box naming the file and the reason.
+class ReceiveLogControl : public QObject {
+    Q_OBJECT
+
+public:
+    // Adds the entry to the view's own actions; `indicator` is shown while
+    // the log is on.
+    ReceiveLogControl(ReceiveLog *log, DataView *view, QLabel *indicator);
+
+    QAction *action() const { return m_action; }
+
+    // The entry: asks for a file when the log is off, stops it when on.
+    void toggle();
+    // Starts the log on path; a file that does not open is shown in the
+    // failure box, and the log stays as it was.
+    void start(const QString &path, ReceiveLog::Existing existing);
+
+private:
+    void fileChosen(const QString &path);
+    void showState();
+    void showFailed(const QString &fileName, const QString &reason);
+
+    ReceiveLog *m_log;
+    DataView *m_view;
+    QLabel *m_indicator;
+    QAction *m_action;
+};

@@ -1,0 +1,32 @@
+#include "savefiledialog.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QStandardPaths>
+
+namespace SaveFileDialog {
+
+QString defaultName(const QDateTime &when, const QString &suffix) {
+    return when.toString(QStringLiteral("'kalvex-'yyyyMMdd-HHmmss.")) + suffix;
+}
+
+QFileDialog *open(QWidget *parent, const QString &title, const QStringList &filters,
+                  const QString &suffix, bool confirmOverwrite) {
+    auto *dialog = new QFileDialog(parent, title);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setOption(QFileDialog::DontConfirmOverwrite, !confirmOverwrite);
+    dialog->setNameFilters(filters);
+    dialog->setDefaultSuffix(suffix);
+    // The documents folder, where the desktop has one.
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QDir(folder).exists())
+        folder = QDir::homePath();
+    dialog->setDirectory(folder);
+    dialog->selectFile(defaultName(QDateTime::currentDateTime(), suffix));
+    dialog->open();
+    return dialog;
+}
+
+}  // namespace SaveFileDialog

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+class QFileDialog;
+class QWidget;
+
+// Qt's standard file dialog, asking where to write a file: it opens in the
+// user's documents with the name kalvex-YYYYMMDD-HHMMSS and the suffix, and
+// a whole path typed into the name field is taken as it is. It is
+// window-modal, does not block the caller (QFileDialog::open()) and deletes
+// itself when closed.
+namespace SaveFileDialog {
+
+// `filters` in the order shown, the first selected.
+QFileDialog *open(QWidget *parent, const QString &title, const QStringList &filters,
+                  const QString &suffix, bool confirmOverwrite);
+
+// The name the dialog offers at `when`.
+QString defaultName(const QDateTime &when, const QString &suffix);
+
+}  // namespace SaveFileDialog

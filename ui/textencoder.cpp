@@ -1,0 +1,134 @@
+#include "textencoder.h"
+
+#include "codepage.h"
+
+namespace {
+
+// At most three bytes: no byte stands for a surrogate.
+int toUtf8(char16_t c, char *out) {
+    if (c < 0x80) {
+        out[0] = char(c);
+        return 1;
+    }
+    if (c < 0x800) {
+        out[0] = char(0xC0 | (c >> 6));
+        out[1] = char(0x80 | (c & 0x3F));
+        return 2;
+    }
+    out[0] = char(0xE0 | (c >> 12));
+    out[1] = char(0x80 | ((c >> 6) & 0x3F));
+    out[2] = char(0x80 | (c & 0x3F));
+    return 3;
+}
+
+}  // namespace
+
+std::shared_ptr<const ByteCharset> TextEncoder::windows1250() {
+    static const auto charset = std::make_shared<const ByteCharset>(CodePage::characters());
+    return charset;
+}
+
+TextEncoder::TextEncoder(Encoding encoding, const ByteCharset &source)
+    : m_encoding(encoding), m_codePage(*windows1250()) {
+    m_passThrough =
+        encoding == Encoding::Windows1250 && source.characters() == m_codePage.characters();
+    for (int byte = 0; byte < 0x100; ++byte) {
+        const char16_t c = source.character(uchar(byte));
+        m_bytes[byte] = short(m_codePage.byteOf(c));
+        m_utf8[byte].size = uchar(toUtf8(c, m_utf8[byte].bytes));
+    }
+}
+
+bool TextEncoder::encode(const TextStore::Part &part, QByteArray &out) {
+    if (m_failedAt >= 0)
+        return false;
+    if (part.isWide())
+        return encodeWide(part.chars(), part.size(), out);
+    const uchar *bytes = part.bytes();
+    const qsizetype size = part.size();
+    if (m_highSurrogate != 0)
+        return fail(m_position - 1);
+    if (m_passThrough) {
+        out.append(reinterpret_cast<const char *>(bytes), size);
+        m_position += size;
+        return true;
+    }
+    const qsizetype start = out.size();
+    out.resize(start + (m_encoding == Encoding::Utf8 ? 3 * size : size));
+    char *to = out.data() + start;
+    for (qsizetype i = 0; i < size; ++i) {
+        const uchar byte = bytes[i];
+        if (m_encoding == Encoding::Utf8) {
+            if (byte < 0x80) {
+                *to++ = char(byte);
+                continue;
+            }
+            const Utf8 &utf8 = m_utf8[byte];
+            for (int k = 0; k < utf8.size; ++k) *to++ = utf8.bytes[k];
+        } else if (m_bytes[byte] >= 0) {
+            *to++ = char(m_bytes[byte]);
+        } else {
+            out.truncate(to - out.constData());
+            return fail(m_position + i);
+        }
+    }
+    out.truncate(to - out.constData());
+    m_position += size;
+    return true;
+}
+
+bool TextEncoder::encodeWide(const char16_t *chars, qsizetype size, QByteArray &out) {
+    // Three bytes a character at most, and a pair whose first half came
+    // with the part before puts all four of its bytes here.
+    const qsizetype start = out.size();
+    out.resize(start + (m_encoding == Encoding::Utf8 ? 3 * size + 1 : size));
+    char *to = out.data() + start;
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = chars[i];
+        if (m_encoding == Encoding::Windows1250) {
+            const int byte = m_codePage.byteOf(c);
+            if (byte < 0) {
+                out.truncate(to - out.constData());
+                return fail(m_position + i);
+            }
+            *to++ = char(byte);
+            continue;
+        }
+        // A pair may be split between two parts: its first half waits.
+        if (m_highSurrogate != 0) {
+            if (!QChar::isLowSurrogate(c)) {
+                out.truncate(to - out.constData());
+                return fail(m_position + i - 1);
+            }
+            const char32_t code = QChar::surrogateToUcs4(m_highSurrogate, c);
+            *to++ = char(0xF0 | (code >> 18));
+            *to++ = char(0x80 | ((code >> 12) & 0x3F));
+            *to++ = char(0x80 | ((code >> 6) & 0x3F));
+            *to++ = char(0x80 | (code & 0x3F));
+            m_highSurrogate = 0;
+        } else if (QChar::isHighSurrogate(c)) {
+            m_highSurrogate = c;
+        } else if (QChar::isLowSurrogate(c)) {
+            out.truncate(to - out.constData());
+            return fail(m_position + i);
+        } else {
+            to += toUtf8(c, to);
+        }
+    }
+    out.truncate(to - out.constData());
+    m_position += size;
+    return true;
+}
+
+bool TextEncoder::finish() {
+    if (m_failedAt >= 0)
+        return false;
+    if (m_highSurrogate != 0)
+        return fail(m_position - 1);
+    return true;
+}
+
+bool TextEncoder::fail(qsizetype at) {
+    m_failedAt = at;
+    return false;
+}

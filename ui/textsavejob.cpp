@@ -1,0 +1,136 @@
+#include "textsavejob.h"
+
+#include <QSaveFile>
+#include <QThread>
+
+namespace {
+
+using Result = TextSaveJob::Result;
+using Outcome = Result::Outcome;
+
+// Encoded text goes to the file in blocks of about this many bytes.
+constexpr qsizetype kBlock = 1 << 20;
+
+// A short write (the disk filling up) is followed by another for the rest,
+// which fails and gives the system's reason.
+bool writeAll(QSaveFile &file, QByteArrayView bytes) {
+    while (!bytes.isEmpty()) {
+        const qint64 n = file.write(bytes.data(), bytes.size());
+        if (n <= 0)
+            return false;
+        bytes = bytes.sliced(n);
+    }
+    return true;
+}
+
+Result ended(Outcome outcome) {
+    Result result;
+    result.outcome = outcome;
+    return result;
+}
+
+Result failed(const QString &reason) {
+    Result result;
+    result.outcome = Outcome::Failed;
+    result.reason = reason;
+    return result;
+}
+
+// Where a character is, as the operator finds it: lines end at CR LF, a lone
+// CR or a lone LF.
+Result unencodable(const TextSnapshot &text, qsizetype position) {
+    Result result;
+    result.outcome = Outcome::Unencodable;
+    result.position = position;
+    qsizetype line = 1;
+    qsizetype lineStart = 0;
+    qsizetype at = 0;
+    bool afterCr = false;
+    text.visit(0, [&](const TextStore::Part &part) {
+        const qsizetype n = qMin(part.size(), position - at);
+        for (qsizetype i = 0; i < n; ++i) {
+            const char16_t c = part.isWide() ? part.chars()[i] : part.bytes()[i];
+            if (c == u'\r' || (c == u'\n' && !afterCr))
+                ++line;
+            if (c == u'\r' || c == u'\n')
+                lineStart = at + i + 1;
+            afterCr = c == u'\r';
+        }
+        at += n;
+        return at < position;
+    });
+    result.line = line;
+    result.column = position - lineStart + 1;
+    const QString pair = text.mid(position, 2);
+    result.character =
+        pair.size() == 2 && pair.at(0).isHighSurrogate() && pair.at(1).isLowSurrogate()
+            ? pair
+            : pair.left(1);
+    return result;
+}
+
+}  // namespace
+
+TextSaveJob::TextSaveJob(TextSnapshot text, QString path, Encoding encoding, QObject *parent)
+    : QObject(parent), m_text(std::move(text)), m_path(std::move(path)), m_encoding(encoding) {}
+
+TextSaveJob::~TextSaveJob() {
+    if (m_thread) {
+        m_thread->wait();
+        delete m_thread;
+    }
+}
+
+void TextSaveJob::start() {
+    Q_ASSERT(!m_thread);
+    m_thread = QThread::create([this] { m_result = write(m_text, m_path, m_encoding, m_control); });
+    connect(m_thread, &QThread::finished, this, &TextSaveJob::finished);
+    m_thread->start();
+}
+
+Result TextSaveJob::write(const TextSnapshot &text, const QString &path, Encoding encoding,
+                          Control &control) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return failed(file.errorString());
+    TextEncoder encoder(encoding, text.charset());
+    QByteArray block;
+    block.reserve(kBlock + 3 * TextStore::PieceSize);
+    bool cancelled = false;
+    bool writeFailed = false;
+    text.visit(0, [&](const TextStore::Part &part) {
+        if (control.cancel.load(std::memory_order_relaxed)) {
+            cancelled = true;
+            return false;
+        }
+        if (!encoder.encode(part, block))
+            return false;
+        if (block.size() >= kBlock) {
+            if (!writeAll(file, block)) {
+                writeFailed = true;
+                return false;
+            }
+            block.truncate(0);  // keeps its room
+        }
+        control.done.store(encoder.position(), std::memory_order_relaxed);
+        return true;
+    });
+    // Nothing is committed unless all went well: the temporary file goes.
+    if (cancelled || control.cancel.load(std::memory_order_relaxed)) {
+        file.cancelWriting();
+        return ended(Outcome::Cancelled);
+    }
+    if (!writeFailed && !encoder.finish()) {
+        file.cancelWriting();
+        return unencodable(text, encoder.failedAt());
+    }
+    if (writeFailed || !writeAll(file, block)) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return failed(reason);
+    }
+    if (!file.commit())
+        return failed(file.errorString());
+    control.done.store(text.size(), std::memory_order_relaxed);
+    return ended(Outcome::Saved);
+}

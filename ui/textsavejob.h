@@ -1,0 +1,70 @@
+#pragma once
+
+#include "textencoder.h"
+#include "textsnapshot.h"
+
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+
+class QThread;
+
+// Saves a snapshot of the DATA view's text to a file, on a thread of its
+// own: encoding, writing and the final sync to the disk never hold up the
+// window's thread, so reception goes on. Atomic (QSaveFile): the file is
+// written beside its place under another name and takes its place only when
+// whole, so a save that fails or is cancelled changes nothing, and leaves
+// nothing behind.
+class TextSaveJob : public QObject {
+    Q_OBJECT
+
+public:
+    using Encoding = TextEncoder::Encoding;
+
+    struct Result {
+        enum class Outcome { Saved, Failed, Cancelled, Unencodable };
+        Outcome outcome = Outcome::Failed;
+        QString reason;           // Failed: the system's reason
+        qsizetype position = -1;  // Unencodable: where the first such character is,
+        qsizetype line = 0;       // on which line (lines end at CR LF, CR or LF)
+        qsizetype column = 0;     // and column, both from 1,
+        QString character;        // and the character itself
+    };
+
+    // How far write() got, in characters; setting cancel stops it.
+    struct Control {
+        std::atomic<qint64> done = 0;
+        std::atomic<bool> cancel = false;
+    };
+
+    TextSaveJob(TextSnapshot text, QString path, Encoding encoding, QObject *parent = nullptr);
+    // Waits for the thread: a save once begun is finished (or cancelled).
+    ~TextSaveJob() override;
+
+    QString path() const { return m_path; }
+    Encoding encoding() const { return m_encoding; }
+    qint64 total() const { return m_text.size(); }
+    qint64 done() const { return m_control.done.load(std::memory_order_relaxed); }
+
+    // Runs write() on a thread of its own; finished() follows.
+    void start();
+    void cancel() { m_control.cancel.store(true, std::memory_order_relaxed); }
+    // Once finished.
+    const Result &result() const { return m_result; }
+
+    // The save itself, on the calling thread.
+    static Result write(const TextSnapshot &text, const QString &path, Encoding encoding,
+                        Control &control);
+
+signals:
+    void finished();
+
+private:
+    TextSnapshot m_text;
+    QString m_path;
+    Encoding m_encoding;
+    Control m_control;
+    Result m_result;
+    QThread *m_thread = nullptr;
+};
