@@ -128,14 +128,7 @@ pids+=($!)
 find_main_window
 sleep 0.5
 
-# Over the label "Nr portu:".
-xdotool mousemove --sync $((X + 30)) $((Y + 160))
-sleep 0.2
-xdotool mousemove --sync $((X + 32)) $((Y + 161))
-for _ in $(seq 50); do grep -q 'port number tooltip' "$work/log" && break; sleep 0.1; done
-sleep 0.5
-grep -q 'port number tooltip' "$work/log" || fail "no tooltip was shown"
-sed -n '/port number tooltip/,$p' "$work/log"
+show_port_tooltip "$work/log"
 opened "showing the tooltip opened a port"
 grep -qxF "1: /dev/ttyS0 — wolny" "$work/log" || fail "the tooltip does not list /dev/ttyS0 as 1"
 grep -qxF "2: /dev/ttyUSB0 — FT232R USB UART, FTDI, nr seryjny A50285BI — /dev/serial/by-id/$byid — wolny" \

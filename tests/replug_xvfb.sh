@@ -57,9 +57,7 @@ expect_view $'DATA\nOK CF READY' "the simulator's reply is not in the view"
 kill -KILL "$sim_pid"
 wait "$sim_pid" 2>/dev/null || true
 wait_log "the device is gone; waiting for it to come back" "the console does not wait for the device"
-xdotool mousemove --sync $((X + 30)) $((Y + 160))
-sleep 0.2
-xdotool mousemove --sync $((X + 32)) $((Y + 161))
+show_port_tooltip "$work/log" >/dev/null
 wait_log "2: $work/port2 — przypisany (RS232_PORT_2) — czeka na ponowne podłączenie" \
     "the tooltip does not say that port 2 waits"
 xdotool mousemove --sync $((X + 600)) $((Y + 400))
