@@ -2,6 +2,7 @@
 
 #include "aboutwindow.h"
 #include "appinfo.h"
+#include "dataviewengine.h"
 #include "fontfallback.h"
 #include "terminationsignals.h"
 
@@ -10,12 +11,54 @@
 
 #include <exception>
 
+#ifdef Q_OS_UNIX
+#include <langinfo.h>
+#include <clocale>
+#include <cstring>
+#endif
+
 // The application's log ("kalvex.app").
 Q_LOGGING_CATEGORY(lcApp, "kalvex.app", QtInfoMsg)
 
+namespace {
+
+// Qt takes every 8-bit text of the system (file names, the environment,
+// messages) as UTF-8, but Xlib converts window titles for the window
+// manager's WM_NAME through the C library's character type. Under a locale
+// that is not UTF-8 (the POSIX locale of containers and minimal installs)
+// "Znajdź" would reach WM_NAME as its UTF-8 bytes labelled Latin-1. The
+// character type follows Qt, as Qt 6.5 and later do themselves; the other
+// categories (messages, date and number formats) stay as the user set them.
+void useUtf8CharacterType() {
+#ifdef Q_OS_UNIX
+    const auto isUtf8 = [] {
+        const char *codeset = nl_langinfo(CODESET);
+        return std::strcmp(codeset, "UTF-8") == 0 || std::strcmp(codeset, "utf8") == 0;
+    };
+    if (isUtf8())
+        return;
+    // "pl_PL.ISO-8859-2" becomes "pl_PL.UTF-8" where that is installed.
+    const QByteArray name = QByteArray(std::setlocale(LC_CTYPE, nullptr)).split('.').first();
+    for (const QByteArray &candidate :
+         {name.split('@').first() + ".UTF-8", QByteArray("C.UTF-8")}) {
+        if (std::setlocale(LC_CTYPE, candidate.constData()) && isUtf8()) {
+            qCDebug(lcApp, "character type %s, as Qt's texts are UTF-8", candidate.constData());
+            return;
+        }
+    }
+    qCWarning(lcApp,
+              "no UTF-8 locale for the character type: non-ASCII window titles may be "
+              "garbled for the window manager");
+#endif
+}
+
+}  // namespace
+
 Application::Application(int &argc, char **argv) : QApplication(argc, argv) {
+    useUtf8CharacterType();
     AppInfo::apply();
     installFontFallbacks();
+    DataViewEngine::initialize();
 }
 
 bool Application::notify(QObject *receiver, QEvent *event) {

@@ -19,6 +19,7 @@ CommandLine::CommandLine() {
                        "texts are Polish; see man rs232-kalvex."));
     m_parser.addHelpOption();
     m_parser.addVersionOption();
+    m_parser.addOption(m_demo);
 }
 
 void CommandLine::answerWithoutDisplay(int argc, char **argv) {

@@ -20,6 +20,14 @@ public:
     // or a missing value is reported on standard error and ends the process.
     void process(const QCoreApplication &app);
 
+    // --demo: the device simulator on port 2 (DemoSimulator).
+    bool demo() const { return m_parser.isSet(m_demo); }
+
 private:
     QCommandLineParser m_parser;
+    const QCommandLineOption m_demo{
+        QStringLiteral("demo"),
+        QStringLiteral(
+            "Try the console without the hardware: the device simulator kalvex-sim "
+            "answers on port 2 (unless RS232_PORT_2 is set) and ends with the console.")};
 };

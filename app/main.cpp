@@ -1,7 +1,10 @@
 #include "application.h"
 #include "commandline.h"
+#include "demosimulator.h"
 #include "form1.h"
 #include "windowplacement.h"
+
+#include <memory>
 
 int main(int argc, char *argv[]) {
     CommandLine commandLine;
@@ -9,6 +12,11 @@ int main(int argc, char *argv[]) {
     Application app(argc, argv);
     commandLine.process(app);
     app.endOnTerminationSignals();
+    std::unique_ptr<DemoSimulator> demo;
+    if (commandLine.demo()) {
+        demo = std::make_unique<DemoSimulator>();
+        demo->start();
+    }
 
     // The main window is created from its design and shown; from here on
     // everything happens in event handlers. It deletes itself when closed,
@@ -18,6 +26,9 @@ int main(int argc, char *argv[]) {
     QObject::connect(form1, &Form1::aboutRequested, &app, &Application::showAboutWindow);
     form1->show();
     const int status = app.exec();
+    // The simulator ends before a signal that ended the console ends its
+    // process.
+    demo.reset();
     app.endByReceivedSignal();
     return status;
 }

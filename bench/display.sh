@@ -4,7 +4,7 @@
 # bench_packages before sourcing.
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
-tools/install-deps.sh libxcb1-dev "${bench_packages[@]}"
+tools/install-deps.sh pkg-config libxcb1-dev xvfb "${bench_packages[@]}"
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKALVEX_BUILD_TESTS=OFF >/dev/null
 cmake --build build-bench -j"$(nproc)" --target kalvex-bench rs232-kalvex >/dev/null
 

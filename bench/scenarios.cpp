@@ -10,7 +10,7 @@
 #include "replytracker.h"
 #include "stallmeter.h"
 
-#include "dataview.h"
+#include "dataview_p.h"
 #include "findbox.h"
 #include "form1.h"
 #include "mscomm.h"
@@ -339,34 +339,35 @@ QJsonObject history(BenchApplication &app, Session &session, const BenchScale &s
     auto *view = rig.window()->findChild<DataView *>(QStringLiteral("Text3"));
     if (!view)
         return {{"error", "no DATA view"}};
+    DataViewPrivate *inside = DataViewPrivate::get(view);
+    EditingModel &model = inside->model();
     const QString reply = QStringLiteral("ERR 7\r\n");
     FloodStream stream(FloodStream::Shape::Lines, scale.topLevel);
     for (FloodPiece piece = stream.next(1 << 20); !piece.bytes.isEmpty();
          piece = stream.next(1 << 20))
         view->appendReceivedBytes(piece.bytes);
     view->appendReceivedBytes(reply.toLatin1());
-    const qint64 held = view->length();
-    const qint64 textBytes = view->memoryUsed();
+    const qint64 held = model.length();
+    const qint64 textBytes = model.memoryUsed();
     settle(300);
 
     // Find: from asking to the match selected.
-    view->setCaret(0);
+    model.setCaret(0);
     view->find();
-    view->findBox()->setText(QStringLiteral("err 7"));
+    inside->findBox()->setText(QStringLiteral("err 7"));
     qint64 foundNs = 0;
-    const QMetaObject::Connection found =
-        QObject::connect(&view->model(), &EditingModel::caretMoved,
-                         [&foundNs] { foundNs = ProcStats::monotonicNs(); });
+    const QMetaObject::Connection found = QObject::connect(
+        &model, &EditingModel::caretMoved, [&foundNs] { foundNs = ProcStats::monotonicNs(); });
     StallMeter stall;
     stall.start();
     const qint64 findNs = ProcStats::monotonicNs();
-    view->findNext();
+    pressKey(view, Qt::Key_F3);
     const bool foundIt = waitUntil([&] { return foundNs > 0; }, deadlineAfter(30));
     stall.stop();
     QObject::disconnect(found);
     const bool right =
-        view->selectedText() == reply.left(5) && view->anchorPosition() == held - reply.size();
-    view->findBox()->hide();
+        model.selectedText() == reply.left(5) && model.anchor() == held - reply.size();
+    inside->findBox()->hide();
     settle(300);
 
     // Everything selected and deleted with the keys; the history holds it.
@@ -375,8 +376,8 @@ QJsonObject history(BenchApplication &app, Session &session, const BenchScale &s
     pressKey(view, Qt::Key_Delete);
     settle(300);
     const qint64 rssAfterDelete = ProcStats::rssKiB();
-    const qint64 historyBytes = view->model().history().bytes();
-    const bool emptied = view->length() == 0;
+    const qint64 historyBytes = model.history().bytes();
+    const bool emptied = model.length() == 0;
 
     // Ctrl+Z: from the key to the end of the frame that painted the text back.
     qint64 frameNs = 0;
@@ -386,7 +387,7 @@ QJsonObject history(BenchApplication &app, Session &session, const BenchScale &s
     const qint64 undoneNs = ProcStats::monotonicNs();
     waitUntil([&] { return frameNs > undoneNs; }, deadlineAfter(30));
     app.watchFrames(nullptr, {}, {});
-    const bool restored = view->length() == held;
+    const bool restored = model.length() == held;
 
     return {{"held", double(held)},
             {"textBytes", double(textBytes)},

@@ -81,10 +81,6 @@ bool MSComm::portOpen() const {
     return m_port->isOpen();
 }
 
-QString MSComm::portName() const {
-    return PortNumber::deviceName(m_commPort).value_or(QString());
-}
-
 std::optional<PortNumber::NumberedPort> MSComm::awaitedPort() const {
     return m_replug->port();
 }

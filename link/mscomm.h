@@ -100,9 +100,6 @@ public:
     // CommEvent: the code of the event that raised the latest onComm.
     int commEvent() const { return m_commEvent; }
 
-    // The device that the current port number names now; empty when none.
-    QString portName() const;
-
 signals:
     // OnComm: raised on the thread that owns the control.
     void onComm();

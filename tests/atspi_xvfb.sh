@@ -22,12 +22,15 @@ export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 export XDG_RUNTIME_DIR=$work
 
 # Start the accessibility bus; Qt's bridge joins it when it is there.
+step "start the accessibility bus"
 dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress \
     >/dev/null
 
+step "accessibility events through the bridge"
 echo "== accessibility events through the bridge"
 "$accessibility_tests"
 
+step "the console read through AT-SPI"
 echo "== the console read through AT-SPI"
 start_simulator "$simulator"
 "$console" &

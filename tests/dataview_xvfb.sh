@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The DATA view in the real console, in a real window under Xvfb with a
-# window manager and the device simulator on port 2, driven with the keys
+# The DATA view in the real console, in a real window under Xvfb with the
+# device simulator on port 2, driven with the keys
 # and the mouse and read back through the clipboard: typed and received
 # text, select all and delete, more received, undo and redo; find; the
 # middle click; the find box closing with the main window, which ends the
@@ -14,9 +14,9 @@ simulator=$2
 
 . "$(dirname "$0")/xvfb.sh"
 start_display
-start_window_manager
 start_simulator "$simulator"
 
+step "start the console"
 "$console" &
 console_pid=$!
 pids+=("$console_pid")
@@ -69,6 +69,7 @@ report() {
     fi
 }
 
+step "type, and receive a reply"
 click 68 64   # "Otwórz port"
 view
 keys ctrl+End
@@ -76,6 +77,7 @@ xdotool type --delay 50 'abc'
 status
 view
 expect_all "the reply comes after what was typed" 'DATA\r\nabcOK CF READY\r\n'
+step "select all, delete, undo and redo"
 view
 keys ctrl+a Delete
 status
@@ -90,8 +92,9 @@ expect_all "Ctrl+Y deletes it again" 'OK CF READY\r\n'
 keys ctrl+z
 
 # Find, any case: the match is selected; the picture shows it with the box.
+step "find \"cf ready\""
 keys ctrl+Home ctrl+f
-box=$(timeout 10 xdotool search --sync --name '^Znajdź$' | head -n 1)
+box=$(find_window "Znajdź" 10)
 xdotool type --delay 50 'cf ready'
 keys Return
 if [ -n "${KALVEX_SHOT:-}" ]; then
@@ -111,6 +114,7 @@ keys Escape
 keys ctrl+c
 expect "the match found is what Ctrl+C copies" 'CF READY' "$(clipboard)"
 
+step "paste with the middle click"
 # The middle click pastes the primary selection where it clicks.
 printf 'MID' | xclip -selection primary
 first_line 2
@@ -118,8 +122,9 @@ expect_all "a middle click pastes the primary selection at the place clicked" \
     'MIDDATA\r\nabcOK CF READY\r\nOK CF READY\r\n'
 
 # The find box goes with the main window, and the program ends.
+step "close the main window with the find box open"
 keys ctrl+f
-timeout 10 xdotool search --sync --name '^Znajdź$' >/dev/null
+find_window "Znajdź" 10 >/dev/null
 click 576 336  # "Zakończ program"
 ended=no
 for _ in $(seq 50); do

@@ -15,7 +15,6 @@ python=$3
 fail() { echo "FAIL: $*"; exit 1; }
 
 start_display
-start_window_manager
 start_simulator "$simulator"
 sim_pid=${pids[-1]}
 
@@ -49,11 +48,13 @@ wait_log() {
     fail "$2"
 }
 
+step "open port 2 and ask the simulator"
 click 68 64   # "Otwórz port"
 click 552 58  # "Sprawdź status dysku"
 expect_view $'DATA\nOK CF READY' "the simulator's reply is not in the view"
 
 # The cable is pulled: the simulator ends at once, its link left behind.
+step "pull the simulator out"
 kill -KILL "$sim_pid"
 wait "$sim_pid" 2>/dev/null || true
 wait_log "the device is gone; waiting for it to come back" "the console does not wait for the device"
@@ -83,12 +84,14 @@ with open(log, "ab", buffering=0) as out:
             heard = b""
             os.write(master, b"OK CF READY\r\n")
 EOF
+step "bring up a new device behind the same link"
 "$python" "$work/device.py" "$work/port2" "$work/device.log" &
 pids+=($!)
 wait_log "the device is back; reopened" "the console did not reopen the device"
 expect_view $'DATA\nOK CF READY\nHELLO FROM THE NEW DEVICE' \
     "the new device's greeting is not in the view"
 
+step "ask the new device"
 click 552 58  # "Sprawdź status dysku"
 for _ in $(seq 50); do grep -q DSTA "$work/device.log" 2>/dev/null && break; sleep 0.1; done
 grep -q DSTA "$work/device.log" || fail "the command did not reach the new device"

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# The real console in a real window under Xvfb and a window manager, with the
-# device simulator on port 2: the window manager must see fixed-size windows
-# with a close box only; buttons are pressed at their places on the screen,
-# and the DATA view is read back through the clipboard.
+# The real console in a real window under Xvfb, with the device simulator on
+# port 2: its windows must ask any window manager for a fixed size and a close
+# box only; buttons are pressed at their places on the screen, and the DATA
+# view is read back through the clipboard.
 #   smoke_xvfb.sh CONSOLE SIMULATOR
 # With SMOKE_SCREENSHOT=FILE.png set, the window with the replies is saved
 # there (ImageMagick's import).
@@ -12,25 +12,34 @@ simulator=$2
 
 . "$(dirname "$0")/xvfb.sh"
 start_display
-start_window_manager
 start_simulator "$simulator"
 
+step "start the console"
 "$console" &
 pids+=($!)
 find_main_window
 echo "window $window at $X,$Y, ${WIDTH}x$HEIGHT"
 [ "$WIDTH" = 649 ] && [ "$HEIGHT" = 666 ] || { echo "FAIL: window is ${WIDTH}x$HEIGHT"; exit 1; }
 
-# What the window manager lets the operator do with a window.
+# What a window asks of the window manager: the Motif hints' functions and
+# decorations (close, no minimize or maximize) and a fixed size.
 fixed_close_only() {
-    local actions hints
-    actions=$(xprop -id "$1" _NET_WM_ALLOWED_ACTIONS)
-    hints=$(xprop -id "$1" WM_NORMAL_HINTS)
-    echo "$actions"
-    if grep -qE 'MINIMIZE|MAXIMIZE' <<<"$actions" || ! grep -q CLOSE <<<"$actions"; then
+    local motif flags functions decorations hints
+    motif=$(xprop -id "$1" -notype _MOTIF_WM_HINTS)
+    echo "$2: $motif"
+    read -r flags functions decorations _ <<<"$(sed 's/^[^=]*= *//; s/,/ /g' <<<"$motif")"
+    # Bit 0 of the functions or decorations means "all but those listed";
+    # flags say which of the two are given (0x1 functions, 0x2 decorations).
+    ((functions & 0x1)) && functions=$((~functions & 0x3e))
+    ((decorations & 0x1)) && decorations=$((~decorations & 0x7e))
+    ((flags & 0x2)) || decorations=0x7e
+    # Functions: 0x08 minimize, 0x10 maximize, 0x20 close; decorations:
+    # 0x20 minimize, 0x40 maximize.
+    if ! ((flags & 0x1)) || ((functions & 0x18 || decorations & 0x60)) || ! ((functions & 0x20)); then
         echo "FAIL: $2 may be minimized or maximized, or not closed"
         exit 1
     fi
+    hints=$(xprop -id "$1" WM_NORMAL_HINTS)
     if ! grep -q "minimum size: $3" <<<"$hints" || ! grep -q "maximum size: $3" <<<"$hints"; then
         echo "FAIL: $2 is not fixed at $3"
         exit 1
@@ -40,6 +49,7 @@ fixed_close_only "$window" "the main window" "649 by 666"
 
 # Centres of the controls in the window's client area, at 96 dpi.
 click() { xdotool mousemove --sync $((X + $1)) $((Y + $2)) click 1; sleep 0.2; }
+step "press the buttons"
 click 68 64    # Command1, "Otwórz port"
 click 552 58   # Command10, "Sprawdź status dysku"
 click 552 90   # Command11, "Sprawdź rozmiar dysku"
@@ -49,6 +59,7 @@ if [ -n "${SMOKE_SCREENSHOT:-}" ]; then
     import -window "$window" -frame "$SMOKE_SCREENSHOT"
 fi
 
+step "read the DATA view"
 click 324 556  # the DATA view
 xdotool key --clearmodifiers ctrl+a ctrl+c
 sleep 0.3
@@ -57,8 +68,9 @@ printf 'DATA view:\n%s\n' "$data"
 
 expected=$'DATA\nOK CF READY\nSIZE 1048576'
 
+step "open the About window"
 click 576 276  # Command19, "O programie..."
-about=$(timeout 10 xdotool search --sync --name '^O programie\.\.\.$' | head -n 1)
+about=$(find_window "O programie..." 10)
 fixed_close_only "$about" "the About window" "448 by 338"
 if [ "$data" = "$expected" ]; then
     echo "1 passed, 0 failed"

@@ -13,11 +13,11 @@ shot=${3:-}
 fail() { echo "FAIL: $*"; exit 1; }
 
 start_display
-start_window_manager
 start_simulator "$simulator"
 pty=$(readlink -f "$work/port2")
 
 # The console records what its tooltip showed when this category is on.
+step "start the console"
 QT_LOGGING_RULES="kalvex.ui.debug=true" "$console" 2>"$work/log" &
 console_pid=$!
 pids+=("$console_pid")
@@ -53,6 +53,7 @@ if [ -n "$shot" ]; then
     echo "screenshot: $shot"
 fi
 
+step "open port 2, then SIGTERM"
 # "Otwórz port", then SIGTERM: the console ends as closing its window does.
 xdotool mousemove --sync $((X + 68)) $((Y + 64)) click 1
 lock=/var/lock/LCK..${pty#/dev/}

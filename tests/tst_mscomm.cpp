@@ -64,6 +64,7 @@ private slots:
     void destroyingReleasesThePort();
     void vanishedDeviceClosesPortWithoutSpinning();
     void vanishedDeviceDeliversWaitingBytesFirst();
+    void vanishedDeviceDeliversBytesThePortHeld();
 };
 
 void TestMSComm::opensAt9600N81() {
@@ -345,6 +346,36 @@ void TestMSComm::vanishedDeviceDeliversWaitingBytesFirst() {
     QVERIFY(seen.first().open);
     QCOMPARE(seen.first().input, QStringLiteral("abc"));
     QCOMPARE(comm.inBufferCount(), 0);
+}
+
+// Bytes that arrive while a receive notification runs are read by Qt's port
+// without a notification of their own; when the device then vanishes, they
+// too come through Input while the port is still open.
+void TestMSComm::vanishedDeviceDeliversBytesThePortHeld() {
+    PtyDevice pty;
+    pty.mapToPort(kPort);
+    MSComm comm;
+    configure(comm);
+    comm.setPortOpen(true);
+    const QSerialPort *port = comm.findChild<QSerialPort *>();
+    QVERIFY(port);
+    QStringList readWhileOpen;
+    connect(&comm, &MSComm::onComm, this, [&] {
+        if (comm.commEvent() != MSComm::ComEvReceive || !comm.portOpen())
+            return;
+        readWhileOpen << comm.input();
+        if (readWhileOpen.size() == 1) {
+            pty.send("second");
+            QTRY_COMPARE(port->bytesAvailable(), qint64(6));
+        }
+    });
+
+    pty.send("first");
+    QTRY_COMPARE(readWhileOpen.size(), 1);
+    pty.closeSlave();
+    pty.closeMaster();
+    QTRY_VERIFY(!comm.portOpen());
+    QCOMPARE(readWhileOpen, (QStringList{"first", "second"}));
 }
 
 QTEST_GUILESS_MAIN(TestMSComm)

@@ -1,9 +1,21 @@
-# Sourced by the tests that run the real console in a real window: a display
-# of their own under Xvfb, a window manager, the device simulator on port 2,
-# and everything they started ended on exit.
-#   . xvfb.sh; start_display [WxHxD]; start_window_manager
-#   start_simulator SIMULATOR [OPTION...]; find_main_window
-#   show_port_tooltip LOG
+# Sourced by the scripts that run the real console in a real window: a
+# display of their own under Xvfb, the device simulator on port 2, and
+# everything they started ended on exit.
+#   . xvfb.sh; start_display [WxHxD]; start_simulator SIMULATOR [OPTION...]
+#   "$console" & pids+=($!); find_main_window; find_window TITLE
+#   step "what comes next"    named in the report if the script stops there
+#   show_port_tooltip LOG     the tooltip of "Nr portu:", as the console logged it
+#
+# The tests need no window manager, and the test tools install none: a window
+# manager's package makes itself the system's default (x-window-manager).
+# find_main_window gives the main window the keyboard focus, as a window
+# manager does with a new window; a click into a window activates it, as Qt
+# does without one. start_window_manager starts icewm where it is installed,
+# for pictures with the window's frame (tools/screenshot.sh).
+#
+# A script that stops on a failing command (set -e) says at which step, where,
+# and why. The console runs in the caller's locale, whatever it is: the
+# scripts themselves compare window titles byte for byte, as UTF-8.
 
 work=$(mktemp -d)
 pids=()
@@ -19,14 +31,42 @@ cleanup() {
 }
 trap cleanup EXIT
 
+step_name="starting"
+step() { step_name=$*; }
+stopped() {
+    local status=$1 command=$2 where=$3 why
+    # A command substitution's subshell fails first; its caller reports.
+    [ "$BASHPID" = "$$" ] || return 0
+    case $status in
+    124) why="timed out" ;;
+    127) why="command not found" ;;
+    *) why="exit status $status" ;;
+    esac
+    echo "FAIL: stopped at step \"$step_name\" ($where): $command: $why"
+}
+set -E
+trap 'stopped $? "$BASH_COMMAND" "${BASH_SOURCE[0]##*/}:$LINENO"' ERR
+
 start_display() {
-    Xvfb -displayfd 3 -screen 0 "${1:-1280x1024x24}" -nolisten tcp 3>"$work/display" 2>/dev/null &
+    step "start Xvfb"
+    Xvfb -displayfd 3 -screen 0 "${1:-1280x1024x24}" -nolisten tcp 3>"$work/display" \
+        2>"$work/xvfb.log" &
     pids+=($!)
     for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
+    if [ ! -s "$work/display" ]; then
+        echo "Xvfb did not start:"
+        cat "$work/xvfb.log"
+        return 1
+    fi
     export DISPLAY=":$(cat "$work/display")" QT_QPA_PLATFORM=xcb
 }
 
 start_window_manager() {
+    step "start a window manager"
+    if ! command -v icewm >/dev/null; then
+        echo "no window manager (icewm) installed: going on without one"
+        return 0
+    fi
     icewm >/dev/null 2>&1 &
     pids+=($!)
     sleep 1.5
@@ -35,18 +75,42 @@ start_window_manager() {
 # The simulator on a pty that is port 2 of the console; further options go
 # to the simulator.
 start_simulator() {
+    step "start the device simulator"
     "$1" --fast --quiet "${@:2}" --link "$work/port2" >/dev/null &
     pids+=($!)
     for _ in $(seq 100); do [ -e "$work/port2" ] && break; sleep 0.05; done
+    [ -e "$work/port2" ] || { echo "the simulator made no $work/port2"; return 1; }
     export RS232_PORT_2="$work/port2"
 }
 
-# Waits for the main window; sets window to its id, X and Y to its client
-# area's place on the screen and WIDTH and HEIGHT to its size (xdotool's own
-# figure counts the window manager's frame twice).
+# Prints the id of the window whose title is exactly TITLE, waiting for it up
+# to SECONDS (20 by default). When none comes, lists the titles there are,
+# both as the window manager reads them (WM_NAME) and as UTF-8
+# (_NET_WM_NAME), so that a title in the wrong encoding shows.
+find_window() {
+    local title=$1 seconds=${2:-20} pattern id
+    pattern="^$(sed 's/[][\\.*^$+?(){}|]/\\&/g' <<<"$title")\$"
+    if id=$(timeout "$seconds" xdotool search --sync --name "$pattern" | head -n 1) &&
+        [ -n "$id" ]; then
+        echo "$id"
+        return 0
+    fi
+    echo "no window titled \"$title\" within $seconds s; the titled windows:" >&2
+    for id in $(xdotool search --name . 2>/dev/null); do
+        echo "  $id: $(xprop -id "$id" WM_NAME _NET_WM_NAME 2>&1 | tr '\n' ' ')" >&2
+    done
+    return 1
+}
+
+# Waits for the main window and gives it the keyboard focus; sets window to
+# its id, X and Y to its client area's place on the screen and WIDTH and
+# HEIGHT to its size (xdotool's own figure counts a window manager's frame
+# twice).
 find_main_window() {
     local info
-    window=$(timeout 20 xdotool search --sync --name '^RS232 Kalvex v1\.0')
+    step "wait for the main window"
+    window=$(find_window "RS232 Kalvex v1.0 (c) Zespół Kalvex")
+    xdotool windowfocus --sync "$window"
     info=$(xwininfo -id "$window")
     X=$(awk '/Absolute upper-left X/ {print $4}' <<<"$info")
     Y=$(awk '/Absolute upper-left Y/ {print $4}' <<<"$info")
@@ -59,6 +123,7 @@ find_main_window() {
 # QT_LOGGING_RULES=kalvex.ui.debug=true and its standard error in LOG, has
 # written what its tooltip shows there; then prints that.
 show_port_tooltip() {
+    step "hover over \"Nr portu:\""
     xdotool mousemove --sync $((X + 30)) $((Y + 160))
     sleep 0.2
     xdotool mousemove --sync $((X + 32)) $((Y + 161))

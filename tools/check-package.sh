@@ -6,7 +6,10 @@
 #   3. starts the installed console from its menu entry's Exec line under
 #      Xvfb, with port 2 mapped to the installed kalvex-sim, presses buttons
 #      and reads the device's replies back from the DATA view;
-#   4. purges it and checks that none of its files is left.
+#   4. starts the demo from the entry's "Demo" action: the installed
+#      kalvex-sim answers on port 2, and no simulator is left running when
+#      the console ends, checked by its process id;
+#   5. purges it and checks that none of its files is left.
 #   tools/check-package.sh DEB [SCREENSHOT.png]
 # Run as root, on a Debian 12 machine where the package is not installed.
 # Nothing but the package is installed before it starts, so its Depends are
@@ -80,14 +83,14 @@ done
 echo "$(wc -w <<<"$options") options described"
 
 echo "== tools to check and drive the window"
-tools=(desktop-file-utils appstream xvfb xauth icewm x11-utils xdotool xclip)
+tools=(desktop-file-utils appstream xvfb x11-utils xdotool xclip)
 [ -n "$shot" ] && tools+=(imagemagick)
 apt-get install -y -q --no-install-recommends "${tools[@]}" >/dev/null
 desktop-file-validate "$desktop"
 appstreamcli validate --no-net "$metainfo"
 
 echo "== the console from its menu entry, port 2 on the simulator"
-exec_line=$(sed -n 's/^Exec=//p' "$desktop")
+exec_line=$(sed -n '/^\[Desktop Entry\]$/,/^\[/s/^Exec=//p' "$desktop")
 icon=$(sed -n 's/^Icon=//p' "$desktop")
 [ -e "/usr/share/icons/hicolor/32x32/apps/$icon.png" ] || fail "the entry's icon '$icon' is not installed"
 read -r -a command <<<"$exec_line"
@@ -96,6 +99,15 @@ console=$(command -v "${command[0]}") || fail "the Exec line's '${command[0]}' i
 [ "$console" = "$bin/rs232-kalvex" ] || fail "the Exec line starts $console"
 SMOKE_SCREENSHOT=$shot "$repo/tests/smoke_xvfb.sh" "$console" "$bin/kalvex-sim"
 [ -z "$shot" ] || echo "screenshot: $shot"
+"$repo/tests/commandline.sh" "$console" "$version"
+
+echo "== the demo from the menu entry's Demo action"
+demo_line=$(sed -n '/^\[Desktop Action Demo\]$/,/^\[/s/^Exec=//p' "$desktop")
+read -r -a command <<<"$demo_line"
+[ ${#command[@]} -eq 2 ] && [ "${command[1]}" = --demo ] ||
+    fail "the Demo action's Exec line '$demo_line' is not the console with --demo"
+[ "$(command -v "${command[0]}")" = "$bin/rs232-kalvex" ] || fail "the Demo action starts ${command[0]}"
+"$repo/tests/demo_xvfb.sh" "$bin/rs232-kalvex" "$bin/kalvex-sim"
 
 echo "== purge"
 apt-get purge -y -q "$pkg"

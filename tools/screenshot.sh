@@ -2,8 +2,11 @@
 # Screenshots of the real console under Xvfb with a window manager, talking
 # to the device simulator: docs/screenshot-main.png and docs/screenshot-about.png.
 #   tools/screenshot.sh [BUILD_DIR]     default: build
+# It installs icewm for the windows' frames, which makes icewm the system's
+# default window manager (x-window-manager) where there was none.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+tools/install-deps.sh --test icewm imagemagick
 build=${1:-build}
 console=$build/app/rs232-kalvex
 simulator=$build/tools/simulator/kalvex-sim
@@ -28,7 +31,7 @@ mkdir -p docs
 import -window "$window" -frame docs/screenshot-main.png
 
 click 576 276  # O programie...
-about=$(timeout 10 xdotool search --sync --name '^O programie\.\.\.$' | head -n 1)
+about=$(find_window "O programie..." 10)
 sleep 1.5
 import -window "$about" -frame docs/screenshot-about.png
 echo "docs/screenshot-main.png docs/screenshot-about.png"

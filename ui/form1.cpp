@@ -124,7 +124,7 @@ void Form1::receive() {
 }
 
 void Form1::clearData() {
-    ui->Text3->setText(QString());
+    ui->Text3->clear();
 }
 
 void Form1::tick() {

@@ -13,7 +13,7 @@
 #include <QTest>
 #include <QVBoxLayout>
 
-#include "dataview.h"
+#include "dataview_p.h"
 #include "findbox.h"
 
 namespace {
@@ -31,7 +31,9 @@ struct Window {
         view->setFocus();
     }
 
-    FindBox *box() const { return view->findBox(); }
+    DataViewPrivate &inside() const { return *DataViewPrivate::get(view); }
+    EditingModel &model() const { return inside().model(); }
+    FindBox *box() const { return inside().findBox(); }
     QLineEdit *findText() const { return box()->findChild<QLineEdit *>("findText"); }
     QString status() const { return box()->findChild<QLabel *>("status")->text(); }
 
@@ -64,7 +66,7 @@ private slots:
     void boxBelongsToTheWindowAndSpeaksPolish() {
         Window w;
         w.view->setText(received());
-        w.view->setCaret(6, 8);  // "OK" selected
+        w.model().setCaret(6, 8);  // "OK" selected
         QTest::keyClick(w.view, Qt::Key_F, Qt::ControlModifier);
         FindBox *box = w.box();
         QVERIFY(box);
@@ -94,44 +96,44 @@ private slots:
         QClipboard *clipboard = QApplication::clipboard();
         Window w;
         w.view->setText(received());
-        w.view->setCaret(0);
+        w.model().setCaret(0);
         const qsizetype err7 = received().indexOf(u"ERR 7");
         const qsizetype err8 = received().indexOf(u"err 8");
 
         // Any case by default; the match is selected and in sight.
         w.find(QStringLiteral("err"));
-        QTRY_COMPARE(w.view->selectedText(), QStringLiteral("ERR"));
-        QCOMPARE(w.view->anchorPosition(), err7);
-        const QRect match = w.view->cursorRect(err7);
+        QTRY_COMPARE(w.model().selectedText(), QStringLiteral("ERR"));
+        QCOMPARE(w.model().anchor(), err7);
+        const QRect match = w.inside().cursorRect(err7);
         QVERIFY(w.view->viewport()->rect().contains(match.center()));
         QCOMPARE(w.status(), QString());
-        w.view->copy();
+        QTest::keyClick(w.view, Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(clipboard->text(), QStringLiteral("ERR"));
 
         // F3 in the view goes on, then around with a note.
         QTest::keyClick(w.view, Qt::Key_F3);
-        QTRY_COMPARE(w.view->anchorPosition(), err8);
+        QTRY_COMPARE(w.model().anchor(), err8);
         QTest::keyClick(w.view, Qt::Key_F3);
-        QTRY_COMPARE(w.view->anchorPosition(), err7);
+        QTRY_COMPARE(w.model().anchor(), err7);
         QCOMPARE(w.status(), QStringLiteral("Doszło do końca, szukano od początku"));
         // Shift+F3 goes back, around the start.
         QTest::keyClick(w.view, Qt::Key_F3, Qt::ShiftModifier);
-        QTRY_COMPARE(w.view->anchorPosition(), err8);
+        QTRY_COMPARE(w.model().anchor(), err8);
         QCOMPARE(w.status(), QStringLiteral("Doszło do początku, szukano od końca"));
         // F3 in the box itself too.
         QVERIFY(QTest::qWaitForWindowActive(w.box()));
         QTest::keyClick(w.findText(), Qt::Key_F3, Qt::ShiftModifier);
-        QTRY_COMPARE(w.view->anchorPosition(), err7);
+        QTRY_COMPARE(w.model().anchor(), err7);
         QCOMPARE(w.status(), QString());
 
         // Case that matters.
         w.box()->findChild<QCheckBox *>("matchCase")->setChecked(true);
-        w.view->setCaret(0);
+        w.model().setCaret(0);
         w.find(QStringLiteral("err"));
-        QTRY_COMPARE(w.view->anchorPosition(), err8);
+        QTRY_COMPARE(w.model().anchor(), err8);
         w.find(QStringLiteral("ERR 8"));
         QTRY_COMPARE(w.status(), QStringLiteral("Nie znaleziono"));
-        QCOMPARE(w.view->anchorPosition(), err8);  // the selection stays
+        QCOMPARE(w.model().anchor(), err8);  // the selection stays
     }
 
     // A match across a CR LF, found in a read-only view.
@@ -139,9 +141,9 @@ private slots:
         Window w;
         w.view->setText(received());
         w.view->setReadOnly(true);
-        w.view->setCaret(0);
+        w.model().setCaret(0);
         w.find(QStringLiteral("OK\r\nLINE 1 "));
-        QTRY_COMPARE(w.view->selectedText(), QStringLiteral("OK\r\nLINE 1 "));
+        QTRY_COMPARE(w.model().selectedText(), QStringLiteral("OK\r\nLINE 1 "));
     }
 
     void closesWithItsWindow() {

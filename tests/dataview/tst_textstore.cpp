@@ -39,7 +39,8 @@ QString mixedSample(qsizetype size, int seed) {
     return text;
 }
 
-// Everything a reader can see of the store matches the reference.
+// Everything a reader can see of the store matches the reference. Through
+// COMPARE_WHOLE, which ends the test at the first difference.
 void compareWhole(const TextStore &store, const QString &expected) {
     QCOMPARE(store.size(), expected.size());
     QCOMPARE(store.toString(), expected);
@@ -53,6 +54,13 @@ void compareWhole(const TextStore &store, const QString &expected) {
     QCOMPARE(visited, expected);
     QCOMPARE(byCharacter, expected);
 }
+
+#define COMPARE_WHOLE(store, expected)  \
+    do {                                \
+        compareWhole(store, expected);  \
+        if (QTest::currentTestFailed()) \
+            return;                     \
+    } while (false)
 
 }  // namespace
 
@@ -70,7 +78,7 @@ private slots:
             store.append(chunk);
             expected += chunk;
         }
-        compareWhole(store, expected);
+        COMPARE_WHOLE(store, expected);
         for (const qsizetype at :
              {qsizetype(0), kPiece - 1, kPiece, kPiece + 1, 3 * kPiece, expected.size() - 1})
             QCOMPARE(store.at(at), expected.at(at));
@@ -127,18 +135,18 @@ private slots:
                 QCOMPARE(store.at(probe), expected.at(probe));
             }
         }
-        compareWhole(store, expected);
+        COMPARE_WHOLE(store, expected);
 
         // Removing whole pieces and more, then growing again.
         store.remove(kPiece / 2, 2 * kPiece);
         expected.remove(kPiece / 2, 2 * kPiece);
         store.append(u"tail");
         expected += u"tail";
-        compareWhole(store, expected);
+        COMPARE_WHOLE(store, expected);
         store.remove(0, store.size());
-        compareWhole(store, QString());
+        COMPARE_WHOLE(store, QString());
         store.insert(0, u"again");
-        compareWhole(store, QStringLiteral("again"));
+        COMPARE_WHOLE(store, QStringLiteral("again"));
     }
 
     // Taking a stretch out and putting it back gives the same text, wherever
@@ -164,16 +172,16 @@ private slots:
         store.append(whole);
 
         TextStore taken = store.take(position, length);
-        compareWhole(taken, whole.mid(position, length));
-        compareWhole(store, QString(whole).remove(position, length));
+        COMPARE_WHOLE(taken, whole.mid(position, length));
+        COMPARE_WHOLE(store, QString(whole).remove(position, length));
         // The rest still edits and grows as one text.
         store.insert(position, u"|");
         store.remove(position, 1);
         store.put(position, std::move(taken));
         QVERIFY(taken.isEmpty());
-        compareWhole(store, whole);
+        COMPARE_WHOLE(store, whole);
         store.append(u"end");
-        compareWhole(store, whole + "end");
+        COMPARE_WHOLE(store, whole + "end");
     }
 
     void putIntoEmptyAndAtTheEnds() {
@@ -182,14 +190,14 @@ private slots:
         source.append(big);
         TextStore store;
         store.put(0, source.take(0, big.size()));
-        compareWhole(store, big);
+        COMPARE_WHOLE(store, big);
         TextStore last = store.take(big.size() - 5, 5);
         store.put(0, std::move(last));
         const QString rotated = big.right(5) + big.left(big.size() - 5);
-        compareWhole(store, rotated);
+        COMPARE_WHOLE(store, rotated);
         TextStore first = store.take(0, kPiece + 1);
         store.put(store.size(), std::move(first));
-        compareWhole(store, rotated.mid(kPiece + 1) + rotated.left(kPiece + 1));
+        COMPARE_WHOLE(store, rotated.mid(kPiece + 1) + rotated.left(kPiece + 1));
     }
 
     // A long stretch moves its pieces: taking a large text out and putting
@@ -236,7 +244,7 @@ private slots:
             }
             QCOMPARE(store.size(), expected.size());
         }
-        compareWhole(store, expected);
+        COMPARE_WHOLE(store, expected);
     }
 
     // Removing the whole first piece and part of the next leaves a text
@@ -246,7 +254,7 @@ private slots:
         TextStore store;
         store.append(whole);
         store.remove(0, kPiece + 10);
-        compareWhole(store, whole.mid(kPiece + 10));
+        COMPARE_WHOLE(store, whole.mid(kPiece + 10));
         QCOMPARE(store.at(kPiece), whole.at(2 * kPiece + 10));
     }
 
@@ -262,7 +270,7 @@ private slots:
         QCOMPARE(store.size(), 0);
         QCOMPARE(store.allocatedBytes(), 0);
         store.append(u"OK\r");
-        compareWhole(store, QStringLiteral("OK\r"));
+        COMPARE_WHOLE(store, QStringLiteral("OK\r"));
     }
 
     // Received bytes are kept as they came and read through the charset's
@@ -284,7 +292,7 @@ private slots:
                 expected += QChar(char16_t(u < 0x80 ? u : 0x400 + u - 0x80));
             }
         }
-        compareWhole(store, expected);
+        COMPARE_WHOLE(store, expected);
         QCOMPARE(store.wideCharacters(), 0);
         // Room for one more piece at the end, no more.
         QVERIFY(store.allocatedBytes() < store.size() * 102 / 100 + kPiece);
@@ -299,7 +307,7 @@ private slots:
         const qsizetype narrow = store.allocatedBytes();
         const qsizetype at = 2 * kPiece + 100;
         store.insert(at, u"Ω");
-        compareWhole(store, QString(text).insert(at, u'Ω'));
+        COMPARE_WHOLE(store, QString(text).insert(at, u'Ω'));
         QCOMPARE(store.wideCharacters(), kPiece + 1);
         // That piece doubled, with the room an insert into it gets.
         QVERIFY2(store.allocatedBytes() < narrow + kPiece * 5 / 4,
@@ -312,7 +320,7 @@ private slots:
         QCOMPARE(store.wideCharacters(), kPiece + 2);
         store.remove(at + 1, 1);  // the Ω
         QCOMPARE(store.wideCharacters(), 0);
-        compareWhole(store, QString(text).insert(at, u'é').insert(10, u'é'));
+        COMPARE_WHOLE(store, QString(text).insert(at, u'é').insert(10, u'é'));
     }
 
     // Typed text beyond the charset goes into a piece of two bytes; what is
@@ -322,11 +330,11 @@ private slots:
         store.append(QByteArrayView("OK\r\n"));
         store.append(u"Ω typed");
         store.append(QByteArrayView("received\r\n"));
-        compareWhole(store, QStringLiteral("OK\r\nΩ typedreceived\r\n"));
+        COMPARE_WHOLE(store, QStringLiteral("OK\r\nΩ typedreceived\r\n"));
         QCOMPARE(store.wideCharacters(), 7);
         store.append(u"é");  // into the piece of bytes
         QCOMPARE(store.wideCharacters(), 7);
-        compareWhole(store, QStringLiteral("OK\r\nΩ typedreceived\r\né"));
+        COMPARE_WHOLE(store, QStringLiteral("OK\r\nΩ typedreceived\r\né"));
     }
 
     // Taking out and putting back moves pieces of either kind as they are.
@@ -341,7 +349,7 @@ private slots:
         QCOMPARE(taken.wideCharacters(), kPiece);
         QCOMPARE(store.wideCharacters(), 0);
         store.put(kPiece / 2, std::move(taken));
-        compareWhole(store, text);
+        COMPARE_WHOLE(store, text);
         QCOMPARE(store.wideCharacters(), kPiece);
     }
 
@@ -351,7 +359,7 @@ private slots:
         store.append(text);
         QCOMPARE(store.wideCharacters(), 0);
         store.setCharset(cyrillic());
-        compareWhole(store, text);
+        COMPARE_WHOLE(store, text);
         // é has no byte in the Cyrillic charset: its piece is wide now.
         QVERIFY(store.wideCharacters() > 0);
     }

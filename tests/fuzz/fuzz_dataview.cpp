@@ -18,7 +18,7 @@
 // the model as the text it replaced, so undo and redo are checked exactly,
 // whatever was received in between.
 #include "codepage.h"
-#include "dataview.h"
+#include "dataview_p.h"
 
 #include <QApplication>
 #include <QInputMethodEvent>
@@ -34,6 +34,11 @@ namespace {
 QApplication *app = nullptr;
 DataView *view = nullptr;
 
+// The view's own model, as the engine's parts reach it.
+EditingModel &viewModel() {
+    return DataViewPrivate::get(view)->model();
+}
+
 void check(bool ok, int line = __builtin_LINE()) {
     if (!ok) {
         std::fprintf(stderr, "check failed at line %d\n", line);
@@ -43,11 +48,13 @@ void check(bool ok, int line = __builtin_LINE()) {
 
 // The view's displayed lines put back together give its text.
 void checkLines(const QString &text) {
+    const EditingModel &shown = viewModel();
     QString joined;
-    for (qsizetype line = 0; line < view->lineCount(); ++line) {
-        check(view->lineStart(line) == joined.size());
-        joined += view->lineText(line);
-        switch (view->lineEnd(line)) {
+    for (qsizetype number = 0; number < shown.lineCount(); ++number) {
+        const TextLine line = shown.line(number);
+        check(line.start == joined.size());
+        joined += shown.lineText(number);
+        switch (line.end) {
             case LineEnd::CrLf:
                 joined += u"\r\n";
                 break;
@@ -58,10 +65,10 @@ void checkLines(const QString &text) {
                 joined += u'\n';
                 break;
             case LineEnd::None:
-                check(line == view->lineCount() - 1);
+                check(number == shown.lineCount() - 1);
                 break;
             case LineEnd::Break:
-                check(view->lineText(line).size() <= DataView::DisplayLineLimit);
+                check(line.length <= LineIndex::Limit);
                 break;
         }
     }
@@ -110,7 +117,7 @@ public:
     // become, or empty when the view's own result is taken.
     template <typename Edit>
     void operatorEdit(Edit edit, const QString *expected) {
-        const EditingModel &model = view->model();
+        const EditingModel &model = viewModel();
         const int stepsBefore = model.history().undoSteps();
         const QString before = m_text;
         edit();
@@ -141,7 +148,7 @@ public:
     }
 
     void undo() {
-        view->model().undo();
+        viewModel().undo();
         if (m_undo.empty()) {
             check(view->text() == m_text);
             return;
@@ -154,7 +161,7 @@ public:
     }
 
     void redo() {
-        view->model().redo();
+        viewModel().redo();
         if (m_redo.empty()) {
             check(view->text() == m_text);
             return;
@@ -178,7 +185,7 @@ private:
 Model *model = nullptr;
 
 qsizetype positionFrom(uint8_t byte) {
-    return view->length() == 0 ? 0 : qsizetype(byte) * (view->length() + 1) / 256;
+    return viewModel().length() == 0 ? 0 : qsizetype(byte) * (viewModel().length() + 1) / 256;
 }
 
 // A character to type or paste: mostly ASCII, else a Polish letter (a byte
@@ -221,7 +228,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     auto next = [&]() -> uint8_t { return at < size ? data[at++] : 0; };
     while (at < size) {
         // Far below the bound on steps, so that every step stays countable.
-        if (view->model().history().undoSteps() >= UndoHistory::MaxSteps - 1)
+        if (viewModel().history().undoSteps() >= UndoHistory::MaxSteps - 1)
             model->reset(model->text());
         const uint8_t op = next();
         const size_t length = op >> 3;
@@ -243,8 +250,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             }
             case 2: {  // text typed at a place, perhaps after Enter; letters
                        // from the keys, the rest from an input method
-                view->setCaret(positionFrom(next()));
-                const qsizetype caret = view->caretPosition();
+                viewModel().setCaret(positionFrom(next()));
+                const qsizetype caret = viewModel().caret();
                 QString typed;
                 for (size_t i = 0; i < length % 8; ++i) typed += characterFrom(next());
                 QString expected = model->text();
@@ -270,9 +277,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                 break;
             }
             case 3: {  // a selection deleted, or replaced by pasted text
-                view->setCaret(positionFrom(next()), positionFrom(next()));
-                const qsizetype from = qMin(view->caretPosition(), view->anchorPosition());
-                const qsizetype to = qMax(view->caretPosition(), view->anchorPosition());
+                viewModel().setCaret(positionFrom(next()), positionFrom(next()));
+                const qsizetype from = qMin(viewModel().caret(), viewModel().anchor());
+                const qsizetype to = qMax(viewModel().caret(), viewModel().anchor());
                 QString pasted;
                 for (size_t i = 0; i < length % 4; ++i) {
                     const uint8_t c = next();
@@ -284,7 +291,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                 model->operatorEdit(
                     [&] {
                         if (!pasted.isEmpty())
-                            view->model().paste(pasted);
+                            viewModel().paste(pasted);
                         else if (from < to)
                             QTest::keyClick(view, Qt::Key_Delete);
                     },
@@ -293,8 +300,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             }
             case 4:    // Backspace, several times
             case 5: {  // Delete, several times
-                view->setCaret(positionFrom(next()));
-                const qsizetype caret = view->caretPosition();
+                viewModel().setCaret(positionFrom(next()));
+                const qsizetype caret = viewModel().caret();
                 const int presses = 1 + int(length % 4);
                 const bool back = (op & 7) == 4;
                 const QString before = model->text();

@@ -1,6 +1,9 @@
 #include "editingmodel.h"
 
+#include "wordrule.h"
+
 #include <algorithm>
+#include <functional>
 #include <type_traits>
 
 #ifdef __GLIBC__
@@ -17,6 +20,18 @@ constexpr qsizetype kTrimAfter = 1 << 20;
 EditingModel::EditingModel(QObject *parent) : QObject(parent) {}
 
 EditingModel::~EditingModel() = default;
+
+void EditingModel::visit(qsizetype position, qsizetype length, const PartVisitor &visit) const {
+    m_store.visit(position, length, std::cref(visit));
+}
+
+TextLine EditingModel::lineAt(qsizetype position) const {
+    return line(m_lines.lineAt(qBound<qsizetype>(0, position, length())));
+}
+
+TextLine EditingModel::line(qsizetype number) const {
+    return {number, m_lines.lineStart(number), m_lines.lineLength(number), m_lines.lineEnd(number)};
+}
 
 QString EditingModel::lineText(qsizetype line) const {
     return m_store.mid(m_lines.lineStart(line), m_lines.lineLength(line));
@@ -40,7 +55,7 @@ void EditingModel::setText(QStringView text) {
 #endif
     m_store.append(text);
     m_lines.append(text);
-    placeCaret(m_store.size(), false, false, false, false);
+    placeCaret(m_store.size(), MoveAnchor, Following);
     emit textChanged(0, oldLength, m_store.size());
 }
 
@@ -50,13 +65,13 @@ void EditingModel::receive(Chunk chunk) {
         return;
     const qsizetype oldLength = m_store.size();
     const bool caretAtEnd = m_caret == oldLength && m_anchor == oldLength;
-    m_history.closeGroup();
+    endUndoStep();
     // Only the open last line changes; the lines after it are new.
     m_layout.drop(m_lines.lineCount() - 1);
     m_store.append(chunk);
     m_lines.append(chunk);
     if (caretAtEnd)
-        placeCaret(m_store.size(), false, false, true, false);
+        placeCaret(m_store.size(), MoveAnchor, {KeepGoal, Following});
     emit textChanged(oldLength, 0, chunk.size());
 }
 
@@ -68,20 +83,37 @@ void EditingModel::appendReceivedBytes(QByteArrayView bytes) {
     receive(bytes);
 }
 
+void EditingModel::setFont(const QFont &font) {
+    m_layout.setFont(font);
+}
+
+qreal EditingModel::textWidth() const {
+    // Once the longest line has been measured, the estimate (the font's
+    // average width is generous) would only leave blank room to scroll into.
+    const qreal measured = m_layout.measuredWidth();
+    const int longest = m_lines.longestLine();
+    return longest > m_layout.measuredLongest() ? qMax(measured, longest * m_layout.charWidth())
+                                                : measured;
+}
+
 void EditingModel::setByteCharset(std::shared_ptr<const ByteCharset> charset) {
     m_history.clear();
     m_store.setCharset(std::move(charset));
 }
 
-EditingModel::Place EditingModel::place(qsizetype position, bool upstream) const {
-    qsizetype line = m_lines.lineAt(position);
-    qsizetype start = m_lines.lineStart(line);
-    if (upstream && line > 0 && position == start && m_lines.lineEnd(line - 1) == LineEnd::Break) {
-        --line;
-        start = m_lines.lineStart(line);
-    }
+EditingModel::Place EditingModel::place(qsizetype position) const {
+    const qsizetype line = m_lines.lineAt(position);
     // A position inside a line end counts as the end of the line's text.
-    return {line, int(qMin<qsizetype>(position - start, m_lines.lineLength(line)))};
+    return {line,
+            int(qMin<qsizetype>(position - m_lines.lineStart(line), m_lines.lineLength(line)))};
+}
+
+EditingModel::Place EditingModel::caretPlace() const {
+    const Place at = place(m_caret);
+    if (m_upstream && at.line > 0 && m_caret == m_lines.lineStart(at.line) &&
+        m_lines.lineEnd(at.line - 1) == LineEnd::Break)
+        return {at.line - 1, m_lines.lineLength(at.line - 1)};
+    return at;
 }
 
 void EditingModel::setCaret(qsizetype position, qsizetype anchor) {
@@ -89,43 +121,39 @@ void EditingModel::setCaret(qsizetype position, qsizetype anchor) {
     position = qBound<qsizetype>(0, position, n);
     anchor = anchor < 0 ? position : qBound<qsizetype>(0, anchor, n);
     const auto snap = [this](qsizetype at) { return positionOf(place(at)); };
-    m_history.closeGroup();
     m_anchor = snap(anchor);
-    placeCaret(snap(position), false, true);
+    placeCaret(snap(position), KeepAnchor);
 }
 
 void EditingModel::select(qsizetype from, qsizetype to) {
     const qsizetype n = length();
-    m_history.closeGroup();
     m_anchor = qBound<qsizetype>(0, from, n);
-    placeCaret(qBound<qsizetype>(0, to, n), false, true);
+    placeCaret(qBound<qsizetype>(0, to, n), KeepAnchor);
 }
 
-void EditingModel::moveTo(const Place &to, bool keepAnchor) {
+void EditingModel::moveTo(const Place &to, MoveMode mode) {
     const int length = m_lines.lineLength(to.line);
     const bool upstream =
         to.column > 0 && to.column == length && m_lines.lineEnd(to.line) == LineEnd::Break;
-    m_history.closeGroup();
-    placeCaret(positionOf(to), upstream, keepAnchor);
+    placeCaret(positionOf(to), mode, upstream ? Upstream : CaretFlags());
 }
 
 void EditingModel::selectAll() {
-    m_history.closeGroup();
     m_anchor = 0;
-    placeCaret(length(), false, true);
+    placeCaret(length(), KeepAnchor);
 }
 
 void EditingModel::selectWordAt(const Place &at) {
-    const auto [from, to] = m_layout.line(at.line).wordAt(at.column);
-    m_anchor = m_lines.lineStart(at.line) + from;
-    moveTo(Place{at.line, to}, true);
+    const WordRule::Span word = WordRule::spanAt(lineText(at.line), at.column);
+    m_anchor = m_lines.lineStart(at.line) + word.from;
+    moveTo(Place{at.line, word.to}, KeepAnchor);
 }
 
-void EditingModel::move(Move move, bool select, int pageLines) {
-    m_history.closeGroup();
+void EditingModel::move(Move move, MoveMode mode, int pageLines) {
     // Without shift, left and right first give up a selection at its edge.
-    if (!select && hasSelection() && (move == Move::NextChar || move == Move::PreviousChar)) {
-        placeCaret(move == Move::NextChar ? selectionEnd() : selectionStart(), false, false);
+    if (mode == MoveAnchor && hasSelection() &&
+        (move == Move::NextChar || move == Move::PreviousChar)) {
+        placeCaret(move == Move::NextChar ? selectionEnd() : selectionStart(), MoveAnchor);
         return;
     }
     Place at = caretPlace();
@@ -135,9 +163,9 @@ void EditingModel::move(Move move, bool select, int pageLines) {
         case Move::NextChar:
         case Move::NextWord:
             if (at.column < length) {
-                const LineLayout &layout = m_layout.line(at.line);
-                at.column = move == Move::NextChar ? layout.nextColumn(at.column)
-                                                   : layout.nextWord(at.column);
+                at.column = move == Move::NextChar
+                                ? m_layout.line(at.line).nextColumn(at.column)
+                                : WordRule::nextWordStart(lineText(at.line), at.column);
             } else if (at.line < lastLine) {
                 at = {at.line + 1, 0};
             }
@@ -154,9 +182,9 @@ void EditingModel::move(Move move, bool select, int pageLines) {
                     break;
             }
             if (at.column > 0) {
-                const LineLayout &layout = m_layout.line(at.line);
-                at.column = move == Move::PreviousChar ? layout.previousColumn(at.column)
-                                                       : layout.previousWord(at.column);
+                at.column = move == Move::PreviousChar
+                                ? m_layout.line(at.line).previousColumn(at.column)
+                                : WordRule::previousWordStart(lineText(at.line), at.column);
             }
             break;
         case Move::NextLine:
@@ -179,7 +207,8 @@ void EditingModel::move(Move move, bool select, int pageLines) {
             const int lineLength = m_lines.lineLength(at.line);
             const bool upstream = at.column > 0 && at.column == lineLength &&
                                   m_lines.lineEnd(at.line) == LineEnd::Break;
-            placeCaret(positionOf(at), upstream, select, true);
+            placeCaret(positionOf(at), mode,
+                       upstream ? CaretFlags{Upstream, KeepGoal} : CaretFlags(KeepGoal));
             return;
         }
         case Move::StartOfLine:
@@ -195,7 +224,7 @@ void EditingModel::move(Move move, bool select, int pageLines) {
             at = {lastLine, m_lines.lineLength(lastLine)};
             break;
     }
-    moveTo(at, select);
+    moveTo(at, mode);
 }
 
 void EditingModel::type(QStringView text) {
@@ -219,22 +248,17 @@ void EditingModel::deleteBackward() {
     const Place at = caretPlace();
     qsizetype from = m_caret;
     if (at.column > 0) {
-        from = m_caret - 1;
-        if (from > 0 && m_store.at(from).isLowSurrogate() && m_store.at(from - 1).isHighSurrogate())
-            --from;
+        from = previousCharacter(m_caret);
     } else if (at.line > 0) {
         const LineEnd end = m_lines.lineEnd(at.line - 1);
         if (end == LineEnd::Break) {
             // Nothing to delete: the caret steps over to the line above.
-            m_history.closeGroup();
-            placeCaret(m_caret, true, false);
+            placeCaret(m_caret, MoveAnchor, Upstream);
             return;
         }
         from = m_caret - LineIndex::endLength(end);
     }
-    if (from < m_caret)
-        edit(Kind::Backspace, from, m_caret, {});
-    placeCaret(from, false, false);
+    edit(Kind::Backspace, from, m_caret, {}, from);
 }
 
 void EditingModel::deleteForward() {
@@ -243,20 +267,18 @@ void EditingModel::deleteForward() {
     const Place at = caretPlace();
     qsizetype to = m_caret;
     if (at.column < m_lines.lineLength(at.line)) {
-        to = m_caret + 1;
-        if (to < length() && m_store.at(to - 1).isHighSurrogate() &&
-            m_store.at(to).isLowSurrogate())
-            ++to;
+        to = nextCharacter(m_caret);
     } else {
         // A display break is stepped over, a line break deleted whole.
         to = m_caret + LineIndex::endLength(m_lines.lineEnd(at.line));
     }
-    const qsizetype caret = m_caret;
-    if (to > caret)
-        edit(Kind::Delete, caret, to, {});
-    else
-        m_history.closeGroup();  // only stepped over a display break
-    placeCaret(caret, false, false);
+    if (to == m_caret) {
+        // Only stepped over a display break (or nothing after the caret):
+        // a move, not an edit.
+        placeCaret(m_caret, MoveAnchor);
+        return;
+    }
+    edit(Kind::Delete, m_caret, to, {}, m_caret);
 }
 
 // Backspace and Delete take a selection away rather than a character; true
@@ -274,7 +296,7 @@ void EditingModel::deleteWordBackward() {
     if (m_readOnly)
         return;
     if (!hasSelection())
-        move(Move::PreviousWord, true);
+        move(Move::PreviousWord, KeepAnchor);
     removeSelection();
 }
 
@@ -282,7 +304,7 @@ void EditingModel::deleteWordForward() {
     if (m_readOnly)
         return;
     if (!hasSelection())
-        move(Move::NextWord, true);
+        move(Move::NextWord, KeepAnchor);
     removeSelection();
 }
 
@@ -294,8 +316,7 @@ void EditingModel::replace(qsizetype from, qsizetype to, QStringView text) {
     if (from == to && text.isEmpty())
         return;
     const QString inserted = windowsLineEnds(text);
-    edit(Kind::Other, from, to, inserted);
-    placeCaret(from + inserted.size(), false, false);
+    edit(Kind::Other, from, to, inserted, from + inserted.size());
 }
 
 void EditingModel::undo() {
@@ -307,7 +328,7 @@ void EditingModel::undo() {
     const qsizetype anchor = step.anchorBefore;
     m_history.pushRedo(std::move(step));
     m_anchor = qBound<qsizetype>(0, anchor, length());
-    placeCaret(qBound<qsizetype>(0, caret, length()), false, true);
+    placeCaret(qBound<qsizetype>(0, caret, length()), KeepAnchor);
 }
 
 void EditingModel::redo() {
@@ -318,7 +339,7 @@ void EditingModel::redo() {
     const UndoHistory::Edit &last = step.edits.back();
     const qsizetype caret = last.position + last.length;
     m_history.pushUndo(std::move(step));
-    placeCaret(caret, false, false);
+    placeCaret(caret, MoveAnchor);
 }
 
 QString EditingModel::windowsLineEnds(QStringView text) {
@@ -338,18 +359,27 @@ QString EditingModel::windowsLineEnds(QStringView text) {
 }
 
 // The one place the caret moves: every move but up and down forgets the
-// column those keep to. Following received text is not the operator's move
-// and is not announced as one.
-void EditingModel::placeCaret(qsizetype position, bool upstream, bool keepAnchor, bool keepGoal,
-                              bool byOperator) {
+// column those keep to, and every move but an edit's own ends the undo step
+// under way.
+void EditingModel::placeCaret(qsizetype position, MoveMode mode, CaretFlags flags) {
     m_caret = position;
-    m_upstream = upstream;
-    if (!keepAnchor)
+    m_upstream = flags.testFlag(Upstream);
+    if (mode == MoveAnchor)
         m_anchor = position;
-    if (!keepGoal)
+    if (!flags.testFlag(KeepGoal))
         m_goalX = -1;
-    if (byOperator)
+    if (!flags.testFlag(ByEdit))
+        endUndoStep();
+    if (!flags.testFlag(Following))
         emit caretMoved();
+}
+
+// The one place that ends an undo step of typing, Backspace or Delete. It
+// ends where the caret moves other than by the step's own edits (the
+// operator moved on) and where a chunk arrives; an edit of another kind
+// starts a step of its own (UndoHistory::record()).
+void EditingModel::endUndoStep() {
+    m_history.closeGroup();
 }
 
 template <typename Text>
@@ -371,11 +401,15 @@ TextStore EditingModel::splice(qsizetype from, qsizetype removed, Text &&text) {
     return taken;
 }
 
-void EditingModel::edit(Kind kind, qsizetype from, qsizetype to, QStringView text) {
-    const qsizetype caret = m_caret;
-    const qsizetype anchor = m_anchor;
-    TextStore removed = splice(from, to - from, text);
-    m_history.record(kind, from, std::move(removed), text.size(), caret, anchor);
+void EditingModel::edit(Kind kind, qsizetype from, qsizetype to, QStringView text,
+                        qsizetype caret) {
+    if (from < to || !text.isEmpty()) {
+        const qsizetype caretBefore = m_caret;
+        const qsizetype anchorBefore = m_anchor;
+        TextStore removed = splice(from, to - from, text);
+        m_history.record(kind, from, std::move(removed), text.size(), caretBefore, anchorBefore);
+    }
+    placeCaret(caret, MoveAnchor, ByEdit);
 }
 
 // Puts back what the edit took out in place of what it put in; done again,
@@ -391,6 +425,5 @@ void EditingModel::replaceSelection(Kind kind, QStringView text) {
     if (m_readOnly)
         return;
     const qsizetype from = selectionStart();
-    edit(kind, from, selectionEnd(), text);
-    placeCaret(from + text.size(), false, false);
+    edit(kind, from, selectionEnd(), text, from + text.size());
 }

@@ -2,6 +2,7 @@
 
 #include "layoutcache.h"
 #include "lineindex.h"
+#include "textreader.h"
 #include "textstore.h"
 #include "undohistory.h"
 
@@ -25,8 +26,14 @@
 //   text and replacing the whole text.
 //
 // Every operator edit can be undone and redone (UndoHistory); received text
-// never is, and replacing the whole text forgets the history.
-class EditingModel : public QObject {
+// never is, and replacing the whole text forgets the history. Typing (Enter
+// too), a run of Backspace and a run of Delete each make one step, which
+// ends where the caret moves other than by that step's edits or a chunk
+// arrives: decided in one place, endUndoStep().
+//
+// The text store, the line index and the shaped lines are the model's own:
+// others read the text through TextReader and the model's functions.
+class EditingModel final : public QObject, public TextReader {
     Q_OBJECT
 
 public:
@@ -48,19 +55,26 @@ public:
         StartOfText,
         EndOfText
     };
+    // Whether a move leaves a bare caret or selects from the anchor on, as
+    // with QTextCursor.
+    enum MoveMode { MoveAnchor, KeepAnchor };
 
     explicit EditingModel(QObject *parent = nullptr);
     ~EditingModel() override;
 
-    // The text, its displayed lines and their shapes.
-    const TextStore &store() const { return m_store; }
-    const LineIndex &lines() const { return m_lines; }
-    LayoutCache &layout() const { return m_layout; }
-    qsizetype length() const { return m_store.size(); }
-    QString text() const { return m_store.toString(); }
-    QString mid(qsizetype position, qsizetype length) const {
+    // TextReader: what find and assistive technology read.
+    qsizetype length() const override { return m_store.size(); }
+    QString mid(qsizetype position, qsizetype length) const override {
         return m_store.mid(position, length);
     }
+    void visit(qsizetype position, qsizetype length, const PartVisitor &visit) const override;
+    TextLine lineAt(qsizetype position) const override;
+    qsizetype caret() const override { return m_caret; }
+    qsizetype anchor() const override { return m_anchor; }
+
+    QString text() const { return m_store.toString(); }
+    qsizetype lineCount() const { return m_lines.lineCount(); }
+    TextLine line(qsizetype number) const;
     // A displayed line's characters, without its line end.
     QString lineText(qsizetype line) const;
 
@@ -75,25 +89,15 @@ public:
 
     // What the text's single bytes stand for (Latin-1 unless set). The text
     // is kept, re-encoded; the undo history is forgotten.
-    const ByteCharset &byteCharset() const { return m_store.charset(); }
     void setByteCharset(std::shared_ptr<const ByteCharset> charset);
 
     bool isReadOnly() const { return m_readOnly; }
     void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
 
-    // Caret and selection. A selection runs between the anchor and the caret.
-    qsizetype caret() const { return m_caret; }
-    qsizetype anchor() const { return m_anchor; }
-    bool isUpstream() const { return m_upstream; }
-    bool hasSelection() const { return m_caret != m_anchor; }
-    qsizetype selectionStart() const { return qMin(m_caret, m_anchor); }
-    qsizetype selectionEnd() const { return qMax(m_caret, m_anchor); }
-    QString selectedText() const {
-        return mid(selectionStart(), selectionEnd() - selectionStart());
-    }
-
-    Place place(qsizetype position, bool upstream = false) const;
-    Place caretPlace() const { return place(m_caret, m_upstream); }
+    // Where a position is shown; the caret's place tells which of the two
+    // places of a display break it shows at.
+    Place place(qsizetype position) const;
+    Place caretPlace() const;
     qsizetype positionOf(const Place &at) const { return m_lines.lineStart(at.line) + at.column; }
 
     // Places the caret, selecting from anchor when one is given. A position
@@ -101,10 +105,11 @@ public:
     void setCaret(qsizetype position, qsizetype anchor = -1);
     // Selects exactly [from, to), the caret at `to`.
     void select(qsizetype from, qsizetype to);
-    void moveTo(const Place &to, bool keepAnchor);
+    void moveTo(const Place &to, MoveMode mode = MoveAnchor);
     // A page is pageLines lines.
-    void move(Move move, bool select, int pageLines = 1);
+    void move(Move move, MoveMode mode = MoveAnchor, int pageLines = 1);
     void selectAll();
+    // Selects the stretch of the word rule (wordrule.h) under a place.
     void selectWordAt(const Place &at);
 
     // Operator edits, each at the caret, replacing the selection.
@@ -131,6 +136,21 @@ public:
     bool canRedo() const { return !m_readOnly && m_history.canRedo(); }
     const UndoHistory &history() const { return m_history; }
 
+    // How the lines are shown: the font they are shaped in and how many are
+    // in sight (about twice as many stay shaped).
+    void setFont(const QFont &font);
+    void setLinesInSight(int lines) { m_layout.setLinesInSight(lines); }
+    int lineHeight() const { return m_layout.lineHeight(); }
+    qreal charWidth() const { return m_layout.charWidth(); }
+    // A displayed line shaped, to draw it and to map its columns to x and
+    // back.
+    const LineLayout &lineLayout(qsizetype line) const { return m_layout.line(line); }
+    // The widest line shaped to its end so far; and the width the text is
+    // reckoned to need: that, or the longest line at the font's average
+    // width while the longest has not been shaped.
+    qreal measuredWidth() const { return m_layout.measuredWidth(); }
+    qreal textWidth() const;
+
     // Bytes held for the text and its lines.
     qsizetype memoryUsed() const { return m_store.allocatedBytes() + m_lines.allocatedBytes(); }
 
@@ -148,12 +168,21 @@ signals:
     void caretMoved();
 
 private:
+    // How the caret is placed: at the end of a broken line rather than the
+    // start of the next; keeping the x that up and down go to; following
+    // the text (new or received), which is not the operator's move and is
+    // not announced as one; where an edit leaves it, which goes on with the
+    // edit's undo step.
+    enum CaretFlag { Upstream = 0x1, KeepGoal = 0x2, Following = 0x4, ByEdit = 0x8 };
+    Q_DECLARE_FLAGS(CaretFlags, CaretFlag)
+
     template <typename Chunk>
     void receive(Chunk chunk);
-    void placeCaret(qsizetype position, bool upstream, bool keepAnchor, bool keepGoal = false,
-                    bool byOperator = true);
+    void placeCaret(qsizetype position, MoveMode mode, CaretFlags flags = {});
+    void endUndoStep();
     using Kind = UndoHistory::Kind;
-    void edit(Kind kind, qsizetype from, qsizetype to, QStringView text);
+    // An operator's edit: [from, to) becomes text, the caret goes to caret.
+    void edit(Kind kind, qsizetype from, qsizetype to, QStringView text, qsizetype caret);
     void replaceSelection(Kind kind, QStringView text);
     bool deletesOnlySelection();
     // The text store's edit with everything that follows from it; returns
@@ -164,7 +193,7 @@ private:
 
     TextStore m_store;
     LineIndex m_lines;
-    mutable LayoutCache m_layout{m_store, m_lines};
+    LayoutCache m_layout{m_store, m_lines};
     UndoHistory m_history;
 
     qsizetype m_caret = 0;

@@ -18,11 +18,12 @@ FindBox::FindBox(QWidget *window) : QDialog(window), ui(new Ui::FindBox) {
     addAction(next);
     addAction(previous);
 
-    connect(ui->findNext, &QAbstractButton::clicked, this, [this] { emit findRequested(false); });
-    connect(next, &QAction::triggered, this, [this] { emit findRequested(false); });
-    connect(ui->findPrevious, &QAbstractButton::clicked, this,
-            [this] { emit findRequested(true); });
-    connect(previous, &QAction::triggered, this, [this] { emit findRequested(true); });
+    const auto forward = [this] { emit findRequested(FindDirection::Forward); };
+    const auto backward = [this] { emit findRequested(FindDirection::Backward); };
+    connect(ui->findNext, &QAbstractButton::clicked, this, forward);
+    connect(next, &QAction::triggered, this, forward);
+    connect(ui->findPrevious, &QAbstractButton::clicked, this, backward);
+    connect(previous, &QAction::triggered, this, backward);
     connect(ui->closeButton, &QAbstractButton::clicked, this, &QDialog::reject);
     connect(ui->findText, &QLineEdit::textEdited, ui->status, &QLabel::clear);
 }
@@ -49,10 +50,10 @@ void FindBox::focusText() {
     ui->findText->selectAll();
 }
 
-void FindBox::showFound(bool wrapped, bool backward) {
+void FindBox::showFound(FindDirection direction, bool wrapped) {
     if (!wrapped)
         ui->status->clear();
-    else if (backward)
+    else if (direction == FindDirection::Backward)
         ui->status->setText(tr("Doszło do początku, szukano od końca"));
     else
         ui->status->setText(tr("Doszło do końca, szukano od początku"));

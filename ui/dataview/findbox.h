@@ -1,5 +1,7 @@
 #pragma once
 
+#include "textfinder.h"
+
 #include <QDialog>
 
 namespace Ui {
@@ -25,11 +27,11 @@ public:
     void focusText();
 
     // How the last search went.
-    void showFound(bool wrapped, bool backward);
+    void showFound(FindDirection direction, bool wrapped);
     void showNotFound();
 
 signals:
-    void findRequested(bool backward);
+    void findRequested(FindDirection direction);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -1,6 +1,6 @@
 #include "findsearch.h"
 
-#include "editingmodel.h"
+#include "framepacer.h"
 
 #include <QElapsedTimer>
 #include <QTimerEvent>
@@ -12,23 +12,19 @@ constexpr qsizetype kSlice = 1 << 20;
 
 }  // namespace
 
-FindSearch::FindSearch(const EditingModel *model, QObject *parent)
-    : QObject(parent), m_model(model) {}
+FindSearch::FindSearch(const TextReader *text, QObject *parent)
+    : QObject(parent), m_text(text), m_sliceMs(FramePacer::FrameMs) {}
 
-void FindSearch::start(const TextFinder &finder, qsizetype origin, bool backward) {
+void FindSearch::start(const TextFinder &finder, qsizetype origin, FindDirection direction) {
     m_finder = finder;
-    m_origin = qBound<qsizetype>(0, origin, m_model->length());
-    m_backward = backward;
+    m_origin = qBound<qsizetype>(0, origin, m_text->length());
+    m_direction = direction;
     m_wrapped = false;
     m_next = m_origin;
-    m_bound = backward ? 0 : -1;  // forward: the end, read as the text grows
+    // Forward: up to the end, read as the text grows.
+    m_bound = direction == FindDirection::Backward ? 0 : -1;
     if (!step())
         m_timer.start(0, this);
-}
-
-void FindSearch::cancel() {
-    m_timer.stop();
-    m_finder.reset();
 }
 
 void FindSearch::timerEvent(QTimerEvent *event) {
@@ -41,12 +37,12 @@ void FindSearch::timerEvent(QTimerEvent *event) {
 }
 
 bool FindSearch::step() {
-    const TextStore &text = m_model->store();
+    const TextReader &text = *m_text;
     QElapsedTimer clock;
     clock.start();
     do {
-        if (!m_backward) {
-            const qsizetype bound = m_bound < 0 ? text.size() : m_bound;
+        if (m_direction == FindDirection::Forward) {
+            const qsizetype bound = m_bound < 0 ? text.length() : m_bound;
             const qsizetype to = qMin(m_next + kSlice, bound);
             const qsizetype found = m_finder->findForward(text, m_next, to);
             if (found >= 0) {
@@ -77,7 +73,7 @@ bool FindSearch::step() {
                     return true;
                 }
                 m_wrapped = true;
-                m_next = text.size();
+                m_next = text.length();
                 m_bound = m_origin;
             }
         }

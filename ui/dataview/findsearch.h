@@ -7,8 +7,6 @@
 
 #include <optional>
 
-class EditingModel;
-
 // A search through the view's text on the window's thread, in slices of a
 // few milliseconds, so that reception and painting go on during it: from an
 // origin to the end (or back to the start), then around from the other end
@@ -17,17 +15,16 @@ class FindSearch : public QObject {
     Q_OBJECT
 
 public:
-    explicit FindSearch(const EditingModel *model, QObject *parent = nullptr);
+    explicit FindSearch(const TextReader *text, QObject *parent = nullptr);
 
     // Forward: the first match starting at origin or after it, else the
     // first in the text. Backward: the last match starting before origin,
     // else the last in the text.
-    void start(const TextFinder &finder, qsizetype origin, bool backward);
-    void cancel();
+    void start(const TextFinder &finder, qsizetype origin, FindDirection direction);
     bool isRunning() const { return m_timer.isActive(); }
-    // How long a slice may hold the window's thread; a frame (8 ms) unless set.
+    FindDirection direction() const { return m_direction; }
+    // How long a slice may hold the window's thread; a frame unless set.
     void setSliceTime(int ms) { m_sliceMs = ms; }
-    bool isBackward() const { return m_backward; }
 
 signals:
     // position is -1 when nothing was found; wrapped when it was found only
@@ -42,13 +39,13 @@ private:
     bool step();
     void finish(qsizetype position);
 
-    const EditingModel *m_model;
+    const TextReader *m_text;
     std::optional<TextFinder> m_finder;
     QBasicTimer m_timer;
     qsizetype m_origin = 0;
-    bool m_backward = false;
+    FindDirection m_direction = FindDirection::Forward;
     bool m_wrapped = false;
     qsizetype m_next = 0;   // where the next slice begins (forward) or ends (backward)
     qsizetype m_bound = 0;  // where this round ends
-    int m_sliceMs = 8;
+    int m_sliceMs;
 };

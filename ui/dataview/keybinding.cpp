@@ -4,11 +4,14 @@
 
 namespace {
 
+using C = KeyBinding::Command;
+using K = QKeySequence;
 using Move = EditingModel::Move;
+using States = KeyBinding::ViewStates;
 
 // Typed text: printable characters, not a shortcut. AltGr arrives as
 // Ctrl+Alt on some systems and still types.
-bool isTyping(const QKeyEvent *event, bool) {
+bool isTyping(const QKeyEvent *event, States) {
     const QString text = event->text();
     if (text.isEmpty())
         return false;
@@ -24,83 +27,112 @@ bool isTyping(const QKeyEvent *event, bool) {
     return true;
 }
 
-bool isBackspace(const QKeyEvent *event, bool) {
-    return event->matches(QKeySequence::Backspace) ||
-           (event->key() == Qt::Key_Backspace && !(event->modifiers() & ~Qt::ShiftModifier));
-}
-
-bool isEnter(const QKeyEvent *event, bool) {
-    return event->matches(QKeySequence::InsertParagraphSeparator) ||
-           event->matches(QKeySequence::InsertLineSeparator);
+// Backspace with Shift too, whatever the desktop's own key for it.
+bool isPlainBackspace(const QKeyEvent *event, States) {
+    return event->key() == Qt::Key_Backspace && !(event->modifiers() & ~Qt::ShiftModifier);
 }
 
 // Ctrl+Y redoes too, also where the desktop's own keys for redo are others.
-bool isCtrlY(const QKeyEvent *event, bool) {
+bool isCtrlY(const QKeyEvent *event, States) {
     return event->key() == Qt::Key_Y &&
            (event->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier;
 }
 
 // Tab is typed into the view unless it is meant to move on.
-bool isTypedTab(const QKeyEvent *event, bool tabChangesFocus) {
-    return event->key() == Qt::Key_Tab && !tabChangesFocus &&
+bool isTypedTab(const QKeyEvent *event, States states) {
+    return event->key() == Qt::Key_Tab && !states.testFlag(KeyBinding::TabChangesFocus) &&
            !(event->modifiers() & ~Qt::KeypadModifier);
+}
+
+constexpr KeyBinding reads(K::StandardKey key, C command) {
+    return {key, nullptr, KeyBinding::Access::Reads, command};
+}
+
+constexpr KeyBinding moves(K::StandardKey key, Move move,
+                           EditingModel::MoveMode mode = EditingModel::MoveAnchor) {
+    return {key, nullptr, KeyBinding::Access::Reads, C::Move, move, mode};
+}
+
+constexpr KeyBinding selects(K::StandardKey key, Move move) {
+    return moves(key, move, EditingModel::KeepAnchor);
+}
+
+constexpr KeyBinding edits(K::StandardKey key, C command) {
+    return {key, nullptr, KeyBinding::Access::Edits, command};
+}
+
+constexpr KeyBinding edits(KeyBinding::Test test, C command) {
+    return {K::UnknownKey, test, KeyBinding::Access::Edits, command};
+}
+
+// As QKeyEvent::matches() has it: the keypad and group switch modifiers
+// make no difference.
+bool matches(const QKeyEvent *event, K::StandardKey key, KeyBinding::StandardKeys standardKeys) {
+    const QKeyCombination pressed(
+        event->modifiers() & ~(Qt::KeypadModifier | Qt::GroupSwitchModifier),
+        Qt::Key(event->key()));
+    return standardKeys(key).contains(QKeySequence(pressed));
 }
 
 }  // namespace
 
-const KeyBinding *KeyBinding::find(const QKeyEvent *event, bool readOnly, bool tabChangesFocus) {
-    using C = KeyBinding::Command;
-    using K = QKeySequence;
+const KeyBinding *KeyBinding::find(const QKeyEvent *event, ViewStates states,
+                                   StandardKeys standardKeys) {
     static const KeyBinding bindings[] = {
-        {K::SelectAll, nullptr, false, C::SelectAll},
-        {K::Copy, nullptr, false, C::Copy},
-        {K::Find, nullptr, false, C::Find},
-        {K::FindNext, nullptr, false, C::FindNext},
-        {K::FindPrevious, nullptr, false, C::FindPrevious},
-        {K::MoveToNextChar, nullptr, false, C::Move, Move::NextChar, false},
-        {K::SelectNextChar, nullptr, false, C::Move, Move::NextChar, true},
-        {K::MoveToPreviousChar, nullptr, false, C::Move, Move::PreviousChar, false},
-        {K::SelectPreviousChar, nullptr, false, C::Move, Move::PreviousChar, true},
-        {K::MoveToNextWord, nullptr, false, C::Move, Move::NextWord, false},
-        {K::SelectNextWord, nullptr, false, C::Move, Move::NextWord, true},
-        {K::MoveToPreviousWord, nullptr, false, C::Move, Move::PreviousWord, false},
-        {K::SelectPreviousWord, nullptr, false, C::Move, Move::PreviousWord, true},
-        {K::MoveToNextLine, nullptr, false, C::Move, Move::NextLine, false},
-        {K::SelectNextLine, nullptr, false, C::Move, Move::NextLine, true},
-        {K::MoveToPreviousLine, nullptr, false, C::Move, Move::PreviousLine, false},
-        {K::SelectPreviousLine, nullptr, false, C::Move, Move::PreviousLine, true},
-        {K::MoveToNextPage, nullptr, false, C::Move, Move::NextPage, false},
-        {K::SelectNextPage, nullptr, false, C::Move, Move::NextPage, true},
-        {K::MoveToPreviousPage, nullptr, false, C::Move, Move::PreviousPage, false},
-        {K::SelectPreviousPage, nullptr, false, C::Move, Move::PreviousPage, true},
-        {K::MoveToStartOfLine, nullptr, false, C::Move, Move::StartOfLine, false},
-        {K::SelectStartOfLine, nullptr, false, C::Move, Move::StartOfLine, true},
-        {K::MoveToStartOfBlock, nullptr, false, C::Move, Move::StartOfLine, false},
-        {K::SelectStartOfBlock, nullptr, false, C::Move, Move::StartOfLine, true},
-        {K::MoveToEndOfLine, nullptr, false, C::Move, Move::EndOfLine, false},
-        {K::SelectEndOfLine, nullptr, false, C::Move, Move::EndOfLine, true},
-        {K::MoveToEndOfBlock, nullptr, false, C::Move, Move::EndOfLine, false},
-        {K::SelectEndOfBlock, nullptr, false, C::Move, Move::EndOfLine, true},
-        {K::MoveToStartOfDocument, nullptr, false, C::Move, Move::StartOfText, false},
-        {K::SelectStartOfDocument, nullptr, false, C::Move, Move::StartOfText, true},
-        {K::MoveToEndOfDocument, nullptr, false, C::Move, Move::EndOfText, false},
-        {K::SelectEndOfDocument, nullptr, false, C::Move, Move::EndOfText, true},
-        {K::Undo, nullptr, true, C::Undo},
-        {K::Redo, nullptr, true, C::Redo},
-        {K::UnknownKey, isCtrlY, true, C::Redo},
-        {K::Cut, nullptr, true, C::Cut},
-        {K::Paste, nullptr, true, C::Paste},
-        {K::DeleteStartOfWord, nullptr, true, C::DeleteWordBackward},
-        {K::DeleteEndOfWord, nullptr, true, C::DeleteWordForward},
-        {K::UnknownKey, isBackspace, true, C::Backspace},
-        {K::Delete, nullptr, true, C::Delete},
-        {K::UnknownKey, isEnter, true, C::Enter},
-        {K::UnknownKey, isTypedTab, true, C::Tab},
-        {K::UnknownKey, isTyping, true, C::Type},
+        reads(K::SelectAll, C::SelectAll),
+        reads(K::Copy, C::Copy),
+        reads(K::Find, C::Find),
+        reads(K::FindNext, C::FindNext),
+        reads(K::FindPrevious, C::FindPrevious),
+        moves(K::MoveToNextChar, Move::NextChar),
+        selects(K::SelectNextChar, Move::NextChar),
+        moves(K::MoveToPreviousChar, Move::PreviousChar),
+        selects(K::SelectPreviousChar, Move::PreviousChar),
+        moves(K::MoveToNextWord, Move::NextWord),
+        selects(K::SelectNextWord, Move::NextWord),
+        moves(K::MoveToPreviousWord, Move::PreviousWord),
+        selects(K::SelectPreviousWord, Move::PreviousWord),
+        moves(K::MoveToNextLine, Move::NextLine),
+        selects(K::SelectNextLine, Move::NextLine),
+        moves(K::MoveToPreviousLine, Move::PreviousLine),
+        selects(K::SelectPreviousLine, Move::PreviousLine),
+        moves(K::MoveToNextPage, Move::NextPage),
+        selects(K::SelectNextPage, Move::NextPage),
+        moves(K::MoveToPreviousPage, Move::PreviousPage),
+        selects(K::SelectPreviousPage, Move::PreviousPage),
+        moves(K::MoveToStartOfLine, Move::StartOfLine),
+        selects(K::SelectStartOfLine, Move::StartOfLine),
+        moves(K::MoveToStartOfBlock, Move::StartOfLine),
+        selects(K::SelectStartOfBlock, Move::StartOfLine),
+        moves(K::MoveToEndOfLine, Move::EndOfLine),
+        selects(K::SelectEndOfLine, Move::EndOfLine),
+        moves(K::MoveToEndOfBlock, Move::EndOfLine),
+        selects(K::SelectEndOfBlock, Move::EndOfLine),
+        moves(K::MoveToStartOfDocument, Move::StartOfText),
+        selects(K::SelectStartOfDocument, Move::StartOfText),
+        moves(K::MoveToEndOfDocument, Move::EndOfText),
+        selects(K::SelectEndOfDocument, Move::EndOfText),
+        edits(K::Undo, C::Undo),
+        edits(K::Redo, C::Redo),
+        edits(isCtrlY, C::Redo),
+        edits(K::Cut, C::Cut),
+        edits(K::Paste, C::Paste),
+        edits(K::DeleteStartOfWord, C::DeleteWordBackward),
+        edits(K::DeleteEndOfWord, C::DeleteWordForward),
+        edits(K::Backspace, C::Backspace),
+        edits(isPlainBackspace, C::Backspace),
+        edits(K::Delete, C::Delete),
+        edits(K::InsertParagraphSeparator, C::Enter),
+        edits(K::InsertLineSeparator, C::Enter),
+        edits(isTypedTab, C::Tab),
+        edits(isTyping, C::Type),
     };
     for (const KeyBinding &binding : bindings) {
-        if (binding.test ? binding.test(event, tabChangesFocus) : event->matches(binding.key))
-            return binding.edits && readOnly ? nullptr : &binding;
+        const bool bound =
+            binding.test ? binding.test(event, states) : matches(event, binding.key, standardKeys);
+        if (bound)
+            return binding.access == Access::Edits && states.testFlag(ReadOnly) ? nullptr
+                                                                                : &binding;
     }
     return nullptr;
 }

@@ -30,15 +30,28 @@ struct KeyBinding {
         Tab,
         Type
     };
+    // Edits are refused while the view is read-only.
+    enum class Access { Reads, Edits };
+    // What the view is like when the key comes.
+    enum ViewState { ReadOnly = 0x1, TabChangesFocus = 0x2 };
+    Q_DECLARE_FLAGS(ViewStates, ViewState)
 
-    QKeySequence::StandardKey key;
-    bool (*test)(const QKeyEvent *, bool tabChangesFocus) = nullptr;  // instead of a key
-    bool edits = false;                                               // refused while read-only
+    using Test = bool (*)(const QKeyEvent *event, ViewStates states);
+    // The key sequences of a standard key: the desktop's own unless a test
+    // gives others.
+    using StandardKeys = QList<QKeySequence> (*)(QKeySequence::StandardKey key);
+
+    QKeySequence::StandardKey key = QKeySequence::UnknownKey;
+    Test test = nullptr;  // instead of a key
+    Access access = Access::Reads;
     Command command = Command::Move;
     EditingModel::Move move = EditingModel::Move::NextChar;
-    bool select = false;
+    EditingModel::MoveMode mode = EditingModel::MoveAnchor;
 
     // The binding that handles a key, or none: then the key is not the
     // view's. Edits have none while the view is read-only.
-    static const KeyBinding *find(const QKeyEvent *event, bool readOnly, bool tabChangesFocus);
+    static const KeyBinding *find(const QKeyEvent *event, ViewStates states,
+                                  StandardKeys standardKeys = &QKeySequence::keyBindings);
 };
+
+Q_DECLARE_OPERATORS_FOR_FLAGS(KeyBinding::ViewStates)

@@ -21,10 +21,6 @@ constexpr qreal kMarkPadding = 2;
 constexpr int kPiece = 128;
 constexpr char16_t kJoiner = 0x200D;
 
-bool isWordCharacter(QChar ch) {
-    return ch.isLetterOrNumber() || ch == u'_' || ch.isMark();
-}
-
 }  // namespace
 
 LineLayout::LineLayout(const QString &text, const Fonts &fonts) : m_text(text), m_fonts(fonts) {}
@@ -167,35 +163,6 @@ int LineLayout::previousColumn(int column) const {
     if (run.kind != Kind::Text)
         return run.from;
     return run.from + run.layout->previousCursorPosition(column - run.from);
-}
-
-std::pair<int, int> LineLayout::wordAt(int column) const {
-    const int n = length();
-    if (n == 0)
-        return {0, 0};
-    column = qBound(0, column, n - 1);
-    if (!isWordCharacter(m_text.at(column)))
-        return {column, nextColumn(column)};
-    int from = column;
-    int to = column;
-    while (from > 0 && isWordCharacter(m_text.at(from - 1))) --from;
-    while (to < n && isWordCharacter(m_text.at(to))) ++to;
-    return {from, to};
-}
-
-int LineLayout::nextWord(int column) const {
-    const int n = length();
-    column = qBound(0, column, n);
-    while (column < n && isWordCharacter(m_text.at(column))) ++column;
-    while (column < n && !isWordCharacter(m_text.at(column))) ++column;
-    return column;
-}
-
-int LineLayout::previousWord(int column) const {
-    column = qBound(0, column, length());
-    while (column > 0 && !isWordCharacter(m_text.at(column - 1))) --column;
-    while (column > 0 && isWordCharacter(m_text.at(column - 1))) --column;
-    return column;
 }
 
 void LineLayout::draw(QPainter *painter, const QPointF &origin, int lineHeight, int selectedFrom,

@@ -6,7 +6,6 @@
 
 #include <array>
 #include <memory>
-#include <utility>
 #include <vector>
 
 class QPainter;
@@ -59,12 +58,6 @@ public:
     int columnAt(qreal x) const;
     int nextColumn(int column) const;
     int previousColumn(int column) const;
-    // The word around a column, or that column's character alone.
-    std::pair<int, int> wordAt(int column) const;
-    // The start of the next word, or the line's end; the start of the word
-    // before, or the line's start.
-    int nextWord(int column) const;
-    int previousWord(int column) const;
 
     // Draws the line with its top left corner at origin; columns [selectedFrom,
     // selectedTo) are shown selected. Only what lies between left and right

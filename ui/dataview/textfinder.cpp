@@ -50,16 +50,16 @@ TextFinder::Variants TextFinder::variantsOf(char16_t folded) const {
     return v;
 }
 
-qsizetype TextFinder::findForward(const TextStore &text, qsizetype from, qsizetype to) const {
-    return find(text, from, to, false);
+qsizetype TextFinder::findForward(const TextReader &text, qsizetype from, qsizetype to) const {
+    return find(text, from, to, Match::First);
 }
 
-qsizetype TextFinder::findBackward(const TextStore &text, qsizetype from, qsizetype to) const {
+qsizetype TextFinder::findBackward(const TextReader &text, qsizetype from, qsizetype to) const {
     from = qMax<qsizetype>(0, from);
     qsizetype step = kBackwardFirst;
-    for (qsizetype high = qMin(to, text.size()); high > from;) {
+    for (qsizetype high = qMin(to, text.length()); high > from;) {
         const qsizetype low = qMax(from, high - step);
-        const qsizetype found = find(text, low, high, true);
+        const qsizetype found = find(text, low, high, Match::Last);
         if (found >= 0)
             return found;
         high = low;
@@ -68,19 +68,20 @@ qsizetype TextFinder::findBackward(const TextStore &text, qsizetype from, qsizet
     return -1;
 }
 
-qsizetype TextFinder::find(const TextStore &text, qsizetype from, qsizetype to, bool last) const {
+qsizetype TextFinder::find(const TextReader &text, qsizetype from, qsizetype to,
+                           Match which) const {
     const qsizetype m = m_needle.size();
     from = qMax<qsizetype>(0, from);
-    to = qMin(to, text.size() - m + 1);
+    to = qMin(to, text.length() - m + 1);
     if (m == 0 || from >= to)
         return -1;
-    prepareBytes(text.charset());
+    const bool last = which == Match::Last;
     qsizetype found = -1;
     qsizetype position = from;
     text.visit(from, to - from + m - 1, [&](const TextStore::Part &part) {
         const qsizetype size = part.size();
         // Matches within the part.
-        const qsizetype inside = scan(part, to - position, last);
+        const qsizetype inside = scan(part, to - position, which);
         if (inside >= 0) {
             found = position + inside;
             if (!last)
@@ -106,12 +107,14 @@ qsizetype TextFinder::find(const TextStore &text, qsizetype from, qsizetype to, 
     return found;
 }
 
-qsizetype TextFinder::scan(const TextStore::Part &stretch, qsizetype limit, bool last) const {
+qsizetype TextFinder::scan(const TextStore::Part &stretch, qsizetype limit, Match which) const {
     limit = qMin(limit, stretch.size() - m_needle.size() + 1);
     if (limit <= 0)
         return -1;
+    const bool last = which == Match::Last;
     if (stretch.isWide())
         return last ? scanLast(stretch.chars(), limit) : scanOne(stretch.chars(), limit);
+    prepareBytes(stretch.charset());
     return last ? scanLast(stretch.bytes(), limit) : scanOne(stretch.bytes(), limit);
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "textstore.h"
+#include "textreader.h"
 
 #include <QString>
 #include <QStringView>
@@ -8,9 +8,12 @@
 #include <array>
 #include <optional>
 
+// Which way a find goes from where it starts.
+enum class FindDirection { Forward, Backward };
+
 // Finds a text in the DATA view's text, character for character, with or
-// without regard to case. It reads the text piece by piece through
-// TextStore::visit() and mid(), so a match may run across pieces, across a
+// without regard to case. It reads the text part by part through
+// TextReader::visit() and mid(), so a match may run across pieces, across a
 // CR LF and across display breaks; a search never copies more than a needle's
 // length of the text at a time.
 //
@@ -32,15 +35,16 @@ public:
 
     // The first match that starts in [from, to), or -1; the match may reach
     // past `to`.
-    qsizetype findForward(const TextStore &text, qsizetype from, qsizetype to) const;
+    qsizetype findForward(const TextReader &text, qsizetype from, qsizetype to) const;
     // The last match that starts in [from, to), or -1.
-    qsizetype findBackward(const TextStore &text, qsizetype from, qsizetype to) const;
+    qsizetype findBackward(const TextReader &text, qsizetype from, qsizetype to) const;
 
 private:
+    enum class Match { First, Last };
     // The first (last) match in [from, to) of the text.
-    qsizetype find(const TextStore &text, qsizetype from, qsizetype to, bool last) const;
+    qsizetype find(const TextReader &text, qsizetype from, qsizetype to, Match which) const;
     // Matches in one stretch of text, starting before `limit`.
-    qsizetype scan(const TextStore::Part &stretch, qsizetype limit, bool last) const;
+    qsizetype scan(const TextStore::Part &stretch, qsizetype limit, Match which) const;
     template <typename Char>
     qsizetype scanLast(const Char *text, qsizetype limit) const;
     qsizetype scanOne(const char16_t *text, qsizetype limit) const;

@@ -20,13 +20,9 @@ qsizetype TextStore::Piece::roomFor(qsizetype needed, qsizetype capacity) {
     return needed + PieceSize / 16;
 }
 
-TextStore::Piece TextStore::Piece::reserved(bool wide) {
+TextStore::Piece TextStore::Piece::reserved() {
     Piece piece;
-    piece.m_wide = wide;
-    if (wide)
-        piece.m_chars.reserve(PieceSize);
-    else
-        piece.m_bytes.reserve(PieceSize);
+    piece.m_bytes.reserve(PieceSize);
     return piece;
 }
 
@@ -37,8 +33,8 @@ qsizetype TextStore::Piece::allocatedBytes() const {
 TextStore::Part TextStore::Piece::part(qsizetype offset, qsizetype length,
                                        const ByteCharset *charset) const {
     if (m_wide)
-        return Part(m_chars.utf16() + offset, length, true, charset);
-    return Part(m_bytes.constData() + offset, length, false, charset);
+        return Part(reinterpret_cast<const char16_t *>(m_chars.utf16()) + offset, length, charset);
+    return Part(reinterpret_cast<const uchar *>(m_bytes.constData()) + offset, length, charset);
 }
 
 void TextStore::Piece::insert(qsizetype offset, QStringView text, const ByteCharset &charset) {
@@ -174,7 +170,7 @@ void TextStore::append(QByteArrayView bytes) {
             // After a full piece a flood is on: the new one is reserved
             // whole, so that it fills up without being copied.
             const bool flood = !m_pieces.empty() && m_pieces.back().size() >= PieceSize;
-            pushPiece(flood ? Piece::reserved(false) : Piece());
+            pushPiece(flood ? Piece::reserved() : Piece());
         }
         Piece &last = m_pieces.back();
         const QByteArrayView slice = bytes.first(qMin(bytes.size(), PieceSize - last.size()));

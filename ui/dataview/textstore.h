@@ -38,6 +38,8 @@ public:
     public:
         qsizetype size() const { return m_size; }
         bool isWide() const { return m_wide; }
+        // What the bytes stand for.
+        const ByteCharset &charset() const { return *m_charset; }
         const uchar *bytes() const { return static_cast<const uchar *>(m_data); }
         const char16_t *chars() const { return static_cast<const char16_t *>(m_data); }
         QChar at(qsizetype i) const {
@@ -48,8 +50,10 @@ public:
 
     private:
         friend class TextStore;
-        Part(const void *data, qsizetype size, bool wide, const ByteCharset *charset)
-            : m_data(data), m_size(size), m_wide(wide), m_charset(charset) {}
+        Part(const char16_t *chars, qsizetype size, const ByteCharset *charset)
+            : m_data(chars), m_size(size), m_wide(true), m_charset(charset) {}
+        Part(const uchar *bytes, qsizetype size, const ByteCharset *charset)
+            : m_data(bytes), m_size(size), m_wide(false), m_charset(charset) {}
 
         const void *m_data;
         qsizetype m_size;
@@ -111,7 +115,8 @@ private:
     // One byte a character, or UTF-16 once it holds a character without one.
     class Piece {
     public:
-        static Piece reserved(bool wide);
+        // One byte a character, with room for a whole piece.
+        static Piece reserved();
 
         bool isWide() const { return m_wide; }
         qsizetype size() const { return m_wide ? m_chars.size() : m_bytes.size(); }

@@ -1,0 +1,120 @@
+#include "demosimulator.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#ifdef Q_OS_LINUX
+#include <signal.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+#endif
+
+// The demo's log ("kalvex.demo"); at debug level, the simulator's own log too.
+Q_LOGGING_CATEGORY(lcDemo, "kalvex.demo", QtInfoMsg)
+
+namespace {
+
+constexpr auto kPortVariable = "RS232_PORT_2";
+constexpr auto kSimulatorName = "kalvex-sim";
+// Generated lines on the card, so that "Odczytaj wszystko" shows something.
+constexpr auto kPreloadedLines = "20";
+// How long the simulator may take to end and remove its link.
+constexpr int kEndMs = 3000;
+
+}  // namespace
+
+DemoSimulator::DemoSimulator(QObject *parent) : QObject(parent) {}
+
+DemoSimulator::~DemoSimulator() {
+    stop();
+}
+
+QString DemoSimulator::simulatorPath() {
+    const QString name = QString::fromLatin1(kSimulatorName);
+    const QDir here(QCoreApplication::applicationDirPath());
+    for (const QString &candidate :
+         {here.filePath(name), here.filePath(QStringLiteral("../tools/simulator/") + name)}) {
+        const QFileInfo file(candidate);
+        if (file.isFile() && file.isExecutable())
+            return file.canonicalFilePath();
+    }
+    return QStandardPaths::findExecutable(name);
+}
+
+void DemoSimulator::start() {
+    if (m_process)
+        return;
+    const QString mapped = qEnvironmentVariable(kPortVariable);
+    if (!mapped.isEmpty()) {
+        qCInfo(lcDemo, "port 2 is %s (%s): no simulator started", qUtf8Printable(mapped),
+               kPortVariable);
+        return;
+    }
+    const QString program = simulatorPath();
+    if (program.isEmpty()) {
+        qCWarning(lcDemo, "%s is neither beside %s nor on PATH: no simulator on port 2",
+                  kSimulatorName, qUtf8Printable(QCoreApplication::applicationDirPath()));
+        return;
+    }
+    m_linkDir = std::make_unique<QTemporaryDir>(
+        QDir::temp().filePath(QStringLiteral("rs232-kalvex-demo-XXXXXX")));
+    if (!m_linkDir->isValid()) {
+        qCWarning(lcDemo, "no folder for the simulator's link: %s",
+                  qUtf8Printable(m_linkDir->errorString()));
+        return;
+    }
+    const QString link = m_linkDir->filePath(QStringLiteral("port2"));
+
+    QStringList arguments{QStringLiteral("--preload"), QString::fromLatin1(kPreloadedLines),
+                          QStringLiteral("--link"), link};
+    if (!lcDemo().isDebugEnabled())
+        arguments.prepend(QStringLiteral("--quiet"));
+    m_process = new QProcess(this);
+    m_process->setProgram(program);
+    m_process->setArguments(arguments);
+    // Its first line, the pty's path, is for scripts; the link names it here.
+    m_process->setStandardOutputFile(QProcess::nullDevice());
+    m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+#ifdef Q_OS_LINUX
+    const pid_t console = ::getpid();
+    m_process->setChildProcessModifier([console] {
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != console)  // the console ended before the line above
+            ::_exit(1);
+    });
+#endif
+    connect(m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error != QProcess::FailedToStart)
+            return;
+        qCWarning(lcDemo, "%s did not start: %s", qUtf8Printable(m_process->program()),
+                  qUtf8Printable(m_process->errorString()));
+        qunsetenv(kPortVariable);
+    });
+    connect(m_process, &QProcess::finished, this, [this](int code, QProcess::ExitStatus status) {
+        qCWarning(lcDemo, "the simulator ended (%s %d): port 2 has no device any more",
+                  status == QProcess::CrashExit ? "signal" : "exit code", code);
+    });
+
+    qputenv(kPortVariable, QFile::encodeName(link));
+    m_process->start();
+    qCInfo(lcDemo, "port 2 is the device simulator %s (%s)", qUtf8Printable(program),
+           qUtf8Printable(link));
+}
+
+void DemoSimulator::stop() {
+    if (!m_process || m_process->state() == QProcess::NotRunning)
+        return;
+    disconnect(m_process, &QProcess::finished, this, nullptr);
+    m_process->terminate();
+    if (!m_process->waitForFinished(kEndMs)) {
+        qCWarning(lcDemo, "the simulator did not end on SIGTERM; killed");
+        m_process->kill();
+        m_process->waitForFinished(kEndMs);
+    }
+}

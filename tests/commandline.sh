@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# The console's command line answered without a display, as from an SSH
+# session or a build machine: --help lists the options, --version names the
+# version, and nothing else is said.
+#   commandline.sh CONSOLE VERSION
+set -euo pipefail
+console=$1
+version=$2
+failed=0
+passed=0
+check() {
+    local what=$1 want=$2 status=0 out err
+    shift 2
+    out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$console" "$@" 2>"$err_file") ||
+        status=$?
+    err=$(cat "$err_file")
+    if [ "$status" = 0 ] && [ -z "$err" ] && grep -qE -- "$want" <<<"$out"; then
+        echo "ok: $what"
+        passed=$((passed + 1))
+    else
+        echo "FAIL: $what: status $status, standard error '$err', output:"
+        echo "$out"
+        failed=$((failed + 1))
+    fi
+}
+err_file=$(mktemp)
+trap 'rm -f "$err_file"' EXIT
+
+check "--help lists --demo" '^ +--demo +Try the console without the hardware' --help
+check "--help lists --version" '^ +-v, --version' --help
+check "--version names the version" "^rs232-kalvex ${version//./\\.}\$" --version
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "textfinder.h"
+
+#include <QObject>
+#include <QPointer>
+
+class EditingModel;
+class FindBox;
+class FindSearch;
+class QWidget;
+
+// The operator's finds in the DATA view: the find box in the view's window,
+// a search from the selection on (or back from it) that runs in slices, the
+// match selected and brought into sight, and the box told how it went. An
+// edit behind a running search begins it again; received text only adds to
+// what it searches.
+class FindRunner : public QObject {
+    Q_OBJECT
+
+public:
+    FindRunner(EditingModel *model, QWidget *view);
+
+    // Opens the find box, with the selected text to find when it is short.
+    void open();
+    // Searches for the box's text from the selection on, or back from it;
+    // opens the box when there is nothing to find yet.
+    void run(FindDirection direction);
+
+    // The find box, once it was opened.
+    FindBox *box() const;
+
+private:
+    void textChanged(qsizetype position, qsizetype removed, qsizetype inserted);
+    void found(qsizetype position, qsizetype length, bool wrapped);
+
+    EditingModel *m_model;
+    QWidget *m_view;
+    FindSearch *m_search;
+    QPointer<FindBox> m_box;
+};

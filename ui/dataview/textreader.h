@@ -1,0 +1,56 @@
+#pragma once
+
+#include "lineindex.h"
+#include "textstore.h"
+
+#include <QString>
+
+#include <functional>
+
+// One displayed line of the DATA view's text.
+struct TextLine {
+    qsizetype number = 0;
+    qsizetype start = 0;
+    int length = 0;  // characters shown, without the line end
+    LineEnd end = LineEnd::None;
+
+    // Where the line's end begins, and where the next line starts.
+    qsizetype shownEnd() const { return start + length; }
+    qsizetype next() const { return start + length + LineIndex::endLength(end); }
+};
+
+// What find and assistive technology read of the DATA view: the text, its
+// displayed lines, the caret and the selection, and nothing they could
+// change. EditingModel is the implementation; a reader never reaches the
+// text store, the line index or the shaped lines behind it.
+class TextReader {
+public:
+    using PartVisitor = std::function<bool(const TextStore::Part &)>;
+
+    virtual ~TextReader() = default;
+
+    virtual qsizetype length() const = 0;
+    // The characters of [position, position + length), as received.
+    virtual QString mid(qsizetype position, qsizetype length) const = 0;
+    // The same characters as they are held, part after part, until visit
+    // returns false: a search reads hundreds of megabytes without copying.
+    virtual void visit(qsizetype position, qsizetype length, const PartVisitor &visit) const = 0;
+    // The displayed line holding the character at position, or whose line
+    // end it is; the text's length gives the last line.
+    virtual TextLine lineAt(qsizetype position) const = 0;
+    // A selection runs between the anchor and the caret.
+    virtual qsizetype caret() const = 0;
+    virtual qsizetype anchor() const = 0;
+
+    bool hasSelection() const { return caret() != anchor(); }
+    qsizetype selectionStart() const { return qMin(caret(), anchor()); }
+    qsizetype selectionEnd() const { return qMax(caret(), anchor()); }
+    QString selectedText() const {
+        return mid(selectionStart(), selectionEnd() - selectionStart());
+    }
+
+    // The position one character after (before) position, a surrogate pair
+    // being one character; position itself at the end (the start).
+    qsizetype nextCharacter(qsizetype position) const;
+    qsizetype previousCharacter(qsizetype position) const;
+};
