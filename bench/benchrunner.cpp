@@ -54,6 +54,7 @@ QJsonObject BenchRunner::runAll() {
     levels.insert("baseline", probes);
     results.insert("levels", levels);
     results.insert("history", QJsonObject{{"ours", runChild("history", "ours")}});
+    results.insert("replug", QJsonObject{{"ours", runChild("replug", "ours")}});
     const qint64 stealAfter = ProcStats::stealNs();
     if (stealBefore >= 0 && stealAfter >= 0)
         results.insert(

@@ -18,6 +18,8 @@ struct BenchScale {
     double baselineProbeS = 3;        // its appends at a level last at least this
     double oursBudgetS = 150;         // no run of the console lasts longer
     int startupRuns = 7;
+    int replugRuns = 10;      // the device vanishes and comes back
+    double replugWaitS = 60;  // then stays away this long
 
     static BenchScale full() { return {}; }
 
@@ -35,6 +37,7 @@ struct BenchScale {
         s.baselineProbeS = 1;
         s.oursBudgetS = 60;
         s.startupRuns = 3;
+        s.replugWaitS = 10;
         return s;
     }
 
@@ -51,6 +54,8 @@ struct BenchScale {
                 {"baselineBudgetS", baselineBudgetS},
                 {"baselineProbeS", baselineProbeS},
                 {"oursBudgetS", oursBudgetS},
-                {"startupRuns", startupRuns}};
+                {"startupRuns", startupRuns},
+                {"replugRuns", replugRuns},
+                {"replugWaitS", replugWaitS}};
     }
 };

@@ -449,6 +449,41 @@ Report::Report(const QJsonObject &results) : m_results(results) {
            QStringLiteral("Undo history after that delete ÷ memory the text held before"),
            historyShare, none, {Goal::AtMost, 1.05}, false);
 
+    // Back after a replug.
+    const QJsonObject replug = pick("replug", "ours");
+    std::vector<double> reopen;
+    for (const QJsonValue &ms : replug.value("reopenMs").toArray()) reopen.push_back(ms.toDouble());
+    const QString reopenRuns = QStringLiteral("of %1").arg(reopen.size());
+    auto replugCell = [&](std::optional<double> value, const QString &note = {}) {
+        if (!usable(replug))
+            return missing(replug);
+        if (!value)
+            return Cell{std::nullopt, QStringLiteral("—"), note};
+        return Cell{value, {}, note};
+    };
+    addRow("replugMedian",
+           QStringLiteral("Device back to port reopened, median ms (%1)").arg(reopenRuns),
+           replugCell(reopen.empty() ? std::nullopt
+                                     : std::optional<double>(BenchStats::median(reopen))),
+           none, {}, false);
+    addRow("replugWorst",
+           QStringLiteral("Device back to port reopened, worst ms (%1)").arg(reopenRuns),
+           replugCell(reopen.empty() ? std::nullopt
+                                     : std::optional<double>(
+                                           *std::max_element(reopen.cbegin(), reopen.cend()))),
+           none, {Goal::AtMost, 1000}, false);
+    const double waitS = replug.value("waitS").toDouble();
+    addRow("replugCpu",
+           QStringLiteral("CPU while waiting for the device, % of a processor (%1 s)")
+               .arg(formatValue(waitS)),
+           replugCell(waitS > 0
+                          ? std::optional<double>(replug.value("waitCpuS").toDouble() / waitS * 100)
+                          : std::nullopt,
+                      replug.value("stillWaiting").toBool()
+                          ? QString()
+                          : QStringLiteral("the console was not waiting at the end")),
+           none, {Goal::AtMost, 1}, false);
+
     const QJsonObject startup = results.value("startup").toObject();
     const QJsonArray runs = startup.value("runs").toArray();
     std::vector<double> toMapped, idleRss;

@@ -14,15 +14,18 @@
 #include "dataview_p.h"
 #include "findbox.h"
 #include "form1.h"
+#include "mscomm.h"
 #include "receivelog.h"
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QKeyEvent>
+#include <QLoggingCategory>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -517,12 +520,79 @@ QJsonObject bareReader(const BenchScale &scale) {
                                             : "time"}};
 }
 
+// Back after a replug. Port 2 is mapped to a link in a folder of its own,
+// leading to a pty. The pty goes (its other side closed) and, once the
+// console waits, a new one is put behind the link: the figure is the time
+// from the link leading to the new device to the port being open again.
+// Then the device stays away, and the console's CPU time over that wait is
+// taken, the event loop left to sleep as it does in the console.
+QJsonObject replug(const BenchScale &scale) {
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("port2"));
+    std::unique_ptr<PtyDevice> pty;
+    // A new device behind the link; returns when the link led to it, or -1.
+    auto plugIn = [&]() -> qint64 {
+        pty = std::make_unique<PtyDevice>();
+        pty->closeSlave();
+        QFile::remove(link);
+        const qint64 now = ProcStats::monotonicNs();
+        return pty->isValid() && QFile::link(pty->slaveName(), link) ? now : -1;
+    };
+    if (plugIn() < 0)
+        return {{"error", "no pty"}};
+    qputenv("RS232_PORT_2", QFile::encodeName(link));
+    // Two lines of the link's log for every round would drown the progress.
+    QLoggingCategory::setFilterRules(
+        QStringLiteral("kalvex.link.info=false\nkalvex.link.warning=false"));
+    ConsoleRig rig(ConsoleRig::View::Ours);
+    if (!rig.show())
+        return {{"error", "the window was not exposed"}};
+    if (!rig.openPort())
+        return {{"error", "the port did not open"}};
+    const MSComm *comm = rig.window()->findChild<MSComm *>(QStringLiteral("MSComm1"));
+    auto pullOut = [&] {
+        pty->closeMaster();
+        return waitUntil([comm] { return comm->awaitsDevice(); }, deadlineAfter(5));
+    };
+
+    QJsonArray reopenMs;
+    for (int i = 0; i < scale.replugRuns; ++i) {
+        if (!pullOut())
+            return {{"error", "the console did not wait for the device"}};
+        settle(200);
+        const qint64 back = plugIn();
+        if (back < 0)
+            return {{"error", "no pty"}};
+        if (!waitUntil([comm] { return comm->portOpen(); }, deadlineAfter(5)))
+            return {{"error", "the device was not reopened within 5 s"}};
+        reopenMs.append(double(ProcStats::monotonicNs() - back) / kNsPerMs);
+    }
+
+    if (!pullOut())
+        return {{"error", "the console did not wait for the device"}};
+    const qint64 startNs = ProcStats::monotonicNs();
+    const qint64 startCpuNs = ProcStats::processCpuNs();
+    QEventLoop loop;
+    QTimer::singleShot(int(scale.replugWaitS * 1000), &loop, &QEventLoop::quit);
+    loop.exec();
+    const double waitS = double(ProcStats::monotonicNs() - startNs) / kNsPerS;
+    const double cpuS = double(ProcStats::processCpuNs() - startCpuNs) / kNsPerS;
+    const bool stillWaiting = comm->awaitsDevice() && !comm->portOpen();
+    qunsetenv("RS232_PORT_2");
+    return {{"reopenMs", reopenMs},
+            {"waitS", waitS},
+            {"waitCpuS", cpuS},
+            {"stillWaiting", stillWaiting}};
+}
+
 }  // namespace
 
 QJsonObject runScenario(BenchApplication &app, const QString &name, ConsoleRig::View view,
                         qint64 level, const BenchScale &scale) {
     if (name == QLatin1String("bare"))
         return bareReader(scale);
+    if (name == QLatin1String("replug"))
+        return replug(scale);
     Session session(app, view);
     if (!session.start())
         return {{"error", session.error()}};

@@ -20,6 +20,8 @@ struct BenchScale;
 //           then appends for a while
 //   history ours only: the top level held; find a reply at its very end,
 //           save it all, select everything and delete it, undo that
+//   replug  ours only: the device behind port 2's link vanishes and a new
+//           one comes up behind it, again and again; then it stays away
 //
 // Returns the figures, or an object with "error".
 QJsonObject runScenario(BenchApplication &app, const QString &name, ConsoleRig::View view,

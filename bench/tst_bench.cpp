@@ -382,6 +382,25 @@ private slots:
                  qPrintable(table));
     }
 
+    // Back after a replug: the median and the worst of the reopen times, and
+    // the CPU over the wait as a share of a processor.
+    void replugRows() {
+        QJsonObject results{
+            {"replug",
+             QJsonObject{{"ours", QJsonObject{{"reopenMs", QJsonArray{30, 20, 1200, 25, 40}},
+                                              {"waitS", 60.0},
+                                              {"waitCpuS", 0.3},
+                                              {"stillWaiting", true}}}}}};
+        const Report report(results);
+        QCOMPARE(report.row("replugMedian")->ours.value.value_or(0), 30.0);
+        QCOMPARE(report.row("replugWorst")->ours.value.value_or(0), 1200.0);
+        QCOMPARE(metOf(report, "replugWorst"), Met::No);
+        QCOMPARE(report.row("replugCpu")->ours.value.value_or(0), 0.5);
+        QCOMPARE(metOf(report, "replugCpu"), Met::Yes);
+        QVERIFY(report.row("replugCpu")->figure.contains("(60.0 s)"));
+        QCOMPARE(Report(QJsonObject{}).row("replugWorst")->ours.text, QStringLiteral("not run"));
+    }
+
     // Three console floods, each followed by the bare reader: the table shows
     // the middle console run, the bare reader's median, and the median of the
     // three fractions; "kept" must hold in every run.

@@ -2,11 +2,15 @@
 
 #include "codepage.h"
 #include "commerror.h"
+#include "linklog.h"
 #include "portnumber.h"
+#include "replugwatch.h"
 
 #include <QMetaObject>
 
 #include <limits>
+
+using PortNumber::NumberedPort;
 
 namespace {
 
@@ -21,10 +25,12 @@ void requireShortCount(int count, const char *what) {
 
 }  // namespace
 
-MSComm::MSComm(QObject *parent) : QObject(parent), m_port(new QSerialPort(this)) {
+MSComm::MSComm(QObject *parent)
+    : QObject(parent), m_port(new QSerialPort(this)), m_replug(new ReplugWatch(this)) {
     connect(m_port, &QSerialPort::readyRead, this, &MSComm::readArrived);
     connect(m_port, &QSerialPort::bytesWritten, this, &MSComm::bytesSent);
     connect(m_port, &QSerialPort::errorOccurred, this, &MSComm::portFailed);
+    connect(m_replug, &ReplugWatch::lookDue, this, &MSComm::lookForDevice);
 }
 
 MSComm::~MSComm() {
@@ -75,37 +81,63 @@ bool MSComm::portOpen() const {
     return m_port->isOpen();
 }
 
+std::optional<PortNumber::NumberedPort> MSComm::awaitedPort() const {
+    return m_replug->port();
+}
+
 void MSComm::setPortOpen(bool open) {
     if (!open) {
+        m_replug->stop();
         closePort();
         return;
     }
     if (portOpen())
         throw CommError(QStringLiteral("port %1: already open").arg(m_commPort));
 
+    // While the device of this number is waited for, "the device" is that
+    // one, not whatever the number names now.
+    if (const auto awaited = m_replug->port(); awaited && awaited->number == m_commPort) {
+        const auto device = m_replug->find();
+        if (!device)
+            throw CommError(m_where + QStringLiteral(": the device has not come back"));
+        NumberedPort port = *awaited;
+        if (!port.mapped)
+            port.device = *device;
+        openDevice(port, *device);
+        m_replug->stop();
+        m_received.clear();
+        return;
+    }
+    m_replug->stop();
+
     // The number is looked up afresh, so that an adapter plugged in a moment
     // ago is found.
-    const auto device = PortNumber::deviceName(m_commPort);
-    if (!device)
+    const auto port = PortNumber::lookUp(m_commPort, m_roots);
+    if (!port)
         throw CommError(QStringLiteral("port %1: no serial port has this number").arg(m_commPort));
+    openDevice(*port, port->device);
+    m_received.clear();
+}
+
+void MSComm::openDevice(const PortNumber::NumberedPort &port, const QString &device) {
     // Locks and Qt SerialPort are given the real device behind any symlink.
-    const QString real = PortLocks::realDevice(*device);
+    const QString real = PortLocks::realDevice(device);
     const QString where =
-        !real.isEmpty() && real != *device
-            ? QStringLiteral("port %1 (%2 -> %3)").arg(m_commPort).arg(*device, real)
-            : QStringLiteral("port %1 (%2)").arg(m_commPort).arg(*device);
+        !real.isEmpty() && real != device
+            ? QStringLiteral("port %1 (%2 -> %3)").arg(port.number).arg(device, real)
+            : QStringLiteral("port %1 (%2)").arg(port.number).arg(device);
     QString reason;
     if (!m_lock.acquire(real, &reason))
         throw CommError(where + QStringLiteral(": ") + reason);
 
-    m_port->setPortName(real);
+    m_port->setPortName(m_lock.openPath());
     m_port->setBaudRate(m_settings.baudRate);
     m_port->setParity(m_settings.parity);
     m_port->setDataBits(m_settings.dataBits);
     m_port->setStopBits(m_settings.stopBits);
     m_port->setFlowControl(QSerialPort::NoFlowControl);
 
-    // Qt SerialPort names its lock file after the real device and sets
+    // Qt SerialPort names its lock file after the path it opens and sets
     // TIOCEXCL.
     m_opening = true;
     const bool opened = m_port->open(QIODevice::ReadWrite);
@@ -116,7 +148,10 @@ void MSComm::setPortOpen(bool open) {
         m_lock.release();
         throw CommError(where + QStringLiteral(": ") + reason);
     }
-    m_received.clear();
+    if (!m_lock.note().isEmpty())
+        qCWarning(lcLink).noquote() << where + QStringLiteral(": ") + m_lock.note();
+    m_opened = port;
+    m_where = where;
     m_faultClosePending = false;
 }
 
@@ -205,7 +240,38 @@ void MSComm::closeAfterFault() {
     takeArrived();
     if (m_rThreshold > 0 && !m_received.isEmpty())
         raise(ComEvReceive);
+    // The receive handler may have closed the port itself.
+    if (!m_port->isOpen())
+        return;
     closePort();
+    if (!m_opened || !ReplugWatch::canComeBack(*m_opened)) {
+        qCWarning(lcLink).noquote() << m_where + QStringLiteral(": the device is gone");
+        return;
+    }
+    qCWarning(lcLink).noquote() << m_where + QStringLiteral(
+                                                 ": the device is gone; waiting for it to "
+                                                 "come back");
+    m_replug->start(*m_opened, m_roots);
+}
+
+void MSComm::lookForDevice() {
+    const auto awaited = m_replug->port();
+    const auto device = m_replug->find();
+    if (!awaited || !device)
+        return;
+    NumberedPort port = *awaited;
+    if (!port.mapped)
+        port.device = *device;
+    try {
+        openDevice(port, *device);
+    } catch (const CommError &e) {
+        // Not yet (its permissions may come a moment after the node): the
+        // next look tries again.
+        qCDebug(lcLink).noquote() << e.reason();
+        return;
+    }
+    m_replug->stop();
+    qCInfo(lcLink).noquote() << m_where + QStringLiteral(": the device is back; reopened");
 }
 
 void MSComm::closePort() {

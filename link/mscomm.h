@@ -2,12 +2,17 @@
 
 #include "linesettings.h"
 #include "portlock.h"
+#include "portnumber.h"
 #include "receivedtext.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
+
+#include <optional>
+
+class ReplugWatch;
 
 // The serial communications control: one serial port, addressed by number,
 // with the members the console relies on under their classic names.
@@ -18,8 +23,11 @@
 // never blocks. Received bytes are kept until they are read, however many
 // there are: nothing is dropped when the device sends faster than the
 // console reads. When the device fails (an adapter pulled out), the control
-// delivers what had arrived with a last receive notification and closes the
-// port itself.
+// delivers what had arrived with a last receive notification, closes the
+// port itself, and waits for the same device to come back (replugwatch.h;
+// a pseudo-terminal named by its own node never does): then it reopens it on
+// its own with the same settings, and reception goes on. Closing the port ends the waiting. A line
+// on the link's log tells of each: the device gone, the device back.
 class MSComm : public QObject {
     Q_OBJECT
 
@@ -57,9 +65,22 @@ public:
     void setInputLen(int count);
 
     // PortOpen: opens with the stored number and settings, or closes. An
-    // open claims the device against other programs (portlock.h).
+    // open claims the device against other programs (portlock.h). While the
+    // control waits for a vanished device, the port is closed; opening the
+    // same number then opens that device at once if it is back and fails
+    // if not (the waiting goes on); another number ends the waiting. A
+    // close ends it too.
     bool portOpen() const;
     void setPortOpen(bool open);
+
+    // The port whose device vanished and is waited for; none while open,
+    // closed by the operator, or never opened.
+    std::optional<PortNumber::NumberedPort> awaitedPort() const;
+    bool awaitsDevice() const { return awaitedPort().has_value(); }
+
+    // Where the system's ports are read (sysfsports.h); tests give trees of
+    // their own.
+    void setSystemRoots(const SysfsPorts::Roots &roots) { m_roots = roots; }
 
     // Output: queues the text for sending, one byte a character, and returns
     // at once. Fails when the port is not open.
@@ -91,9 +112,15 @@ private:
     void portFailed(QSerialPort::SerialPortError error);
     void closeAfterFault();
     void closePort();
+    void openDevice(const PortNumber::NumberedPort &port, const QString &device);
+    void lookForDevice();
 
     QSerialPort *m_port;
+    ReplugWatch *m_replug;
     PortLock m_lock;
+    SysfsPorts::Roots m_roots;
+    std::optional<PortNumber::NumberedPort> m_opened;  // what the open port is
+    QString m_where;                                   // "port 2 (/dev/ttyUSB0)", for the log
     QByteArray m_received;
     LineSettings m_settings;
     int m_commPort = 1;

@@ -25,7 +25,9 @@ void open(MSComm &port, const QString &portNumberText) {
 }
 
 void close(MSComm &port) {
-    if (port.portOpen())
+    // A port that waits for its device to come back is closed: closing it
+    // ends the waiting, and is as silent as closing any closed port.
+    if (port.portOpen() || port.awaitsDevice())
         port.setPortOpen(false);
 }
 

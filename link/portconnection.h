@@ -16,7 +16,8 @@ inline constexpr auto kLineSettings = "9600,N,8,1";
 // of an open port never changes) and a port that cannot be opened.
 void open(MSComm &port, const QString &portNumberText);
 
-// Closes the port if it is open; closing a closed port does nothing.
+// Closes the port if it is open; closing a closed port does nothing, except
+// that it ends the waiting for a vanished device (mscomm.h).
 void close(MSComm &port);
 
 }  // namespace PortConnection

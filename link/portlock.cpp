@@ -117,6 +117,7 @@ constexpr qint64 kUnreadableLockAgeMs = 10000;
 struct LockFile {
     QString path;
     std::optional<PortLocks::Holder> holder;  // none: its process has ended
+    qint64 pid = 0;                           // the process it names, 0 when unreadable
 };
 
 // The lock files that exist for the real device, each with its live holder.
@@ -129,7 +130,7 @@ QList<LockFile> lockFiles(const QString &realDevice) {
         if (!file.open(QIODevice::ReadOnly))
             continue;
         const auto pid = lockFilePid(file.read(128));
-        LockFile lock{path, std::nullopt};
+        LockFile lock{path, std::nullopt, pid.value_or(0)};
         if (pid && processAlive(*pid)) {
             lock.holder = PortLocks::Holder{*pid, programName(*pid)};
         } else if (!pid) {
@@ -140,6 +141,23 @@ QList<LockFile> lockFiles(const QString &realDevice) {
         found.append(lock);
     }
     return found;
+}
+
+// Why a stale lock file stays, and how to remove it.
+QString stuckReason(const LockFile &lock, int error) {
+    const QFileInfo info(lock.path);
+    const QString owner =
+        info.owner().isEmpty() ? QStringLiteral("user %1").arg(info.ownerId()) : info.owner();
+    const QString process =
+        lock.pid > 0 ? QStringLiteral("process %1").arg(lock.pid) : QStringLiteral("its process");
+    return QStringLiteral(
+               "stale lock file %1 (%2 has ended) belongs to %3 and cannot be "
+               "removed: %4")
+        .arg(lock.path, process, owner, systemReason(error));
+}
+
+QString removeCommand(const QString &path) {
+    return QStringLiteral("to remove it: sudo rm %1").arg(path);
 }
 
 }  // namespace
@@ -195,7 +213,10 @@ bool PortLock::acquire(const QString &real, QString *reason) {
     }
 
     // A live holder of a lock file refuses the port; the file of a process
-    // that has ended is removed, so that it never blocks.
+    // that has ended is removed, so that it never blocks, or, where this user
+    // may not remove it, gone around (portlock.h).
+    QStringList stuck;
+    QStringList commands;
     for (const LockFile &lock : lockFiles(real)) {
         if (lock.holder) {
             *reason = QStringLiteral("in use by %1 (lock file %2)")
@@ -203,11 +224,16 @@ bool PortLock::acquire(const QString &real, QString *reason) {
             return false;
         }
         if (::unlink(QFile::encodeName(lock.path).constData()) != 0 && errno != ENOENT) {
-            *reason = QStringLiteral("stale lock file %1 cannot be removed: %2")
-                          .arg(lock.path, systemReason(errno));
-            return false;
+            stuck << stuckReason(lock, errno);
+            commands << removeCommand(lock.path);
         }
     }
+#ifndef Q_OS_LINUX
+    if (!stuck.isEmpty()) {
+        *reason = (stuck + commands).join(QStringLiteral("; "));
+        return false;
+    }
+#endif
 
     const int fd =
         ::open(QFile::encodeName(real).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -226,6 +252,16 @@ bool PortLock::acquire(const QString &real, QString *reason) {
         return false;
     }
     m_fd = fd;
+    m_openPath = real;
+    if (!stuck.isEmpty()) {
+        // Qt SerialPort names its lock file after the path it opens.
+        m_openPath = QStringLiteral("/proc/self/fd/%1").arg(fd);
+        m_note = (stuck +
+                  QStringList{QStringLiteral("the port is taken with flock and TIOCEXCL "
+                                             "instead")} +
+                  commands)
+                     .join(QStringLiteral("; "));
+    }
     return true;
 }
 
@@ -233,6 +269,8 @@ void PortLock::release() {
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;
+    m_openPath.clear();
+    m_note.clear();
 }
 
 #else  // Windows
@@ -249,10 +287,13 @@ std::optional<Holder> flockHolder(const QString &) {
 
 }  // namespace PortLocks
 
-bool PortLock::acquire(const QString &, QString *) {
+bool PortLock::acquire(const QString &realDevice, QString *) {
+    m_openPath = realDevice;
     return true;
 }
 
-void PortLock::release() {}
+void PortLock::release() {
+    m_openPath.clear();
+}
 
 #endif

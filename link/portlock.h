@@ -16,6 +16,14 @@
 // TIOCEXCL. So minicom (lock files), picocom (flock) and a second console
 // refuse the device while it is open, through any path and as root.
 //
+// A stale lock file that this user may not remove (root's, in the sticky
+// /run/lock) would make Qt SerialPort refuse the device for good: it takes
+// its own lock under the same name and gives up when it cannot remove the
+// old one. Then, on Linux, the claim hands Qt SerialPort its own descriptor
+// to open (/proc/self/fd/N), whose lock file has another name; flock() and
+// TIOCEXCL still keep other programs out, and note() says why. Elsewhere
+// the device is refused with that reason.
+//
 // On Windows the system itself opens a COM port exclusively; there the claim
 // does nothing and the path is used as given.
 class PortLock {
@@ -33,8 +41,17 @@ public:
     // Gives the claim up; the lock file goes with Qt SerialPort's close.
     void release();
 
+    // The path Qt SerialPort is to open for the claimed device.
+    QString openPath() const { return m_openPath; }
+
+    // Why the claim had to go around a lock file, for the log; empty when it
+    // did not.
+    QString note() const { return m_note; }
+
 private:
     int m_fd = -1;
+    QString m_openPath;
+    QString m_note;
 };
 
 // What the claim looks at, for a view that must not open the port.

@@ -1,7 +1,6 @@
 #include "portnumber.h"
 
 #include <QByteArray>
-#include <QFile>
 #include <QRegularExpression>
 #include <QSerialPortInfo>
 #include <QtGlobal>
@@ -158,10 +157,6 @@ QList<PortRecord> ordered(const QList<PortRecord> &ports) {
     return result;
 }
 
-QString mappingVariable(int number) {
-    return QStringLiteral("RS232_PORT_%1").arg(number);
-}
-
 std::optional<int> comNumber(const QString &name) {
     static const QRegularExpression com(QStringLiteral("^COM(\\d{1,3})$"),
                                         QRegularExpression::CaseInsensitiveOption);
@@ -175,6 +170,10 @@ std::optional<int> comNumber(const QString &name) {
 }
 
 }  // namespace
+
+QString mappingVariable(int number) {
+    return QStringLiteral("RS232_PORT_%1").arg(number);
+}
 
 QList<NumberedPort> numberPorts(const QList<PortRecord> &ports, const QProcessEnvironment &env,
                                 Scheme scheme) {
@@ -226,31 +225,49 @@ std::optional<QString> deviceFor(int number, const QList<PortRecord> &ports,
     return list.at(number - 1).systemLocation;
 }
 
-QList<PortRecord> systemPorts() {
+QList<PortRecord> systemPorts(const SysfsPorts::Roots &roots) {
+#ifdef Q_OS_LINUX
+    // Qt SerialPort's own listing opens built-in UARTs on the serial8250
+    // driver to ask what they are.
+    return SysfsPorts::read(roots);
+#else
+    Q_UNUSED(roots);
     QList<PortRecord> ports;
     const QList<QSerialPortInfo> infos = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo &info : infos) {
-        PortRecord p{info.portName(),     info.systemLocation(), info.description(),
-                     info.manufacturer(), info.serialNumber(),   false};
-#ifdef Q_OS_LINUX
-        // The serial core reports the UART type; 0 (unknown) means no
-        // hardware answered at that address. Reading it never opens the port.
-        QFile type(QStringLiteral("/sys/class/tty/%1/type").arg(info.portName()));
-        if (type.open(QIODevice::ReadOnly))
-            p.phantom = type.readAll().trimmed() == "0";
-#endif
-        ports.append(p);
-    }
+    for (const QSerialPortInfo &info : infos)
+        ports.append({info.portName(),
+                      info.systemLocation(),
+                      info.description(),
+                      info.manufacturer(),
+                      info.serialNumber(),
+                      false,
+                      {}});
     return ports;
+#endif
+}
+
+std::optional<NumberedPort> lookUp(int number, const SysfsPorts::Roots &roots) {
+    if (number < kFirst || number > kLast)
+        return std::nullopt;
+    const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    // A mapped number needs no listing.
+    if (const QString mapped = env.value(mappingVariable(number)); !mapped.isEmpty())
+        return NumberedPort{number, mapped, std::nullopt, true, std::nullopt};
+    for (const NumberedPort &entry : numberPorts(systemPorts(roots), env))
+        if (entry.number == number)
+            return entry;
+    // COM<n> whether or not the system lists it.
+    if (kNativeScheme == Scheme::ComNumber)
+        return NumberedPort{number, QStringLiteral("COM%1").arg(number), std::nullopt, false,
+                            std::nullopt};
+    return std::nullopt;
 }
 
 std::optional<QString> deviceName(int number) {
-    const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    const QString mapped = env.value(mappingVariable(number));
-    // A mapped number, and a COM number, need no enumeration.
-    if (kNativeScheme == Scheme::ComNumber || !mapped.isEmpty())
-        return deviceFor(number, {}, env);
-    return deviceFor(number, systemPorts(), env);
+    const auto entry = lookUp(number);
+    if (!entry)
+        return std::nullopt;
+    return entry->device;
 }
 
 }  // namespace PortNumber

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "portrecord.h"
+#include "sysfsports.h"
+
 #include <QList>
 #include <QProcessEnvironment>
 #include <QString>
@@ -31,16 +34,6 @@ inline constexpr int kLast = 255;
 // other than ASCII ones, or a value outside -32768..32767.
 std::optional<qint16> parse(const QString &text);
 
-// One serial port as the system reports it.
-struct PortRecord {
-    QString portName;        // "ttyUSB0", "cu.usbserial-1410", "COM3"
-    QString systemLocation;  // "/dev/ttyUSB0"
-    QString description;
-    QString manufacturer;
-    QString serialNumber;
-    bool phantom = false;  // a device node that no hardware answers behind
-};
-
 enum class Scheme {
     Ordered,    // n is the n-th port in the fixed order (Unix)
     ComNumber,  // n is COM<n> (Windows)
@@ -61,6 +54,9 @@ struct NumberedPort {
     std::optional<PortRecord> hidden;  // the reported port that the mapping hides
 };
 
+// The variable that maps number n: RS232_PORT_<n>.
+QString mappingVariable(int number);
+
 // Every number that names a port, in ascending order.
 QList<NumberedPort> numberPorts(const QList<PortRecord> &ports, const QProcessEnvironment &env,
                                 Scheme scheme = kNativeScheme);
@@ -69,12 +65,16 @@ QList<NumberedPort> numberPorts(const QList<PortRecord> &ports, const QProcessEn
 std::optional<QString> deviceFor(int number, const QList<PortRecord> &ports,
                                  const QProcessEnvironment &env, Scheme scheme = kNativeScheme);
 
-// The serial ports the system reports now, through Qt SerialPort. On Linux a
-// built-in UART whose driver reports no hardware behind it is marked phantom
-// (read from sysfs: the port itself is never opened).
-QList<PortRecord> systemPorts();
+// The serial ports the system reports now: on Linux read from sysfs under
+// `roots` (sysfsports.h), never opening a port; elsewhere through Qt
+// SerialPort, and `roots` is not used.
+QList<PortRecord> systemPorts(const SysfsPorts::Roots &roots = {});
 
-// deviceFor() over the system's ports and environment as they are now.
+// What number n opens now, over the system's ports and environment as they
+// are; nothing when n names no port. A mapped number needs no listing.
+std::optional<NumberedPort> lookUp(int number, const SysfsPorts::Roots &roots = {});
+
+// The device of lookUp().
 std::optional<QString> deviceName(int number);
 
 }  // namespace PortNumber

@@ -37,15 +37,7 @@ others() {
 }
 before=$(others)
 
-step "hover over \"Nr portu:\""
-# Over the label "Nr portu:" (Frame2 at 8,8; the label at 8,144 inside it).
-xdotool mousemove --sync $((X + 30)) $((Y + 160))
-sleep 0.2
-xdotool mousemove --sync $((X + 32)) $((Y + 161))
-for _ in $(seq 50); do grep -q 'port number tooltip' "$work/log" && break; sleep 0.1; done
-sleep 0.5
-grep -q 'port number tooltip' "$work/log" || fail "no tooltip was shown"
-sed -n '/port number tooltip/,$p' "$work/log"
+show_port_tooltip "$work/log"
 expected="2: $work/port2 — przypisany (RS232_PORT_2) — wolny"
 grep -qxF "$expected" "$work/log" || fail "the tooltip does not list port 2 as $work/port2"
 after=$(others)

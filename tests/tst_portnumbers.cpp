@@ -1,11 +1,15 @@
 // Which number names which port: the numbering over given port lists, the
-// tooltip of "Nr portu:" for given lists and states, and the tooltip in the
-// window, which reads the system when it opens and never opens a port.
+// system's ports read from sysfs trees of the test's own, the tooltip of
+// "Nr portu:" for given lists and states, and the tooltip in the window,
+// which reads the system when it opens and never opens a port.
 #include "consolefixture.h"
+#include "openwatch.h"
 #include "portnumber.h"
 #include "portstate.h"
 #include "porttip.h"
 #include "ptydevice.h"
+#include "sysfsports.h"
+#include "sysfstree.h"
 
 #include <QApplication>
 #include <QHelpEvent>
@@ -14,7 +18,6 @@
 #include <QToolTip>
 
 #include <fcntl.h>
-#include <sys/inotify.h>
 #include <unistd.h>
 
 using PortNumber::NumberedPort;
@@ -27,7 +30,7 @@ PortRecord port(QString name) {
     const bool phantom = name.startsWith(u'!');
     if (phantom)
         name.remove(0, 1);
-    return {name, QStringLiteral("/dev/") + name, {}, {}, {}, phantom};
+    return {name, QStringLiteral("/dev/") + name, {}, {}, {}, phantom, {}};
 }
 
 QList<PortRecord> ports(const QStringList &names) {
@@ -51,23 +54,6 @@ QStringList numbered(const QList<PortRecord> &list, const QProcessEnvironment &e
     return devices;
 }
 
-// Records every open of the watched paths, without opening them.
-class OpenWatch {
-public:
-    OpenWatch() : m_fd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
-    ~OpenWatch() { ::close(m_fd); }
-    bool watch(const QString &path) {
-        return inotify_add_watch(m_fd, QFile::encodeName(path).constData(), IN_OPEN) >= 0;
-    }
-    bool sawOpen() {
-        char buffer[4096];
-        return ::read(m_fd, buffer, sizeof buffer) > 0;
-    }
-
-private:
-    int m_fd;
-};
-
 }  // namespace
 
 class TestPortNumbers : public QObject {
@@ -82,9 +68,15 @@ private slots:
     void numberPastTheEnd();
     void windowsKeepsComNumbers();
 
+    // The system's ports, read from sysfs trees.
+    void builtInUartsOnEveryKernelLayout_data();
+    void builtInUartsOnEveryKernelLayout();
+    void usbPortsDescribedByTheirUsbDevice();
+
     // The tooltip's content.
     void tooltipListsNumbersWithStates();
     void tooltipWithoutPorts();
+    void tooltipShowsTheAwaitedPort();
 
     // The tooltip in the window.
     void hoveringShowsTheMappedPty();
@@ -195,12 +187,12 @@ void TestPortNumbers::numberPastTheEnd() {
 void TestPortNumbers::windowsKeepsComNumbers() {
     using PortNumber::Scheme;
     const QList<PortRecord> list{
-        {"COM10", "\\\\.\\COM10", "USB Serial Port", "FTDI", "A50285BI", false},
-        {"COM3", "\\\\.\\COM3", {}, {}, {}, false},
-        {"com1", "\\\\.\\COM1", {}, {}, {}, false},
-        {"COM0", {}, {}, {}, {}, false},
-        {"COM300", {}, {}, {}, {}, false},
-        {"LPT1", {}, {}, {}, {}, false},
+        {"COM10", "\\\\.\\COM10", "USB Serial Port", "FTDI", "A50285BI", false, {}},
+        {"COM3", "\\\\.\\COM3", {}, {}, {}, false, {}},
+        {"com1", "\\\\.\\COM1", {}, {}, {}, false, {}},
+        {"COM0", {}, {}, {}, {}, false, {}},
+        {"COM300", {}, {}, {}, {}, false, {}},
+        {"LPT1", {}, {}, {}, {}, false, {}},
     };
     QStringList got;
     for (const NumberedPort &entry : PortNumber::numberPorts(list, {}, Scheme::ComNumber))
@@ -213,12 +205,99 @@ void TestPortNumbers::windowsKeepsComNumbers() {
         QStringLiteral("COM7"));
 }
 
+void TestPortNumbers::builtInUartsOnEveryKernelLayout_data() {
+    // The folder of each UART's device: before 6.5 the ports that firmware
+    // does not describe sit on the serial8250 platform device itself, later
+    // each on a port device of its own. ttyS1 and ttyS3 have no hardware.
+    QTest::addColumn<QStringList>("folders");
+    QTest::newRow("6.1") << QStringList{"pnp0/00:04", "platform/serial8250", "platform/serial8250",
+                                        "platform/serial8250"};
+    QTest::newRow("6.5 and later") << QStringList{
+        "pnp0/00:04/00:04:0/00:04:0.0", "platform/serial8250/serial8250:0/serial8250:0.1",
+        "platform/serial8250/serial8250:0/serial8250:0.2",
+        "platform/serial8250/serial8250:0/serial8250:0.3"};
+}
+
+void TestPortNumbers::builtInUartsOnEveryKernelLayout() {
+    QFETCH(QStringList, folders);
+    SysfsTree tree;
+    QVERIFY(tree.isValid());
+    // The kernel ends every attribute with a newline.
+    const QByteArray types[] = {"4\n", "0\n", "4\n", "0\n"};
+    for (int i = 0; i < 4; ++i)
+        tree.addPort(QStringLiteral("ttyS%1").arg(i), folders.at(i), types[i]);
+    tree.addVirtual("tty0");
+    tree.addVirtual("console");
+
+    const QList<PortRecord> read = SysfsPorts::read(tree.roots());
+    QStringList listed;
+    for (const PortRecord &p : read) listed << (p.phantom ? "!" : "") + p.portName;
+    QCOMPARE(listed, (QStringList{"ttyS0", "!ttyS1", "ttyS2", "!ttyS3"}));
+    QCOMPARE(numbered(read),
+             (QStringList{"1=" + tree.devPath("ttyS0"), "2=" + tree.devPath("ttyS2")}));
+}
+
+void TestPortNumbers::usbPortsDescribedByTheirUsbDevice() {
+    SysfsTree tree;
+    QVERIFY(tree.isValid());
+    const QString hub = QStringLiteral("pci0000:00/0000:00:14.0/usb1");
+    tree.attribute(hub + "/idVendor", "1d6b\n");
+    tree.attribute(hub + "/serial", "0000:00:14.0\n");
+    tree.attribute(hub + "/1-1/idVendor", "0403\n");
+    tree.attribute(hub + "/1-1/product", "FT232R USB UART\n");
+    tree.attribute(hub + "/1-1/manufacturer", "FTDI\n");
+    tree.attribute(hub + "/1-1/serial", "A50285BI\n");
+    tree.attribute(hub + "/1-1/1-1:1.0/bInterfaceClass", "ff\n");
+    tree.addPort("ttyUSB0", hub + "/1-1/1-1:1.0/ttyUSB0");
+    // A CDC device without a serial number: the hub's is not its own.
+    tree.attribute(hub + "/1-2/idVendor", "2341\n");
+    tree.attribute(hub + "/1-2/product", "Uno\n");
+    tree.attribute(hub + "/1-2/manufacturer", "Arduino (www.arduino.cc)\n");
+    tree.addPort("ttyACM0", hub + "/1-2/1-2:1.0");
+    tree.addPort("ttyAMA0", "platform/soc/fe201000.serial", "32\n");
+    tree.addVirtual("tty1");
+
+    PtyDevice adapter, cdc;
+    QVERIFY(adapter.isValid() && cdc.isValid());
+    tree.addNode("ttyUSB0", adapter.slaveName());
+    tree.addNode("ttyACM0", cdc.slaveName());
+    tree.addNode("ttyAMA0");
+    const QString byId = QStringLiteral("usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+    tree.addById(byId, "ttyUSB0");
+    OpenWatch watch;
+    QVERIFY(watch.watch(adapter.slaveName()) && watch.watch(cdc.slaveName()));
+
+    const QList<PortRecord> read = SysfsPorts::read(tree.roots());
+    QVERIFY(!watch.sawOpen());
+    QCOMPARE(numbered(read),
+             (QStringList{"1=" + tree.devPath("ttyAMA0"), "2=" + tree.devPath("ttyUSB0"),
+                          "3=" + tree.devPath("ttyACM0")}));
+    QMap<QString, PortRecord> byName;
+    for (const PortRecord &p : read) byName.insert(p.portName, p);
+    const PortRecord usb = byName.value("ttyUSB0");
+    QCOMPARE((QStringList{usb.description, usb.manufacturer, usb.serialNumber}),
+             (QStringList{"FT232R USB UART", "FTDI", "A50285BI"}));
+    QCOMPARE(usb.byId, QStringList{tree.devPath("serial/by-id/" + byId)});
+    const PortRecord acm = byName.value("ttyACM0");
+    QCOMPARE((QStringList{acm.description, acm.manufacturer, acm.serialNumber}),
+             (QStringList{"Uno", "Arduino (www.arduino.cc)", ""}));
+    QVERIFY(acm.byId.isEmpty());
+    const PortRecord uart = byName.value("ttyAMA0");
+    QVERIFY(!uart.phantom && uart.description.isEmpty() && uart.serialNumber.isEmpty());
+}
+
 void TestPortNumbers::tooltipListsNumbersWithStates() {
     QList<PortRecord> list{
-        {"ttyUSB1", "/dev/ttyUSB1", "FT232R USB UART", "FTDI", "A50285BI", false},
-        {"ttyS0", "/dev/ttyS0", {}, {}, {}, false},
-        {"ttyACM0", "/dev/ttyACM0", "Uno", "Arduino", {}, false},
-        {"ttyUSB0", "/dev/ttyUSB0", "CP2102", "CP2102", {}, false},
+        {"ttyUSB1",
+         "/dev/ttyUSB1",
+         "FT232R USB UART",
+         "FTDI",
+         "A50285BI",
+         false,
+         {"/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"}},
+        {"ttyS0", "/dev/ttyS0", {}, {}, {}, false, {}},
+        {"ttyACM0", "/dev/ttyACM0", "Uno", "Arduino", {}, false, {}},
+        {"ttyUSB0", "/dev/ttyUSB0", "CP2102", "CP2102", {}, false, {}},
     };
     const QProcessEnvironment env = environment(
         {{"RS232_PORT_2", "/tmp/kalvex-port2"}, {"RS232_PORT_7", "/dev/serial/by-id/gone"}});
@@ -236,8 +315,9 @@ void TestPortNumbers::tooltipListsNumbersWithStates() {
         "1: /dev/ttyS0 — wolny",
         "2: /tmp/kalvex-port2 — przypisany (RS232_PORT_2, zamiast /dev/ttyUSB0) — otwarty w tym "
         "programie",
-        "3: /dev/ttyUSB1 — FT232R USB UART, FTDI, nr seryjny A50285BI — zajęty przez inny program "
-        "(picocom, PID 4242)",
+        "3: /dev/ttyUSB1 — FT232R USB UART, FTDI, nr seryjny A50285BI — "
+        "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0 — zajęty przez inny "
+        "program (picocom, PID 4242)",
         "4: /dev/ttyACM0 — Uno, Arduino — brak uprawnień: dołącz do grupy dialout i zaloguj się "
         "ponownie",
         "7: /dev/serial/by-id/gone — przypisany (RS232_PORT_7) — brak urządzenia",
@@ -252,12 +332,39 @@ void TestPortNumbers::tooltipListsNumbersWithStates() {
     const QString text = PortTip::text(PortNumber::numberPorts(list, env), states);
     QVERIFY(
         text.contains("3: /dev/ttyUSB1 — FT232R USB UART, FTDI, nr seryjny A50285BI — "
+                      "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0 — "
                       "zajęty przez inny program\n"));
     QVERIFY(text.contains("\n1: /dev/ttyS0\n"));
 }
 
 void TestPortNumbers::tooltipWithoutPorts() {
     QCOMPARE(PortTip::text({}, {}), QStringLiteral("Nie znaleziono żadnego portu szeregowego."));
+}
+
+void TestPortNumbers::tooltipShowsTheAwaitedPort() {
+    // Port 2 was an adapter that was pulled out; another adapter now comes
+    // second. Number 2 still means the one waited for.
+    const PortRecord pulled{"ttyUSB0", "/dev/ttyUSB0", "FT232R USB UART", "FTDI", "A1", false, {}};
+    const NumberedPort awaited{2, "/dev/ttyUSB0", pulled, false, std::nullopt};
+    const QList<PortRecord> now{port("ttyS0"), port("ttyUSB1")};
+    QHash<QString, PortState> states;
+    states.insert("/dev/ttyS0", {PortState::Free, 0, {}, {}});
+    states.insert("/dev/ttyUSB1", {PortState::Free, 0, {}, {}});
+    const QString waiting = QStringLiteral(
+        "2: /dev/ttyUSB0 — FT232R USB UART, FTDI, nr seryjny A1 — czeka na ponowne podłączenie");
+    const QString order = QStringLiteral(
+        "Kolejność: wbudowane (ttyS…), USB (ttyUSB…), USB CDC (ttyACM…), pozostałe.");
+    QCOMPARE(PortTip::text(PortNumber::numberPorts(now, {}), states, awaited).split(u'\n'),
+             (QStringList{"Numery portów:", "1: /dev/ttyS0 — wolny", waiting, order}));
+    QCOMPARE(PortTip::text({}, {}, awaited).split(u'\n'),
+             (QStringList{"Numery portów:", waiting, order}));
+
+    // A mapped port waits under its mapping.
+    const QProcessEnvironment env = environment({{"RS232_PORT_2", "/tmp/kalvex-port2"}});
+    const NumberedPort mapped{2, "/tmp/kalvex-port2", std::nullopt, true, std::nullopt};
+    QVERIFY(PortTip::text(PortNumber::numberPorts(now, env), {}, mapped)
+                .contains("\n2: /tmp/kalvex-port2 — przypisany (RS232_PORT_2, zamiast "
+                          "/dev/ttyUSB1) — czeka na ponowne podłączenie\n"));
 }
 
 void TestPortNumbers::hoveringShowsTheMappedPty() {

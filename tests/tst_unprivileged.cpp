@@ -1,14 +1,20 @@
 // The console as an ordinary user: a child process that has dropped to a
 // user id nobody uses. A device it may not open gives the open failure box,
 // the system's reason on standard error, and "no permission" in the tooltip;
-// a device it may open opens, lock file and all. Needs root to change user.
+// a device it may open opens, lock file and all; a device whose stale lock
+// file belongs to root, who alone may remove it, is taken all the same and
+// held against other programs, and the log says why and how to remove the
+// file. Needs root to change user.
 #include "consolefixture.h"
 #include "mscomm.h"
+#include "portstate.h"
 #include "ptydevice.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QHelpEvent>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextDocument>
@@ -17,6 +23,7 @@
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <cerrno>
 #include <cstdio>
@@ -26,8 +33,9 @@ namespace {
 
 constexpr char kChildVariable[] = "KALVEX_UNPRIVILEGED_CHILD";
 
-// The child: opens port 2 (forbidden), then port 3 (its own), and reports
-// what the window showed, one "key: value" line each.
+// The child: opens port 2 (forbidden), then port 3 (its own), then port 4
+// (its own, behind root's stale lock file), and reports what the window
+// showed, one "key: value" line each.
 int runConsole(int argc, char **argv) {
     QApplication app(argc, argv);
     auto report = [](const char *key, const QString &value) {
@@ -49,6 +57,17 @@ int runConsole(int argc, char **argv) {
     text7->setText(QStringLiteral("3"));
     c.press("Command1");
     report("open3", c.comm()->portOpen() ? "yes" : "no");
+
+    c.press("Command2");
+    text7->setText(QStringLiteral("4"));
+    c.press("Command1");
+    report("open4", c.comm()->portOpen() ? "yes" : "no");
+    // Held with flock() by this process, as other programs see it.
+    report("held4",
+           PortState::probe(qEnvironmentVariable("RS232_PORT_4")).kind == PortState::OpenHere
+               ? "yes"
+               : "no");
+    report("failures", c.takeFailures().join(u'|'));
     std::fflush(stdout);
     return 0;
 }
@@ -78,9 +97,28 @@ void TestUnprivileged::ordinaryUserGetsTheReason() {
 
     PtyDevice forbidden;  // root's alone
     PtyDevice own;        // the user's
-    QVERIFY(forbidden.isValid() && own.isValid());
+    PtyDevice stale;      // the user's, with root's stale lock file
+    QVERIFY(forbidden.isValid() && own.isValid() && stale.isValid());
     QCOMPARE(::chmod(QFile::encodeName(forbidden.slaveName()).constData(), 0600), 0);
     QCOMPARE(::chown(QFile::encodeName(own.slaveName()).constData(), id, id), 0);
+    QCOMPARE(::chown(QFile::encodeName(stale.slaveName()).constData(), id, id), 0);
+
+    // Root's lock file, naming a process that has ended, in the sticky lock
+    // folder: nobody else may remove it.
+    const QString lockDir = QFileInfo(QStringLiteral("/var/lock")).canonicalFilePath();
+    QVERIFY2(QFileInfo(lockDir).isDir() && (QFileInfo(lockDir).permissions() & QFile::WriteOther),
+             "the lock folder is not open to every user");
+    const pid_t ended = ::fork();
+    if (ended == 0)
+        ::_exit(0);
+    QVERIFY(ended > 0 && ::waitpid(ended, nullptr, 0) == ended);
+    const QString lock =
+        lockDir + "/LCK.." + stale.slaveName().remove(QStringLiteral("/dev/")).replace(u'/', u'_');
+    QFile lockFile(lock);
+    QVERIFY(lockFile.open(QIODevice::WriteOnly | QIODevice::NewOnly));
+    lockFile.write(QString::asprintf("%10d\n", int(ended)).toLatin1());
+    lockFile.close();
+    auto removeLock = qScopeGuard([&lock] { QFile::remove(lock); });
     QTemporaryDir home;
     QCOMPARE(::chown(QFile::encodeName(home.path()).constData(), id, id), 0);
 
@@ -92,6 +130,7 @@ void TestUnprivileged::ordinaryUserGetsTheReason() {
     env.remove("XDG_RUNTIME_DIR");
     env.insert("RS232_PORT_2", forbidden.slaveName());
     env.insert("RS232_PORT_3", own.slaveName());
+    env.insert("RS232_PORT_4", stale.slaveName());
     console.setProcessEnvironment(env);
     console.setChildProcessModifier([id] {
         if (::setgroups(0, nullptr) != 0 || ::setgid(id) != 0 || ::setuid(id) != 0)
@@ -120,6 +159,19 @@ void TestUnprivileged::ordinaryUserGetsTheReason() {
                               .arg(own.slaveName())),
              qPrintable(out));
     QVERIFY2(out.contains("open3: yes\n"), qPrintable(out + err));
+
+    QVERIFY2(out.contains("open4: yes\nheld4: yes\nfailures: \n"), qPrintable(out + err));
+    QVERIFY2(err.contains(QStringLiteral("port 4 (%1): stale lock file %2 (process %3 has ended) "
+                                         "belongs to root and cannot be removed: Operation not "
+                                         "permitted; the port is taken with flock and TIOCEXCL "
+                                         "instead; to remove it: sudo rm %2\n")
+                              .arg(stale.slaveName(), lock)
+                              .arg(ended)),
+             qPrintable(err));
+    QVERIFY(QFile::exists(lock));
+    // Qt SerialPort's own lock file, under the name it was given, went with
+    // the port.
+    QCOMPARE(QDir(lockDir).entryList({"LCK.._proc_self_fd_*"}, QDir::Files), QStringList());
 }
 
 int main(int argc, char *argv[]) {

@@ -4,6 +4,7 @@
 #   . xvfb.sh; start_display [WxHxD]; start_simulator SIMULATOR [OPTION...]
 #   "$console" & pids+=($!); find_main_window; find_window TITLE
 #   step "what comes next"    named in the report if the script stops there
+#   show_port_tooltip LOG     the tooltip of "Nr portu:", as the console logged it
 #
 # The tests need no window manager, and the test tools install none: a window
 # manager's package makes itself the system's default (x-window-manager).
@@ -115,4 +116,19 @@ find_main_window() {
     Y=$(awk '/Absolute upper-left Y/ {print $4}' <<<"$info")
     WIDTH=$(awk '/Width:/ {print $2}' <<<"$info")
     HEIGHT=$(awk '/Height:/ {print $2}' <<<"$info")
+}
+
+# Rests the mouse over the label "Nr portu:" (Frame2 at 8,8; the label at
+# 8,144 inside it) and waits until the console, started with
+# QT_LOGGING_RULES=kalvex.ui.debug=true and its standard error in LOG, has
+# written what its tooltip shows there; then prints that.
+show_port_tooltip() {
+    step "hover over \"Nr portu:\""
+    xdotool mousemove --sync $((X + 30)) $((Y + 160))
+    sleep 0.2
+    xdotool mousemove --sync $((X + 32)) $((Y + 161))
+    for _ in $(seq 50); do grep -q 'port number tooltip' "$1" && break; sleep 0.1; done
+    sleep 0.5
+    grep -q 'port number tooltip' "$1" || { echo "FAIL: no tooltip was shown"; exit 1; }
+    sed -n '/port number tooltip/,$p' "$1"
 }

@@ -84,7 +84,7 @@ Form1::~Form1() {
 bool Form1::eventFilter(QObject *watched, QEvent *event) {
     if (event->type() == QEvent::ToolTip && (watched == ui->Label1 || watched == ui->Text7)) {
         PortTip::show(static_cast<QHelpEvent *>(event)->globalPos(),
-                      static_cast<QWidget *>(watched));
+                      static_cast<QWidget *>(watched), m_comm->awaitedPort());
         return true;
     }
     return QWidget::eventFilter(watched, event);

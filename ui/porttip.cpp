@@ -4,6 +4,8 @@
 #include <QProcessEnvironment>
 #include <QToolTip>
 
+#include <algorithm>
+
 // The windows' log ("kalvex.ui"); its debug level, off by default, records
 // what the tooltip showed.
 Q_LOGGING_CATEGORY(lcUi, "kalvex.ui", QtInfoMsg)
@@ -33,12 +35,26 @@ QString PortTip::stateText(const PortState &state) {
 }
 
 QString PortTip::text(const QList<PortNumber::NumberedPort> &ports,
-                      const QHash<QString, PortState> &states, PortNumber::Scheme scheme) {
-    if (ports.isEmpty())
+                      const QHash<QString, PortState> &states,
+                      const std::optional<PortNumber::NumberedPort> &awaited,
+                      PortNumber::Scheme scheme) {
+    QList<PortNumber::NumberedPort> listed = ports;
+    if (awaited) {
+        auto at = std::find_if(listed.begin(), listed.end(),
+                               [&](const auto &entry) { return entry.number >= awaited->number; });
+        if (at != listed.end() && at->number == awaited->number) {
+            const auto hidden = at->hidden;
+            *at = *awaited;
+            at->hidden = hidden;
+        } else {
+            listed.insert(at, *awaited);
+        }
+    }
+    if (listed.isEmpty())
         return tr("Nie znaleziono żadnego portu szeregowego.");
 
     QStringList lines{tr("Numery portów:")};
-    for (const PortNumber::NumberedPort &entry : ports) {
+    for (const PortNumber::NumberedPort &entry : listed) {
         QStringList parts{entry.device};
         if (entry.port) {
             QStringList about;
@@ -49,6 +65,8 @@ QString PortTip::text(const QList<PortNumber::NumberedPort> &ports,
                 about << tr("nr seryjny %1").arg(entry.port->serialNumber);
             if (!about.isEmpty())
                 parts << about.join(QStringLiteral(", "));
+            if (!entry.port->byId.isEmpty())
+                parts << entry.port->byId.join(QStringLiteral(", "));
         }
         if (entry.mapped) {
             parts << (entry.hidden ? tr("przypisany (RS232_PORT_%1, zamiast %2)")
@@ -56,7 +74,10 @@ QString PortTip::text(const QList<PortNumber::NumberedPort> &ports,
                                          .arg(entry.hidden->systemLocation)
                                    : tr("przypisany (RS232_PORT_%1)").arg(entry.number));
         }
-        if (const QString state = stateText(states.value(entry.device)); !state.isEmpty())
+        const QString state = awaited && entry.number == awaited->number
+                                  ? tr("czeka na ponowne podłączenie")
+                                  : stateText(states.value(entry.device));
+        if (!state.isEmpty())
             parts << state;
         lines << QStringLiteral("%1: %2").arg(entry.number).arg(parts.join(QStringLiteral(" — ")));
     }
@@ -65,23 +86,24 @@ QString PortTip::text(const QList<PortNumber::NumberedPort> &ports,
     return lines.join(u'\n');
 }
 
-QString PortTip::current() {
+QString PortTip::current(const std::optional<PortNumber::NumberedPort> &awaited) {
     const QList<PortNumber::NumberedPort> ports = PortNumber::numberPorts(
         PortNumber::systemPorts(), QProcessEnvironment::systemEnvironment());
     QHash<QString, PortState> states;
     for (const PortNumber::NumberedPort &entry : ports)
         states.insert(entry.device, PortState::probe(entry.device));
-    return text(ports, states);
+    return text(ports, states, awaited);
 }
 
-void PortTip::show(const QPoint &globalPos, QWidget *widget) {
+void PortTip::show(const QPoint &globalPos, QWidget *widget,
+                   const std::optional<PortNumber::NumberedPort> &awaited) {
     // While it shows, moving the mouse must not read the system again.
     static QString shown;
     if (QToolTip::isVisible() && !shown.isEmpty() && QToolTip::text() == shown) {
         QToolTip::showText(globalPos, shown, widget);
         return;
     }
-    const QString plain = current();
+    const QString plain = current(awaited);
     qCDebug(lcUi).noquote() << "port number tooltip:\n" + plain;
     // Rich text that keeps each line whole: a tooltip would wrap plain text.
     shown = QStringLiteral("<p style=\"white-space:pre\">%1</p>")

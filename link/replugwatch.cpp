@@ -1,0 +1,112 @@
+#include "replugwatch.h"
+
+#include "portlock.h"
+
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QtGlobal>
+
+#include <algorithm>
+
+namespace {
+
+// The slowest a look comes, and how long a folder's burst of changes (a
+// node, then its permissions) is let settle before one.
+constexpr int kPollMs = 1000;
+constexpr int kSettleMs = 20;
+
+}  // namespace
+
+ReplugWatch::ReplugWatch(QObject *parent) : QObject(parent) {
+    m_poll.setInterval(kPollMs);
+    m_poll.setTimerType(Qt::CoarseTimer);
+    m_soon.setInterval(kSettleMs);
+    m_soon.setSingleShot(true);
+    connect(&m_poll, &QTimer::timeout, this, &ReplugWatch::lookDue);
+    connect(&m_soon, &QTimer::timeout, this, &ReplugWatch::lookDue);
+}
+
+bool ReplugWatch::canComeBack(const PortNumber::NumberedPort &port) {
+    return !port.device.startsWith(QLatin1String("/dev/pts/"));
+}
+
+void ReplugWatch::start(const PortNumber::NumberedPort &port, const SysfsPorts::Roots &roots) {
+    stop();
+    m_port = port;
+    m_roots = roots;
+#ifndef Q_OS_WIN
+    // A folder's changes show the device coming back. COM ports are no
+    // files: on Windows the look once a second finds them.
+    m_watcher = new QFileSystemWatcher(this);
+    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] {
+        if (!m_soon.isActive())
+            m_soon.start();
+    });
+    // A device known by its serial number may come back under any name.
+    watchNearest(bySerialNumber() ? roots.dev : QFileInfo(port.device).absolutePath());
+#endif
+    m_poll.start();
+}
+
+void ReplugWatch::stop() {
+    m_port.reset();
+    m_poll.stop();
+    m_soon.stop();
+    delete m_watcher;
+    m_watcher = nullptr;
+}
+
+std::optional<QString> ReplugWatch::find() {
+    if (!m_port)
+        return std::nullopt;
+    QString path = m_port->device;
+    if (m_port->mapped) {
+        // The path the mapping names now.
+        if (const QString now =
+                qEnvironmentVariable(qPrintable(PortNumber::mappingVariable(m_port->number)));
+            !now.isEmpty())
+            path = now;
+    } else if (bySerialNumber()) {
+        const QList<PortNumber::PortRecord> ports = PortNumber::systemPorts(m_roots);
+        const auto same = std::find_if(ports.cbegin(), ports.cend(), [this](const auto &p) {
+            return !p.phantom && p.serialNumber == m_port->port->serialNumber;
+        });
+        if (same == ports.cend())
+            return std::nullopt;
+        path = same->systemLocation;
+    }
+#ifdef Q_OS_WIN
+    const QList<PortNumber::PortRecord> ports = PortNumber::systemPorts(m_roots);
+    const bool present = std::any_of(ports.cbegin(), ports.cend(), [&path](const auto &p) {
+        return p.portName.compare(path, Qt::CaseInsensitive) == 0;
+    });
+#else
+    const bool present = !PortLocks::realDevice(path).isEmpty();
+    // A folder that was gone (/dev/serial/by-id with the last adapter) may
+    // be back: watch the nearest one there is.
+    if (m_watcher && !bySerialNumber())
+        watchNearest(QFileInfo(path).absolutePath());
+#endif
+    if (!present)
+        return std::nullopt;
+    return path;
+}
+
+bool ReplugWatch::bySerialNumber() const {
+    return m_port && !m_port->mapped && m_port->port && !m_port->port->serialNumber.isEmpty();
+}
+
+void ReplugWatch::watchNearest(QString folder) {
+    while (!QFileInfo(folder).isDir()) {
+        const QString up = QFileInfo(folder).absolutePath();
+        if (up == folder)
+            return;
+        folder = up;
+    }
+    const QStringList watched = m_watcher->directories();
+    if (watched.size() == 1 && watched.first() == folder)
+        return;
+    if (!watched.isEmpty())
+        m_watcher->removePaths(watched);
+    m_watcher->addPath(folder);
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "portnumber.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <optional>
+
+class QFileSystemWatcher;
+
+// Waits for the device of a port that vanished (an adapter pulled out) to
+// come back, and says where it is then.
+//
+// "The same device" is the one with the same USB serial number where the
+// port has one, whatever its name now; otherwise the same path; for a
+// number mapped with RS232_PORT_<n>, the path the mapping names. A device
+// with another serial number under the old name is not the same.
+//
+// Nothing spins: the folder where the device's path appears is watched
+// (QFileSystemWatcher), and a look is due shortly after it changes, and
+// once a second besides, for what a folder does not show (a node whose
+// permissions come a moment after it, a COM port). Cost while waiting: one
+// inotify watch and a timer that fires once a second; a look lists the
+// ports (sysfs) or resolves one path.
+class ReplugWatch : public QObject {
+    Q_OBJECT
+
+public:
+    explicit ReplugWatch(QObject *parent = nullptr);
+
+    // Whether the device of `port` can come back: a pseudo-terminal named by
+    // its own node (/dev/pts/N) cannot, its number goes to the next terminal
+    // opened, whatever that is. A link to one (the simulator's) can.
+    static bool canComeBack(const PortNumber::NumberedPort &port);
+
+    // Starts waiting for `port`, as it was when it was open.
+    void start(const PortNumber::NumberedPort &port, const SysfsPorts::Roots &roots);
+    void stop();
+
+    bool isWaiting() const { return m_port.has_value(); }
+    // The port waited for.
+    const std::optional<PortNumber::NumberedPort> &port() const { return m_port; }
+
+    // The path to open for the awaited device, if it is back now.
+    std::optional<QString> find();
+
+signals:
+    // Time to look whether the device is back (find()).
+    void lookDue();
+
+private:
+    bool bySerialNumber() const;
+    // Watches `folder`, or the nearest folder above it that exists.
+    void watchNearest(QString folder);
+
+    std::optional<PortNumber::NumberedPort> m_port;
+    SysfsPorts::Roots m_roots;
+    QFileSystemWatcher *m_watcher = nullptr;
+    QTimer m_poll;
+    QTimer m_soon;
+};

@@ -1,0 +1,292 @@
+// Back after a replug: the device of an open port vanishes, the console
+// waits for the same device without spending the processor, and reopens it
+// on its own when it comes back; a different device under the old name is
+// left alone; the operator's "Zamknij port" and "Otwórz port" while it
+// waits. The device is the simulator on a link, a pty behind a link, or a
+// USB adapter in a sysfs tree of the test's own.
+#include "consolefixture.h"
+#include "dataview.h"
+#include "mscomm.h"
+#include "openwatch.h"
+#include "ptydevice.h"
+#include "sysfstree.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QHelpEvent>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextDocument>
+#include <QTimer>
+#include <QToolTip>
+
+#include <sys/resource.h>
+
+namespace {
+
+const QString kData = QStringLiteral("DATA\r\n");
+const QString kOpenFailure = QStringLiteral("Niewłaściwy numer portu lub port już otwarty");
+
+double cpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// Lets the console's events run for a while, sleeping in the event loop
+// between them as the console itself does.
+void idle(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// What the link's log ("kalvex.link") says while it lives.
+class LinkLog {
+public:
+    LinkLog() {
+        s_lines = &m_lines;
+        s_previous = qInstallMessageHandler(handle);
+    }
+    ~LinkLog() {
+        qInstallMessageHandler(s_previous);
+        s_lines = nullptr;
+    }
+    QStringList lines() const { return m_lines; }
+
+private:
+    static void handle(QtMsgType type, const QMessageLogContext &context, const QString &text) {
+        if (s_lines && qstrcmp(context.category, "kalvex.link") == 0)
+            s_lines->append(text);
+        else if (s_previous)
+            s_previous(type, context, text);
+    }
+    static inline QStringList *s_lines = nullptr;
+    static inline QtMessageHandler s_previous = nullptr;
+    QStringList m_lines;
+};
+
+// The device simulator on a pty behind `link`.
+class Simulator {
+public:
+    explicit Simulator(QString link) : m_link(std::move(link)) {}
+    ~Simulator() { kill(); }
+
+    bool start() {
+        m_process.start(QStringLiteral(KALVEX_SIM_PATH), {"--fast", "--quiet", "--link", m_link});
+        return m_process.waitForStarted() && m_process.waitForReadyRead(5000);
+    }
+    // Pulled out: the link stays behind, leading nowhere.
+    void kill() {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+
+private:
+    QString m_link;
+    QProcess m_process;
+};
+
+// A pty behind a link in a folder of the test's own, mapped to port 2.
+class LinkedPty {
+public:
+    LinkedPty() : m_link(m_dir.filePath(QStringLiteral("port2"))) {
+        qputenv("RS232_PORT_2", QFile::encodeName(m_link));
+        plugIn();
+    }
+    ~LinkedPty() { qunsetenv("RS232_PORT_2"); }
+
+    QString link() const { return m_link; }
+    PtyDevice &pty() { return *m_pty; }
+
+    // The device goes, and its link is left leading nowhere.
+    void pullOut() {
+        m_pty->closeSlave();
+        m_pty->closeMaster();
+    }
+    // A new device behind the same link.
+    void plugIn() {
+        m_pty = std::make_unique<PtyDevice>();
+        m_pty->closeSlave();
+        QFile::remove(m_link);
+        QFile::link(m_pty->slaveName(), m_link);
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_link;
+    std::unique_ptr<PtyDevice> m_pty;
+};
+
+// The tooltip of "Nr portu:" as the window shows it now, in plain text.
+QString tooltip(ConsoleFixture &c) {
+    QToolTip::hideText();
+    (void)QTest::qWaitFor([] { return !QToolTip::isVisible(); });
+    QWidget *box = c.box("Text7");
+    QHelpEvent hover(QEvent::ToolTip, QPoint(5, 5), box->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(box, &hover);
+    QTextDocument text;
+    text.setHtml(QToolTip::text());
+    return text.toPlainText();
+}
+
+}  // namespace
+
+class TestReplug : public QObject {
+    Q_OBJECT
+
+private slots:
+    void simulatorStartedAgainOnTheSameLink();
+    void anotherSerialNumberUnderTheOldName();
+    void closingEndsTheWaiting();
+    void openingWhileWaiting();
+};
+
+void TestReplug::simulatorStartedAgainOnTheSameLink() {
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("port2"));
+    qputenv("RS232_PORT_2", QFile::encodeName(link));
+    Simulator sim(link);
+    QVERIFY(sim.start());
+    LinkLog log;
+    ConsoleFixture c;
+    c.press("Command1");
+    QVERIFY(c.comm()->portOpen());
+    c.press("Command10");
+    QTRY_COMPARE(c.dataView()->text(), kData + "OK CF READY\r\n");
+
+    sim.kill();
+    QTRY_VERIFY(c.comm()->awaitsDevice());
+    QVERIFY(!c.comm()->portOpen());
+    // Waiting costs (next to) nothing: the process's own CPU time over five
+    // seconds of it, clock and all.
+    QElapsedTimer wall;
+    wall.start();
+    const double before = cpuSeconds();
+    idle(5000);
+    const double share = (cpuSeconds() - before) / (double(wall.elapsed()) / 1000);
+    QVERIFY2(share <= 0.01,
+             qPrintable(
+                 QStringLiteral("%1 % of a processor while waiting").arg(share * 100, 0, 'f', 2)));
+
+    QVERIFY(sim.start());
+    QTRY_VERIFY(c.comm()->portOpen());
+    QVERIFY(!c.comm()->awaitsDevice());
+    c.press("Command11");
+    QTRY_COMPARE(c.dataView()->text(), kData + "OK CF READY\r\nSIZE 1048576\r\n");
+    QVERIFY(c.takeFailures().isEmpty());
+
+    // One line when it went, one when it came back.
+    const QString where =
+        QStringLiteral("^port 2 \\(%1 -> /dev/pts/\\d+\\): ").arg(QRegularExpression::escape(link));
+    const QStringList lines = log.lines();
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(QRegularExpression(where + "the device is gone; waiting for it to come back$")
+                 .match(lines.at(0))
+                 .hasMatch(),
+             qPrintable(lines.at(0)));
+    QVERIFY2(
+        QRegularExpression(where + "the device is back; reopened$").match(lines.at(1)).hasMatch(),
+        qPrintable(lines.at(1)));
+    qunsetenv("RS232_PORT_2");
+}
+
+void TestReplug::anotherSerialNumberUnderTheOldName() {
+    SysfsTree tree;
+    QVERIFY(tree.isValid());
+    // An FTDI adapter with its serial number, in USB port `usb` of the hub.
+    auto plugIn = [&tree](const QString &usb, const QString &name, const QByteArray &serial,
+                          const PtyDevice &device) {
+        const QString folder = QStringLiteral("pci0000:00/0000:00:14.0/usb1/") + usb;
+        tree.attribute(folder + "/idVendor", "0403\n");
+        tree.attribute(folder + "/product", "FT232R USB UART\n");
+        tree.attribute(folder + "/serial", serial + '\n');
+        tree.addPort(name, folder + "/" + usb + ":1.0/" + name);
+        tree.addNode(name, device.slaveName());
+    };
+    PtyDevice first;
+    plugIn("1-1", "ttyUSB0", "A1", first);
+    ConsoleFixture c;
+    c.comm()->setSystemRoots(tree.roots());
+    c.box("Text7")->setText("1");
+    c.press("Command1");
+    QVERIFY(c.comm()->portOpen());
+
+    first.closeSlave();
+    first.closeMaster();
+    tree.unplug("ttyUSB0");
+    QTRY_VERIFY(c.comm()->awaitsDevice());
+
+    // Another adapter takes the old name: not the device waited for.
+    PtyDevice other;
+    plugIn("1-2", "ttyUSB0", "B2", other);
+    OpenWatch watch;
+    QVERIFY(watch.watch(other.slaveName()));
+    idle(2500);  // the folder's change and two looks a second apart
+    QVERIFY(!c.comm()->portOpen());
+    QVERIFY(c.comm()->awaitsDevice());
+
+    // The first one comes back under a new name.
+    PtyDevice again;
+    plugIn("1-3", "ttyUSB1", "A1", again);
+    QTRY_VERIFY(c.comm()->portOpen());
+    c.press("Command10");
+    QCOMPARE(again.readAtLeast(5), QByteArray("DSTA\r"));
+    QVERIFY(!watch.sawOpen());
+}
+
+void TestReplug::closingEndsTheWaiting() {
+    LinkedPty device;
+    ConsoleFixture c;
+    c.press("Command1");
+    QVERIFY(c.comm()->portOpen());
+    device.pullOut();
+    QTRY_VERIFY(c.comm()->awaitsDevice());
+    const QString waiting =
+        QStringLiteral("2: %1 — przypisany (RS232_PORT_2) — czeka na ponowne podłączenie")
+            .arg(device.link());
+    QVERIFY2(tooltip(c).split(u'\n').contains(waiting), qPrintable(tooltip(c)));
+
+    // The port is closed, so closing it is silent; the waiting ends.
+    c.press("Command2");
+    QVERIFY(c.takeFailures().isEmpty());
+    QVERIFY(!c.comm()->awaitsDevice());
+    QVERIFY(!tooltip(c).contains(QStringLiteral("czeka")));
+
+    device.plugIn();
+    OpenWatch watch;
+    QVERIFY(watch.watch(device.pty().slaveName()));
+    idle(1500);
+    QVERIFY(!c.comm()->portOpen());
+    QVERIFY(!watch.sawOpen());
+    QToolTip::hideText();
+}
+
+void TestReplug::openingWhileWaiting() {
+    LinkedPty device;
+    ConsoleFixture c;
+    c.press("Command1");
+    device.pullOut();
+    QTRY_VERIFY(c.comm()->awaitsDevice());
+
+    // Not there: a failed open like any other, and the waiting goes on.
+    c.press("Command1");
+    QCOMPARE(c.takeFailures(), QStringList{kOpenFailure});
+    QVERIFY(c.comm()->awaitsDevice());
+
+    // There: opened at once, before the next look.
+    device.plugIn();
+    c.press("Command1");
+    QVERIFY(c.takeFailures().isEmpty());
+    QVERIFY(c.comm()->portOpen());
+    QVERIFY(!c.comm()->awaitsDevice());
+    c.press("Command10");
+    QCOMPARE(device.pty().readAtLeast(5), QByteArray("DSTA\r"));
+}
+
+QTEST_MAIN(TestReplug)
+#include "tst_replug.moc"
