@@ -1,6 +1,7 @@
 // The serial port control against pseudo-terminals playing the device.
 #include "codepage.h"
 #include "commerror.h"
+#include "cputime.h"
 #include "mscomm.h"
 #include "ptydevice.h"
 
@@ -10,7 +11,6 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include <sys/resource.h>
 #include <termios.h>
 
 namespace {
@@ -22,13 +22,6 @@ void configure(MSComm &comm, int number = kPort) {
     comm.setSettings(QStringLiteral("9600,N,8,1"));
     comm.setRThreshold(1);
     comm.setInputLen(0);
-}
-
-double cpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 // Lock files that Qt SerialPort may leave for a device.

@@ -3,6 +3,7 @@
 // no port may stay locked.
 #include "codepage.h"
 #include "consolefixture.h"
+#include "cputime.h"
 #include "dataview.h"
 #include "form1.h"
 #include "mscomm.h"
@@ -15,19 +16,10 @@
 #include <QTest>
 #include <QTimer>
 
-#include <sys/resource.h>
-
 namespace {
 
 const QString kOpenFailure = QStringLiteral("Niewłaściwy numer portu lub port już otwarty");
 const QString kSendFailure = QStringLiteral("Port zamknięty...");
-
-double cpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 int openDescriptors() {
     return int(QDir(QStringLiteral("/proc/self/fd"))

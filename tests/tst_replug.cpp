@@ -5,6 +5,7 @@
 // waits. The device is the simulator on a link, a pty behind a link, or a
 // USB adapter in a sysfs tree of the test's own.
 #include "consolefixture.h"
+#include "cputime.h"
 #include "dataview.h"
 #include "mscomm.h"
 #include "openwatch.h"
@@ -23,19 +24,10 @@
 #include <QTimer>
 #include <QToolTip>
 
-#include <sys/resource.h>
-
 namespace {
 
 const QString kData = QStringLiteral("DATA\r\n");
 const QString kOpenFailure = QStringLiteral("Niewłaściwy numer portu lub port już otwarty");
-
-double cpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 // Lets the console's events run for a while, sleeping in the event loop
 // between them as the console itself does.
