@@ -6,7 +6,7 @@
 // The sizes and time budgets of one benchmark run.
 struct BenchScale {
     qint64 floodBytes = 50'000'000;   // the ordinary flood
-    int floodRuns = 3;                // of it, each followed by the bare reader
+    int floodRuns = 5;                // of it, each followed by the bare reader
     qint64 replyEvery = 10'000;       // a reply in the flood every so many bytes
     int idleReplies = 1000;           // replies to an idle console
     qint64 lineBytes = 5'000'000;     // the line without line ends
