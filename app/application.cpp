@@ -6,7 +6,9 @@
 #include "fontfallback.h"
 #include "terminationsignals.h"
 
+#include <QLibraryInfo>
 #include <QLoggingCategory>
+#include <QTranslator>
 #include <QWidget>
 
 #include <exception>
@@ -53,10 +55,24 @@ void useUtf8CharacterType() {
 #endif
 }
 
+// The window's texts are Polish whatever the system's language, and so are
+// the texts of Qt's own dialogs (the file dialog's buttons and labels) where
+// Qt's translations are installed (Debian: qt6-translations-l10n).
+void useQtPolishTexts(QCoreApplication *app) {
+    auto *translator = new QTranslator(app);
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (translator->load(QStringLiteral("qtbase_pl"), folder) &&
+        QCoreApplication::installTranslator(translator))
+        return;
+    qCDebug(lcApp, "no Polish texts for Qt's own dialogs in %s", qUtf8Printable(folder));
+    delete translator;
+}
+
 }  // namespace
 
 Application::Application(int &argc, char **argv) : QApplication(argc, argv) {
     useUtf8CharacterType();
+    useQtPolishTexts(this);
     AppInfo::apply();
     installFontFallbacks();
     DataViewEngine::initialize();

@@ -7,7 +7,9 @@
 #include "form2.h"
 #include "kalvexversion.h"
 
+#include <QFileInfo>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -52,6 +54,7 @@ private slots:
     void aboutWindowOutlivesMainWindow();
     void recordAndBannerCarryTheBuiltVersion();
     void uncaughtFailureIsReportedAndConsoleGoesOn();
+    void qtDialogsSpeakPolish();
 
 private:
     Application *app() const { return static_cast<Application *>(qApp); }
@@ -193,6 +196,16 @@ void TestLifetime::uncaughtFailureIsReportedAndConsoleGoesOn() {
     bool delivered = false;
     QTimer::singleShot(0, this, [&] { delivered = true; });
     QTRY_VERIFY(delivered);
+}
+
+void TestLifetime::qtDialogsSpeakPolish() {
+    // The test command installs Qt's translations; without them Qt's own
+    // dialogs (the file dialog of saving and of the receive log) fall back
+    // to English.
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (!QFileInfo::exists(folder + QStringLiteral("/qtbase_pl.qm")))
+        QSKIP("Qt's Polish translation (qt6-translations-l10n) is not installed");
+    QCOMPARE(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("Szukaj w:"));
 }
 
 int main(int argc, char *argv[]) {

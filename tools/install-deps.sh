@@ -14,7 +14,7 @@ set -euo pipefail
 run_packages=(
     cmake ninja-build g++
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev
-    fonts-liberation2
+    fonts-liberation2 qt6-translations-l10n
 )
 test_packages=(
     valgrind groff-base
