@@ -2,11 +2,16 @@
 
 #include "portlock.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QtGlobal>
 
 #include <algorithm>
+
+#ifdef Q_OS_LINUX
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -33,6 +38,7 @@ bool ReplugWatch::canComeBack(const PortNumber::NumberedPort &port) {
 void ReplugWatch::start(const PortNumber::NumberedPort &port, const SysfsPorts::Roots &roots) {
     stop();
     m_port = port;
+    m_goneLink = ptyLink(port.device);
     m_roots = roots;
 #ifndef Q_OS_WIN
     // A folder's changes show the device coming back. COM ports are no
@@ -50,6 +56,7 @@ void ReplugWatch::start(const PortNumber::NumberedPort &port, const SysfsPorts::
 
 void ReplugWatch::stop() {
     m_port.reset();
+    m_goneLink.reset();
     m_poll.stop();
     m_soon.stop();
     delete m_watcher;
@@ -81,7 +88,8 @@ std::optional<QString> ReplugWatch::find() {
         return p.portName.compare(path, Qt::CaseInsensitive) == 0;
     });
 #else
-    const bool present = !PortLocks::realDevice(path).isEmpty();
+    const bool present =
+        !PortLocks::realDevice(path).isEmpty() && (!m_goneLink || ptyLink(path) != m_goneLink);
     // A folder that was gone (/dev/serial/by-id with the last adapter) may
     // be back: watch the nearest one there is.
     if (m_watcher && !bySerialNumber())
@@ -90,6 +98,22 @@ std::optional<QString> ReplugWatch::find() {
     if (!present)
         return std::nullopt;
     return path;
+}
+
+std::optional<ReplugWatch::LinkIdentity> ReplugWatch::ptyLink(const QString &path) {
+#ifdef Q_OS_LINUX
+    const QFileInfo link(path);
+    if (!link.isSymLink() || !link.symLinkTarget().startsWith(QLatin1String("/dev/pts/")))
+        return std::nullopt;
+    struct stat status {};
+    if (::lstat(QFile::encodeName(path).constData(), &status) != 0)
+        return std::nullopt;
+    return LinkIdentity{quint64(status.st_dev), quint64(status.st_ino),
+                        qint64(status.st_ctim.tv_sec) * 1'000'000'000 + status.st_ctim.tv_nsec};
+#else
+    Q_UNUSED(path);
+    return std::nullopt;
+#endif
 }
 
 bool ReplugWatch::bySerialNumber() const {

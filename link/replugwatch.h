@@ -32,7 +32,9 @@ public:
 
     // Whether the device of `port` can come back: a pseudo-terminal named by
     // its own node (/dev/pts/N) cannot, its number goes to the next terminal
-    // opened, whatever that is. A link to one (the simulator's) can.
+    // opened, whatever that is. A link to one (the simulator's) can, once
+    // the link is made anew: the old one, left by a simulator that was
+    // killed, may lead to another program's terminal by then.
     static bool canComeBack(const PortNumber::NumberedPort &port);
 
     // Starts waiting for `port`, as it was when it was open.
@@ -55,7 +57,19 @@ private:
     // Watches `folder`, or the nearest folder above it that exists.
     void watchNearest(QString folder);
 
+    // A link, told apart from one made anew at the same path.
+    struct LinkIdentity {
+        quint64 device = 0;
+        quint64 inode = 0;
+        qint64 changedNs = 0;  // an inode number may be given again at once
+        bool operator==(const LinkIdentity &) const = default;
+    };
+    // The identity of the link at path when it leads to a pseudo-terminal.
+    static std::optional<LinkIdentity> ptyLink(const QString &path);
+
     std::optional<PortNumber::NumberedPort> m_port;
+    // The link to the vanished pseudo-terminal, while it is still there.
+    std::optional<LinkIdentity> m_goneLink;
     SysfsPorts::Roots m_roots;
     QFileSystemWatcher *m_watcher = nullptr;
     QTimer m_poll;

@@ -136,6 +136,7 @@ private slots:
     void anotherSerialNumberUnderTheOldName();
     void closingEndsTheWaiting();
     void openingWhileWaiting();
+    void oldLinkToAReusedTerminalIsNotTheDevice();
 };
 
 void TestReplug::simulatorStartedAgainOnTheSameLink() {
@@ -276,6 +277,33 @@ void TestReplug::openingWhileWaiting() {
     QVERIFY(c.takeFailures().isEmpty());
     QVERIFY(c.comm()->portOpen());
     QVERIFY(!c.comm()->awaitsDevice());
+    c.press("Command10");
+    QCOMPARE(device.pty().readAtLeast(5), QByteArray("DSTA\r"));
+}
+
+void TestReplug::oldLinkToAReusedTerminalIsNotTheDevice() {
+    LinkedPty device;
+    ConsoleFixture c;
+    c.press("Command1");
+    QVERIFY(c.comm()->portOpen());
+    const QString gone = device.pty().slaveName();
+    device.pullOut();
+    QTRY_VERIFY(c.comm()->awaitsDevice());
+
+    // The link, left behind, leads to whatever terminal gets the old number
+    // next: another program's, never the device.
+    std::vector<std::unique_ptr<PtyDevice>> others;
+    while (others.size() < 32 && (others.empty() || others.back()->slaveName() != gone))
+        others.push_back(std::make_unique<PtyDevice>());
+    if (others.back()->slaveName() != gone)
+        QSKIP("another program took the terminal's old number first");
+    idle(2500);  // two looks and more
+    QVERIFY(!c.comm()->portOpen());
+    QVERIFY(c.comm()->awaitsDevice());
+
+    // A link made anew is the device back.
+    device.plugIn();
+    QTRY_VERIFY(c.comm()->portOpen());
     c.press("Command10");
     QCOMPARE(device.pty().readAtLeast(5), QByteArray("DSTA\r"));
 }
