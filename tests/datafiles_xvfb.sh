@@ -15,7 +15,6 @@ lines=20000
 
 . "$(dirname "$0")/xvfb.sh"
 start_display
-start_window_manager
 start_simulator "$simulator" --card-size 8000000 --preload "$lines"
 
 failed=0
