@@ -162,11 +162,12 @@ void TestUnprivileged::ordinaryUserGetsTheReason() {
 
     QVERIFY2(out.contains("open4: yes\nheld4: yes\nfailures: \n"), qPrintable(out + err));
     QVERIFY2(err.contains(QStringLiteral("port 4 (%1): stale lock file %2 (process %3 has ended) "
-                                         "belongs to root and cannot be removed: Operation not "
-                                         "permitted; the port is taken with flock and TIOCEXCL "
-                                         "instead; to remove it: sudo rm %2\n")
+                                         "belongs to root and cannot be removed: %4; the port is "
+                                         "taken with flock and TIOCEXCL instead; to remove it: "
+                                         "sudo rm %2\n")
                               .arg(stale.slaveName(), lock)
-                              .arg(ended)),
+                              .arg(ended)
+                              .arg(QString::fromLocal8Bit(std::strerror(EPERM)))),
              qPrintable(err));
     QVERIFY(QFile::exists(lock));
     // Qt SerialPort's own lock file, under the name it was given, went with
