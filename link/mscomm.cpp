@@ -10,8 +10,6 @@
 
 #include <limits>
 
-using PortNumber::NumberedPort;
-
 namespace {
 
 // Room for received bytes kept from one chunk to the next: a flood's chunks
@@ -97,13 +95,10 @@ void MSComm::setPortOpen(bool open) {
     // While the device of this number is waited for, "the device" is that
     // one, not whatever the number names now.
     if (const auto awaited = m_replug->port(); awaited && awaited->number == m_commPort) {
-        const auto device = m_replug->find();
-        if (!device)
+        const auto port = m_replug->find();
+        if (!port)
             throw CommError(m_where + QStringLiteral(": the device has not come back"));
-        NumberedPort port = *awaited;
-        if (!port.mapped)
-            port.device = *device;
-        openDevice(port, *device);
+        openDevice(*port);
         m_replug->stop();
         m_received.clear();
         return;
@@ -115,11 +110,12 @@ void MSComm::setPortOpen(bool open) {
     const auto port = PortNumber::lookUp(m_commPort, m_roots);
     if (!port)
         throw CommError(QStringLiteral("port %1: no serial port has this number").arg(m_commPort));
-    openDevice(*port, port->device);
+    openDevice(*port);
     m_received.clear();
 }
 
-void MSComm::openDevice(const PortNumber::NumberedPort &port, const QString &device) {
+void MSComm::openDevice(const PortNumber::NumberedPort &port) {
+    const QString &device = port.device;
     // Locks and Qt SerialPort are given the real device behind any symlink.
     const QString real = PortLocks::realDevice(device);
     const QString where =
@@ -255,15 +251,11 @@ void MSComm::closeAfterFault() {
 }
 
 void MSComm::lookForDevice() {
-    const auto awaited = m_replug->port();
-    const auto device = m_replug->find();
-    if (!awaited || !device)
+    const auto port = m_replug->find();
+    if (!port)
         return;
-    NumberedPort port = *awaited;
-    if (!port.mapped)
-        port.device = *device;
     try {
-        openDevice(port, *device);
+        openDevice(*port);
     } catch (const CommError &e) {
         // Not yet (its permissions may come a moment after the node): the
         // next look tries again.

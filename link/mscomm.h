@@ -112,7 +112,7 @@ private:
     void portFailed(QSerialPort::SerialPortError error);
     void closeAfterFault();
     void closePort();
-    void openDevice(const PortNumber::NumberedPort &port, const QString &device);
+    void openDevice(const PortNumber::NumberedPort &port);
     void lookForDevice();
 
     QSerialPort *m_port;

@@ -210,19 +210,18 @@ QList<NumberedPort> numberPorts(const QList<PortRecord> &ports, const QProcessEn
     return byNumber.values();
 }
 
-std::optional<QString> deviceFor(int number, const QList<PortRecord> &ports,
-                                 const QProcessEnvironment &env, Scheme scheme) {
+std::optional<NumberedPort> numberedPort(int number, const QList<PortRecord> &ports,
+                                         const QProcessEnvironment &env, Scheme scheme) {
     if (number < kFirst || number > kLast)
         return std::nullopt;
-    const QString mapped = env.value(mappingVariable(number));
-    if (!mapped.isEmpty())
-        return mapped;
+    for (const NumberedPort &entry : numberPorts(ports, env, scheme))
+        if (entry.number == number)
+            return entry;
+    // COM<n> whether or not the system lists it.
     if (scheme == Scheme::ComNumber)
-        return QStringLiteral("COM%1").arg(number);
-    const QList<PortRecord> list = ordered(ports);
-    if (number > list.size())
-        return std::nullopt;
-    return list.at(number - 1).systemLocation;
+        return NumberedPort{number, QStringLiteral("COM%1").arg(number), std::nullopt, false,
+                            std::nullopt};
+    return std::nullopt;
 }
 
 QList<PortRecord> systemPorts(const SysfsPorts::Roots &roots) {
@@ -247,27 +246,10 @@ QList<PortRecord> systemPorts(const SysfsPorts::Roots &roots) {
 }
 
 std::optional<NumberedPort> lookUp(int number, const SysfsPorts::Roots &roots) {
-    if (number < kFirst || number > kLast)
-        return std::nullopt;
     const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     // A mapped number needs no listing.
-    if (const QString mapped = env.value(mappingVariable(number)); !mapped.isEmpty())
-        return NumberedPort{number, mapped, std::nullopt, true, std::nullopt};
-    for (const NumberedPort &entry : numberPorts(systemPorts(roots), env))
-        if (entry.number == number)
-            return entry;
-    // COM<n> whether or not the system lists it.
-    if (kNativeScheme == Scheme::ComNumber)
-        return NumberedPort{number, QStringLiteral("COM%1").arg(number), std::nullopt, false,
-                            std::nullopt};
-    return std::nullopt;
-}
-
-std::optional<QString> deviceName(int number) {
-    const auto entry = lookUp(number);
-    if (!entry)
-        return std::nullopt;
-    return entry->device;
+    const bool mapped = !env.value(mappingVariable(number)).isEmpty();
+    return numberedPort(number, mapped ? QList<PortRecord>() : systemPorts(roots), env);
 }
 
 }  // namespace PortNumber

@@ -22,7 +22,7 @@
 //
 // The numbering itself is a pure function of a port list and an environment,
 // so that any list can be numbered without the hardware; systemPorts() and
-// deviceName() read the system afresh on every call.
+// lookUp() read the system afresh on every call.
 namespace PortNumber {
 
 inline constexpr int kFirst = 1;
@@ -61,20 +61,18 @@ QString mappingVariable(int number);
 QList<NumberedPort> numberPorts(const QList<PortRecord> &ports, const QProcessEnvironment &env,
                                 Scheme scheme = kNativeScheme);
 
-// The device that number n names, or nothing when n names no port.
-std::optional<QString> deviceFor(int number, const QList<PortRecord> &ports,
-                                 const QProcessEnvironment &env, Scheme scheme = kNativeScheme);
+// What number n opens, or nothing when n names no port.
+std::optional<NumberedPort> numberedPort(int number, const QList<PortRecord> &ports,
+                                         const QProcessEnvironment &env,
+                                         Scheme scheme = kNativeScheme);
 
 // The serial ports the system reports now: on Linux read from sysfs under
 // `roots` (sysfsports.h), never opening a port; elsewhere through Qt
 // SerialPort, and `roots` is not used.
 QList<PortRecord> systemPorts(const SysfsPorts::Roots &roots = {});
 
-// What number n opens now, over the system's ports and environment as they
-// are; nothing when n names no port. A mapped number needs no listing.
+// numberedPort() over the system's ports and environment as they are now.
+// A mapped number needs no listing.
 std::optional<NumberedPort> lookUp(int number, const SysfsPorts::Roots &roots = {});
-
-// The device of lookUp().
-std::optional<QString> deviceName(int number);
 
 }  // namespace PortNumber

@@ -63,7 +63,7 @@ void ReplugWatch::stop() {
     m_watcher = nullptr;
 }
 
-std::optional<QString> ReplugWatch::find() {
+std::optional<PortNumber::NumberedPort> ReplugWatch::find() {
     if (!m_port)
         return std::nullopt;
     QString path = m_port->device;
@@ -97,7 +97,9 @@ std::optional<QString> ReplugWatch::find() {
 #endif
     if (!present)
         return std::nullopt;
-    return path;
+    PortNumber::NumberedPort now = *m_port;
+    now.device = path;
+    return now;
 }
 
 std::optional<ReplugWatch::LinkIdentity> ReplugWatch::ptyLink(const QString &path) {

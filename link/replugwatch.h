@@ -45,8 +45,8 @@ public:
     // The port waited for.
     const std::optional<PortNumber::NumberedPort> &port() const { return m_port; }
 
-    // The path to open for the awaited device, if it is back now.
-    std::optional<QString> find();
+    // The awaited port with the path of its device now, if it is back.
+    std::optional<PortNumber::NumberedPort> find();
 
 signals:
     // Time to look whether the device is back (find()).

@@ -33,6 +33,20 @@ PortRecord port(QString name) {
     return {name, QStringLiteral("/dev/") + name, {}, {}, {}, phantom, {}};
 }
 
+// The device that number n opens.
+std::optional<QString> deviceFor(int n, const QList<PortRecord> &ports,
+                                 const QProcessEnvironment &env,
+                                 PortNumber::Scheme scheme = PortNumber::kNativeScheme) {
+    const auto entry = PortNumber::numberedPort(n, ports, env, scheme);
+    return entry ? std::optional(entry->device) : std::nullopt;
+}
+
+// The same over the system's ports and the process's environment.
+std::optional<QString> deviceName(int n) {
+    const auto entry = PortNumber::lookUp(n);
+    return entry ? std::optional(entry->device) : std::nullopt;
+}
+
 QList<PortRecord> ports(const QStringList &names) {
     QList<PortRecord> list;
     for (const QString &name : names) list << port(name);
@@ -94,8 +108,7 @@ void TestPortNumbers::builtInUartsKeepTheirNumbers() {
     std::swap(names[3], names[8]);
     QCOMPARE(numbered(ports(names)), expected);
     for (int n = 1; n <= 12; ++n)
-        QCOMPARE(PortNumber::deviceFor(n, ports(names), {}),
-                 QStringLiteral("/dev/ttyS%1").arg(n - 1));
+        QCOMPARE(deviceFor(n, ports(names), {}), QStringLiteral("/dev/ttyS%1").arg(n - 1));
 }
 
 void TestPortNumbers::order_data() {
@@ -158,23 +171,23 @@ void TestPortNumbers::mappingWins() {
     QVERIFY(entries.at(3).mapped && !entries.at(3).hidden);
     QVERIFY(!entries.at(0).mapped && entries.at(0).port);
 
-    QCOMPARE(PortNumber::deviceFor(2, list, env), QStringLiteral("/tmp/kalvex-link"));
-    QCOMPARE(PortNumber::deviceFor(3, list, env), QStringLiteral("/dev/ttyACM0"));
-    QCOMPARE(PortNumber::deviceFor(9, list, env), QStringLiteral("/dev/pts/4"));
-    QCOMPARE(PortNumber::deviceFor(4, list, env), std::nullopt);
+    QCOMPARE(deviceFor(2, list, env), QStringLiteral("/tmp/kalvex-link"));
+    QCOMPARE(deviceFor(3, list, env), QStringLiteral("/dev/ttyACM0"));
+    QCOMPARE(deviceFor(9, list, env), QStringLiteral("/dev/pts/4"));
+    QCOMPARE(deviceFor(4, list, env), std::nullopt);
 
     // Read at each call: the process's environment as it is now.
     qputenv("RS232_PORT_200", "/tmp/kalvex-now");
-    QCOMPARE(PortNumber::deviceName(200), QStringLiteral("/tmp/kalvex-now"));
+    QCOMPARE(deviceName(200), QStringLiteral("/tmp/kalvex-now"));
     qunsetenv("RS232_PORT_200");
-    QCOMPARE(PortNumber::deviceName(200), std::nullopt);
+    QCOMPARE(deviceName(200), std::nullopt);
 }
 
 void TestPortNumbers::numberPastTheEnd() {
     const QList<PortRecord> list = ports({"ttyS0", "ttyUSB0"});
     for (int n : {3, 4, 255, 0, -1, 256, 32767})
-        QVERIFY2(!PortNumber::deviceFor(n, list, {}), qPrintable(QString::number(n)));
-    QVERIFY(!PortNumber::deviceFor(1, {}, {}));
+        QVERIFY2(!deviceFor(n, list, {}), qPrintable(QString::number(n)));
+    QVERIFY(!deviceFor(1, {}, {}));
     QVERIFY(PortNumber::numberPorts({}, {}).isEmpty());
     // 300 reported ports: numbers stop at 255.
     QStringList many;
@@ -199,10 +212,9 @@ void TestPortNumbers::windowsKeepsComNumbers() {
         got << QStringLiteral("%1=%2").arg(entry.number).arg(entry.device);
     QCOMPARE(got, (QStringList{"1=com1", "3=COM3", "10=COM10"}));
     // A number names COM<n> whether or not the system lists it.
-    QCOMPARE(PortNumber::deviceFor(5, list, {}, Scheme::ComNumber), QStringLiteral("COM5"));
-    QCOMPARE(
-        PortNumber::deviceFor(5, list, environment({{"RS232_PORT_5", "COM7"}}), Scheme::ComNumber),
-        QStringLiteral("COM7"));
+    QCOMPARE(deviceFor(5, list, {}, Scheme::ComNumber), QStringLiteral("COM5"));
+    QCOMPARE(deviceFor(5, list, environment({{"RS232_PORT_5", "COM7"}}), Scheme::ComNumber),
+             QStringLiteral("COM7"));
 }
 
 void TestPortNumbers::builtInUartsOnEveryKernelLayout_data() {
