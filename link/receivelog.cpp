@@ -3,6 +3,7 @@
 #include "fileerror.h"
 #include "linklog.h"
 #include "logsync.h"
+#include "writeall.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -52,19 +53,11 @@ void ReceiveLog::stop() {
 void ReceiveLog::append(QByteArrayView bytes) {
     if (!m_file || bytes.isEmpty())
         return;
-    // A short write (the disk filling up) is followed by another for the
-    // rest, which then gives the reason.
-    const char *data = bytes.data();
-    qint64 left = bytes.size();
-    while (left > 0) {
-        const qint64 n = m_file->write(data, left);
-        if (n <= 0) {
-            fail(m_file->errorString());
-            return;
-        }
-        data += n;
-        left -= n;
-        m_written += n;
+    const qint64 written = writeAll(*m_file, bytes);
+    m_written += written;
+    if (written < bytes.size()) {
+        fail(m_file->errorString());
+        return;
     }
     m_sync->written();
     if (m_sync->hasFailed())

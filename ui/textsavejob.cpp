@@ -1,5 +1,7 @@
 #include "textsavejob.h"
 
+#include "writeall.h"
+
 #include <QSaveFile>
 #include <QThread>
 
@@ -10,18 +12,6 @@ using Outcome = Result::Outcome;
 
 // Encoded text goes to the file in blocks of about this many bytes.
 constexpr qsizetype kBlock = 1 << 20;
-
-// A short write (the disk filling up) is followed by another for the rest,
-// which fails and gives the system's reason.
-bool writeAll(QSaveFile &file, QByteArrayView bytes) {
-    while (!bytes.isEmpty()) {
-        const qint64 n = file.write(bytes.data(), bytes.size());
-        if (n <= 0)
-            return false;
-        bytes = bytes.sliced(n);
-    }
-    return true;
-}
 
 Result ended(Outcome outcome) {
     Result result;
@@ -106,7 +96,7 @@ Result TextSaveJob::write(const TextSnapshot &text, const QString &path, Encodin
         if (!encoder.encode(part, block))
             return false;
         if (block.size() >= kBlock) {
-            if (!writeAll(file, block)) {
+            if (writeAll(file, block) < block.size()) {
                 writeFailed = true;
                 return false;
             }
@@ -124,7 +114,7 @@ Result TextSaveJob::write(const TextSnapshot &text, const QString &path, Encodin
         file.cancelWriting();
         return unencodable(text, encoder.failedAt());
     }
-    if (writeFailed || !writeAll(file, block)) {
+    if (writeFailed || writeAll(file, block) < block.size()) {
         const QString reason = file.errorString();
         file.cancelWriting();
         return failed(reason);
