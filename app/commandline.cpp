@@ -2,14 +2,20 @@
 
 #include "kalvexversion.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
 constexpr auto kCommandName = "rs232-kalvex";
+
+void nameCommand() {
+    QCoreApplication::setApplicationName(QString::fromLatin1(kCommandName));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(KalvexVersion::kVersion));
+}
 
 }  // namespace
 
@@ -27,16 +33,34 @@ void CommandLine::answerWithoutDisplay(int argc, char **argv) {
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
     // Qt's own options are unknown here and reported by process(); only the
-    // help and the version are looked for.
+    // help and the version are looked for. A word with one dash is one
+    // option, as Qt reads its own (-reverse, -platformtheme NAME), not a
+    // row of letters: "-reverse" holds a "v" and "-platformtheme" an "h".
+    m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     m_parser.parse(arguments);
+    m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+    const bool helpAll = m_parser.isSet(QStringLiteral("help-all"));
     const bool help = m_parser.isSet(QStringLiteral("help"));
+    if (helpAll) {
+        // Qt's own options are listed by the GUI application, which the
+        // minimal platform starts without a display; the help is all that
+        // is said (not, say, that XDG_RUNTIME_DIR is unset).
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+        std::vector<char *> withPlatform(argv, argv + argc);
+        char platform[] = "-platform";
+        char minimal[] = "minimal";
+        withPlatform.insert(withPlatform.end(), {platform, minimal, nullptr});
+        int count = argc + 2;
+        QApplication app(count, withPlatform.data());
+        nameCommand();
+        m_parser.process(app);
+    }
     if (!help && !m_parser.isSet(QStringLiteral("version")))
         return;
     // The help's usage line names the program as it was called, which only
     // an application object knows; one without a GUI needs no display.
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QString::fromLatin1(kCommandName));
-    QCoreApplication::setApplicationVersion(QString::fromLatin1(KalvexVersion::kVersion));
+    nameCommand();
     if (help)
         m_parser.showHelp(0);
     m_parser.showVersion();
@@ -47,6 +71,5 @@ void CommandLine::process(const QCoreApplication &app) {
         std::fprintf(stderr, "%s: %s\n", kCommandName, qPrintable(m_parser.errorText()));
         std::exit(EXIT_FAILURE);
     }
-    // --help-all lists Qt's own options too, which only the application knows.
     m_parser.process(app);
 }

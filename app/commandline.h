@@ -4,16 +4,18 @@
 
 class QCoreApplication;
 
-// The console's command line. --help and --version are answered before the
-// GUI starts, so that they work without a display; everything else is read
-// once the application has taken the options that are Qt's own (-platform,
-// -style and the like).
+// The console's command line. -h, --help, --help-all, -v and --version are
+// answered before the GUI starts, so that they work without a display, and
+// nothing else is: Qt's own options (-platform, -style NAME, -reverse and
+// the like) start the console as Qt documents them. Everything else is read
+// once the application has taken those.
 class CommandLine {
 public:
     CommandLine();
 
-    // Before the application object exists: prints the help or the version
-    // and ends the process when either was asked for; returns otherwise.
+    // Before the application object exists: prints the help (--help-all:
+    // with Qt's own options) or the version and ends the process when one
+    // was asked for; returns otherwise.
     void answerWithoutDisplay(int argc, char **argv);
 
     // With the application: reads its remaining arguments. An unknown option

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The console's command line answered without a display, as from an SSH
-# session or a build machine: --help lists the options, --version names the
-# version, and nothing else is said.
+# session or a build machine: --help lists the options, --help-all Qt's own
+# too, --version names the version, and nothing else is said. Qt's own
+# options are no help or version: with them the console starts.
 #   commandline.sh CONSOLE VERSION
 set -euo pipefail
 console=$1
@@ -23,11 +24,31 @@ check() {
         failed=$((failed + 1))
     fi
 }
+# Still running a moment later, having printed nothing: a help or a version
+# would have ended it at once.
+starts() {
+    local what=$1 status=0 out
+    shift
+    out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM timeout 3 "$console" \
+        -platform offscreen "$@" 2>"$err_file") || status=$?
+    if [ "$status" = 124 ] && [ -z "$out" ]; then
+        echo "ok: $what"
+        passed=$((passed + 1))
+    else
+        echo "FAIL: $what: status $status, output '$out', standard error:"
+        cat "$err_file"
+        failed=$((failed + 1))
+    fi
+}
 err_file=$(mktemp)
 trap 'rm -f "$err_file"' EXIT
 
 check "--help lists --demo" '^ +--demo +Try the console without the hardware' --help
 check "--help lists --version" '^ +-v, --version' --help
+check "--help-all lists Qt's own options" '^ +--reverse +Sets the application' --help-all
 check "--version names the version" "^rs232-kalvex ${version//./\\.}\$" --version
+starts "-reverse starts the console" -reverse
+starts "-platformtheme NAME starts the console" -platformtheme gtk3
+starts "-style NAME starts the console" -style Fusion
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
