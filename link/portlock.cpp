@@ -254,8 +254,11 @@ bool PortLock::acquire(const QString &real, QString *reason) {
     m_fd = fd;
     m_openPath = real;
     if (!stuck.isEmpty()) {
-        // Qt SerialPort names its lock file after the path it opens.
-        m_openPath = QStringLiteral("/proc/self/fd/%1").arg(fd);
+        // Qt SerialPort names its lock file after the path it opens: through
+        // the process's own root, the device's path gives a name that only
+        // this device gives (LCK.._proc_self_root_dev_ttyUSB0), and no other
+        // console's port can take.
+        m_openPath = QStringLiteral("/proc/self/root") + real;
         m_note = (stuck +
                   QStringList{QStringLiteral("the port is taken with flock and TIOCEXCL "
                                              "instead")} +

@@ -19,8 +19,9 @@
 // A stale lock file that this user may not remove (root's, in the sticky
 // /run/lock) would make Qt SerialPort refuse the device for good: it takes
 // its own lock under the same name and gives up when it cannot remove the
-// old one. Then, on Linux, the claim hands Qt SerialPort its own descriptor
-// to open (/proc/self/fd/N), whose lock file has another name; flock() and
+// old one. Then, on Linux, the claim hands Qt SerialPort the device's path
+// through the process's own root (/proc/self/root/dev/ttyUSB0), whose lock
+// file has another name that is still the device's own; flock() and
 // TIOCEXCL still keep other programs out, and note() says why. Elsewhere
 // the device is refused with that reason.
 //

@@ -4,7 +4,9 @@
 // a device it may open opens, lock file and all; a device whose stale lock
 // file belongs to root, who alone may remove it, is taken all the same and
 // held against other programs, and the log says why and how to remove the
-// file. Needs root to change user.
+// file; a second console, going around root's stale lock of another device
+// in the same way, opens that one while the first holds its own. Needs root
+// to change user.
 #include "consolefixture.h"
 #include "mscomm.h"
 #include "portstate.h"
@@ -35,7 +37,8 @@ constexpr char kChildVariable[] = "KALVEX_UNPRIVILEGED_CHILD";
 
 // The child: opens port 2 (forbidden), then port 3 (its own), then port 4
 // (its own, behind root's stale lock file), and reports what the window
-// showed, one "key: value" line each.
+// showed, one "key: value" line each. Asked to hold, it keeps port 4 open
+// until its standard input ends.
 int runConsole(int argc, char **argv) {
     QApplication app(argc, argv);
     auto report = [](const char *key, const QString &value) {
@@ -69,6 +72,13 @@ int runConsole(int argc, char **argv) {
                : "no");
     report("failures", c.takeFailures().join(u'|'));
     std::fflush(stdout);
+    if (qEnvironmentVariable(kChildVariable) == QLatin1String("hold")) {
+        report("holding", QStringLiteral("port 4"));
+        std::fflush(stdout);
+        char byte = 0;
+        while (::read(STDIN_FILENO, &byte, 1) > 0) {
+        }
+    }
     return 0;
 }
 
@@ -98,10 +108,11 @@ void TestUnprivileged::ordinaryUserGetsTheReason() {
     PtyDevice forbidden;  // root's alone
     PtyDevice own;        // the user's
     PtyDevice stale;      // the user's, with root's stale lock file
-    QVERIFY(forbidden.isValid() && own.isValid() && stale.isValid());
+    PtyDevice stale2;     // the same, for a second console
+    QVERIFY(forbidden.isValid() && own.isValid() && stale.isValid() && stale2.isValid());
     QCOMPARE(::chmod(QFile::encodeName(forbidden.slaveName()).constData(), 0600), 0);
-    QCOMPARE(::chown(QFile::encodeName(own.slaveName()).constData(), id, id), 0);
-    QCOMPARE(::chown(QFile::encodeName(stale.slaveName()).constData(), id, id), 0);
+    for (const PtyDevice *device : {&own, &stale, &stale2})
+        QCOMPARE(::chown(QFile::encodeName(device->slaveName()).constData(), id, id), 0);
 
     // Root's lock file, naming a process that has ended, in the sticky lock
     // folder: nobody else may remove it.
@@ -112,33 +123,64 @@ void TestUnprivileged::ordinaryUserGetsTheReason() {
     if (ended == 0)
         ::_exit(0);
     QVERIFY(ended > 0 && ::waitpid(ended, nullptr, 0) == ended);
-    const QString lock =
-        lockDir + "/LCK.." + stale.slaveName().remove(QStringLiteral("/dev/")).replace(u'/', u'_');
-    QFile lockFile(lock);
-    QVERIFY(lockFile.open(QIODevice::WriteOnly | QIODevice::NewOnly));
-    lockFile.write(QString::asprintf("%10d\n", int(ended)).toLatin1());
-    lockFile.close();
-    auto removeLock = qScopeGuard([&lock] { QFile::remove(lock); });
+    const auto lockOf = [&lockDir](const PtyDevice &device) {
+        return lockDir + "/LCK.." +
+               device.slaveName().remove(QStringLiteral("/dev/")).replace(u'/', u'_');
+    };
+    const QString lock = lockOf(stale);
+    for (const QString &path : {lock, lockOf(stale2)}) {
+        QFile lockFile(path);
+        QVERIFY(lockFile.open(QIODevice::WriteOnly | QIODevice::NewOnly));
+        lockFile.write(QString::asprintf("%10d\n", int(ended)).toLatin1());
+    }
+    auto removeLocks = qScopeGuard([&] {
+        QFile::remove(lock);
+        QFile::remove(lockOf(stale2));
+    });
     QTemporaryDir home;
     QCOMPARE(::chown(QFile::encodeName(home.path()).constData(), id, id), 0);
 
+    // Two consoles as the user, started alike, so that they hold alike
+    // descriptors: the first holds its port 4 while the second opens its own.
+    const auto startConsole = [&](QProcess &console, const char *mode, const PtyDevice &port4) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(kChildVariable, mode);
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("HOME", home.path());
+        env.remove("XDG_RUNTIME_DIR");
+        env.insert("RS232_PORT_2", forbidden.slaveName());
+        env.insert("RS232_PORT_3", own.slaveName());
+        env.insert("RS232_PORT_4", port4.slaveName());
+        console.setProcessEnvironment(env);
+        console.setChildProcessModifier([id] {
+            if (::setgroups(0, nullptr) != 0 || ::setgid(id) != 0 || ::setuid(id) != 0)
+                ::_exit(99);
+        });
+        console.start(QCoreApplication::applicationFilePath(), {});
+    };
     QProcess console;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(kChildVariable, "1");
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("HOME", home.path());
-    env.remove("XDG_RUNTIME_DIR");
-    env.insert("RS232_PORT_2", forbidden.slaveName());
-    env.insert("RS232_PORT_3", own.slaveName());
-    env.insert("RS232_PORT_4", stale.slaveName());
-    console.setProcessEnvironment(env);
-    console.setChildProcessModifier([id] {
-        if (::setgroups(0, nullptr) != 0 || ::setgid(id) != 0 || ::setuid(id) != 0)
-            ::_exit(99);
+    startConsole(console, "hold", stale);
+    // Let go, and so closed, whatever happens below: a console killed leaves
+    // its lock file behind.
+    auto letGo = qScopeGuard([&console] {
+        console.closeWriteChannel();
+        console.waitForFinished(60000);
     });
-    console.start(QCoreApplication::applicationFilePath(), {});
+    QString out;
+    while (!out.contains("holding: ") && console.waitForReadyRead(60000))
+        out += QString::fromUtf8(console.readAllStandardOutput());
+    QVERIFY2(out.contains("holding: "), qPrintable(out));
+
+    QProcess second;
+    startConsole(second, "1", stale2);
+    QVERIFY(second.waitForFinished(60000));
+    const QString secondOut = QString::fromUtf8(second.readAllStandardOutput());
+    QVERIFY2(secondOut.contains("open4: yes\nheld4: yes\nfailures: \n"),
+             qPrintable(secondOut + QString::fromUtf8(second.readAllStandardError())));
+
+    console.closeWriteChannel();
     QVERIFY(console.waitForFinished(60000));
-    const QString out = QString::fromUtf8(console.readAllStandardOutput());
+    out += QString::fromUtf8(console.readAllStandardOutput());
     const QString err = QString::fromUtf8(console.readAllStandardError());
     QVERIFY2(console.exitStatus() == QProcess::NormalExit && console.exitCode() == 0,
              qPrintable(out + err));
@@ -170,9 +212,12 @@ void TestUnprivileged::ordinaryUserGetsTheReason() {
                               .arg(QString::fromLocal8Bit(std::strerror(EPERM)))),
              qPrintable(err));
     QVERIFY(QFile::exists(lock));
-    // Qt SerialPort's own lock file, under the name it was given, went with
-    // the port.
-    QCOMPARE(QDir(lockDir).entryList({"LCK.._proc_self_fd_*"}, QDir::Files), QStringList());
+    // Qt SerialPort's own lock files, under the names they were given, went
+    // with the ports.
+    for (const PtyDevice *device : {&stale, &stale2}) {
+        const QString name = device->slaveName().replace(u'/', u'_');
+        QCOMPARE(QDir(lockDir).entryList({"LCK.._proc_self*" + name}, QDir::Files), QStringList());
+    }
 }
 
 int main(int argc, char *argv[]) {
