@@ -1,13 +1,15 @@
 // Saving the DATA view: the file is the view's text as it stands, received
 // bytes written back as they came, in Windows-1250 or UTF-8; a character the
 // code page lacks is never replaced; a save that fails or is cancelled
-// changes no file and leaves nothing behind; the view goes on changing
-// while a snapshot of it is saved.
+// changes no file and leaves nothing behind, and its last step cannot be
+// cancelled; the view goes on changing while a snapshot of it is saved.
 #include "consolefixture.h"
 #include "datasaver.h"
 #include "dataview.h"
 #include "dataview_p.h"
+#include "disksync.h"
 #include "editingmodel.h"
+#include "saveprogressdialog.h"
 #include "textencoder.h"
 #include "textsavejob.h"
 
@@ -105,6 +107,7 @@ private slots:
     // The window.
     void failureIsShownAndViewKept();
     void characterBeyondCodePageOffersUtf8();
+    void lastStepCannotBeCancelled();
 
 private:
     QTemporaryDir m_dir;
@@ -251,10 +254,15 @@ void TestDataSave::cancelledSaveLeavesNothing() {
     const QString existing = folder + QStringLiteral("/old.txt");
     writeFile(existing, "old");
 
-    for (const QString &target : {path, existing}) {
-        TextSaveJob job(model->snapshot(), target, Encoding::Windows1250);
+    // An empty view: no part is written, and only the check before the last
+    // step sees the cancel.
+    EditingModel empty;
+    for (const auto &[text, target] : {std::pair(model->snapshot(), path),
+                                       {model->snapshot(), existing},
+                                       {empty.snapshot(), existing}}) {
+        TextSaveJob job(text, target, Encoding::Windows1250);
         QSignalSpy finished(&job, &TextSaveJob::finished);
-        job.cancel();
+        QVERIFY(job.cancel());
         job.start();
         QVERIFY(finished.wait(10000));
         QCOMPARE(job.result().outcome, Outcome::Cancelled);
@@ -331,6 +339,37 @@ void TestDataSave::characterBeyondCodePageOffersUtf8() {
     QVERIFY(finished.wait(10000));
     QCOMPARE(finished.last().at(0).value<Outcome>(), Outcome::Saved);
     QCOMPARE(readFile(path), QByteArray("DATA\r\naΩ").replace("Ω", "\xce\xa9"));
+}
+
+void TestDataSave::lastStepCannotBeCancelled() {
+    ConsoleFixture c;
+    auto *saver = c.dataView()->findChild<DataSaver *>();
+    c.dataView()->appendReceivedBytes("OK\r\n");
+    const QString path = m_dir.filePath(QStringLiteral("last-step.txt"));
+    writeFile(path, "old");
+    DiskSync::hold();  // a slow stick
+    auto released = qScopeGuard([] { DiskSync::release(); });
+    QSignalSpy finished(saver, &DataSaver::finished);
+    saver->saveTo(path, Encoding::Windows1250);
+
+    QPointer<SaveProgressDialog> dialog;
+    QTRY_VERIFY((dialog = c.window()->findChild<SaveProgressDialog *>()) && dialog->isVisible() &&
+                dialog->showsLastStep());
+    QVERIFY(DiskSync::isWaiting());
+    QVERIFY2(dialog->labelText().contains(QStringLiteral("Nie można go już przerwać")),
+             qPrintable(dialog->labelText()));
+    auto *cancel = dialog->findChild<QPushButton *>();
+    QVERIFY(cancel && cancel->text() == QStringLiteral("Anuluj") && !cancel->isEnabled());
+    // The operator tries all the same.
+    QTest::keyClick(dialog, Qt::Key_Escape);
+    dialog->close();
+    QVERIFY(dialog->isVisible());
+
+    DiskSync::release();
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(finished.first().at(0).value<Outcome>(), Outcome::Saved);
+    QCOMPARE(readFile(path), QByteArray("DATA\r\nOK\r\n"));
+    QTRY_VERIFY(!dialog);
 }
 
 QTEST_MAIN(TestDataSave)

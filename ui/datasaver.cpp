@@ -2,15 +2,14 @@
 
 #include "dataview.h"
 #include "failurebox.h"
-#include "programtitle.h"
 #include "questionbox.h"
 #include "savefiledialog.h"
+#include "saveprogressdialog.h"
 
 #include <QAction>
 #include <QFileDialog>
 #include <QLoggingCategory>
 #include <QMessageBox>
-#include <QProgressDialog>
 #include <QPushButton>
 
 // Saving the DATA view ("kalvex.save"): the system's reason when a save fails.
@@ -23,7 +22,6 @@ using Outcome = TextSaveJob::Result::Outcome;
 // A save shows its progress once it has taken this long.
 constexpr int kProgressAfterMs = 500;
 constexpr int kProgressEveryMs = 50;
-constexpr int kProgressSteps = 1000;
 
 QString filterOf(DataSaver::Encoding encoding) {
     return encoding == DataSaver::Encoding::Utf8 ? DataSaver::tr("Tekst UTF-8 (*.txt)")
@@ -78,23 +76,31 @@ void DataSaver::showProgress() {
         if (m_progressShown || m_elapsed.elapsed() < kProgressAfterMs)
             return;
         m_progressShown = true;
-        m_progress = new QProgressDialog(tr("Zapisywanie pliku\n%1").arg(m_job->path()),
-                                         tr("Anuluj"), 0, kProgressSteps, m_view->window());
-        m_progress->setWindowTitle(QString::fromUtf8(kProgramTitle));
-        m_progress->setAttribute(Qt::WA_DeleteOnClose);
-        m_progress->setMinimumDuration(0);
-        m_progress->setAutoClose(false);
-        m_progress->setAutoReset(false);
-        connect(m_progress, &QProgressDialog::canceled, m_job, &TextSaveJob::cancel);
+        m_progress = new SaveProgressDialog(m_job->path(), m_view->window());
+        connect(m_progress, &SaveProgressDialog::canceled, this, &DataSaver::cancelRequested);
         m_progress->show();
     }
-    m_progress->setValue(int(m_job->done() * kProgressSteps / qMax<qint64>(1, m_job->total())));
+    if (m_job->inLastStep())
+        m_progress->showLastStep();
+    m_progress->setValue(
+        int(m_job->done() * m_progress->maximum() / qMax<qint64>(1, m_job->total())));
+}
+
+void DataSaver::cancelRequested() {
+    if (!m_job || !m_progress)
+        return;
+    // Too late once the last step has begun: the dialog says so, and stays
+    // until the save ends.
+    if (m_job->cancel())
+        m_progress->end();
+    else
+        m_progress->showLastStep();
 }
 
 void DataSaver::jobFinished() {
     m_progressTimer.stop();
     if (m_progress)
-        m_progress->close();
+        m_progress->end();
     const TextSaveJob::Result result = m_job->result();
     const QString path = m_job->path();
     const Encoding encoding = m_job->encoding();

@@ -9,7 +9,7 @@
 
 class DataView;
 class QAction;
-class QProgressDialog;
+class SaveProgressDialog;
 
 // "Zapisz jako..." of the DATA view (Ctrl+S): asks for a file and an
 // encoding, and saves the view's whole text as it stands then, the
@@ -19,7 +19,8 @@ class QProgressDialog;
 //
 // A character that Windows-1250 cannot hold is never replaced: the operator
 // is told where the first one is and offered UTF-8. A failed save changes no
-// file and shows the failure box with the system's reason.
+// file and shows the failure box with the system's reason. "Anuluj" changes
+// nothing, and is disabled for the last step, which cannot be cancelled.
 class DataSaver : public QObject {
     Q_OBJECT
 
@@ -45,6 +46,7 @@ signals:
 private:
     void jobFinished();
     void showProgress();
+    void cancelRequested();
     void offerUtf8(const TextSaveJob::Result &result, const QString &path);
 
     DataView *m_view;
@@ -52,6 +54,6 @@ private:
     TextSaveJob *m_job = nullptr;
     QTimer m_progressTimer;
     QElapsedTimer m_elapsed;
-    QPointer<QProgressDialog> m_progress;
+    QPointer<SaveProgressDialog> m_progress;
     bool m_progressShown = false;  // once closed, it stays closed
 };

@@ -89,7 +89,7 @@ Result TextSaveJob::write(const TextSnapshot &text, const QString &path, Encodin
     bool cancelled = false;
     bool writeFailed = false;
     text.visit(0, [&](const TextStore::Part &part) {
-        if (control.cancel.load(std::memory_order_relaxed)) {
+        if (control.isCancelled()) {
             cancelled = true;
             return false;
         }
@@ -106,7 +106,7 @@ Result TextSaveJob::write(const TextSnapshot &text, const QString &path, Encodin
         return true;
     });
     // Nothing is committed unless all went well: the temporary file goes.
-    if (cancelled || control.cancel.load(std::memory_order_relaxed)) {
+    if (cancelled) {
         file.cancelWriting();
         return ended(Outcome::Cancelled);
     }
@@ -118,6 +118,12 @@ Result TextSaveJob::write(const TextSnapshot &text, const QString &path, Encodin
         const QString reason = file.errorString();
         file.cancelWriting();
         return failed(reason);
+    }
+    // The last step, the sync and the rename, cannot be interrupted: a
+    // cancel that came before it, however late, wins; none comes after.
+    if (!control.beginLastStep()) {
+        file.cancelWriting();
+        return ended(Outcome::Cancelled);
     }
     if (!file.commit())
         return failed(file.errorString());

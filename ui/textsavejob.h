@@ -16,6 +16,10 @@ class QThread;
 // written beside its place under another name and takes its place only when
 // whole, so a save that fails or is cancelled changes nothing, and leaves
 // nothing behind.
+//
+// A cancel holds until the last step, the sync to the disk and the rename
+// into place, which cannot be interrupted: from then on cancel() says no,
+// and the save ends as saved or failed.
 class TextSaveJob : public QObject {
     Q_OBJECT
 
@@ -32,10 +36,26 @@ public:
         QString character;        // and the character itself
     };
 
-    // How far write() got, in characters; setting cancel stops it.
-    struct Control {
+    // How far write() got, in characters, and whether it is cancelled or in
+    // its last step: whichever of the two comes first holds.
+    class Control {
+    public:
+        // False once the last step has begun: the save goes on.
+        bool cancel() { return take(Stage::Cancelled); }
+        // False once cancelled: nothing is to be changed.
+        bool beginLastStep() { return take(Stage::LastStep); }
+        bool isCancelled() const { return m_stage.load() == Stage::Cancelled; }
+        bool inLastStep() const { return m_stage.load() == Stage::LastStep; }
+
         std::atomic<qint64> done = 0;
-        std::atomic<bool> cancel = false;
+
+    private:
+        enum class Stage { Writing, Cancelled, LastStep };
+        bool take(Stage stage) {
+            Stage writing = Stage::Writing;
+            return m_stage.compare_exchange_strong(writing, stage) || writing == stage;
+        }
+        std::atomic<Stage> m_stage = Stage::Writing;
     };
 
     TextSaveJob(TextSnapshot text, QString path, Encoding encoding, QObject *parent = nullptr);
@@ -46,10 +66,14 @@ public:
     Encoding encoding() const { return m_encoding; }
     qint64 total() const { return m_text.size(); }
     qint64 done() const { return m_control.done.load(std::memory_order_relaxed); }
+    // Whether the last step, which cannot be cancelled, has begun.
+    bool inLastStep() const { return m_control.inLastStep(); }
 
     // Runs write() on a thread of its own; finished() follows.
     void start();
-    void cancel() { m_control.cancel.store(true, std::memory_order_relaxed); }
+    // Returns whether the save will change nothing: false once its last
+    // step has begun.
+    bool cancel() { return m_control.cancel(); }
     // Once finished.
     const Result &result() const { return m_result; }
 
