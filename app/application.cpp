@@ -4,6 +4,7 @@
 #include "appinfo.h"
 #include "dataviewengine.h"
 #include "fontfallback.h"
+#include "receivelog.h"
 #include "terminationsignals.h"
 
 #include <QLibraryInfo>
@@ -11,6 +12,7 @@
 #include <QTranslator>
 #include <QWidget>
 
+#include <cstdlib>
 #include <exception>
 
 #ifdef Q_OS_UNIX
@@ -116,7 +118,10 @@ void Application::endOnTerminationSignals() {
     });
 }
 
-void Application::endByReceivedSignal() const {
+int Application::exitStatus(int loopStatus) const {
+    if (ReceiveLog::failedInThisProcess())
+        return EXIT_FAILURE;
     if (m_signals)
         m_signals->endByReceivedSignal();
+    return loopStatus;
 }

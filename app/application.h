@@ -25,9 +25,12 @@ public:
     // operator would, and end the event loop.
     void endOnTerminationSignals();
 
-    // After the event loop: a console ended by a signal ends its process by
-    // that signal. Returns otherwise.
-    void endByReceivedSignal() const;
+    // After the event loop, whose status is given: the process's exit
+    // status. A receive log that failed in this process (its last sync at
+    // the end included, which only standard error was told) makes it a
+    // failure, whatever ended the console, a signal too; otherwise a console
+    // ended by a signal ends its process by that signal here.
+    int exitStatus(int loopStatus) const;
 
 private:
     AboutWindow *m_about = nullptr;

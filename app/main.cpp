@@ -44,6 +44,5 @@ int main(int argc, char *argv[]) {
     // The simulator ends before a signal that ended the console ends its
     // process.
     demo.reset();
-    app.endByReceivedSignal();
-    return status;
+    return app.exitStatus(status);
 }

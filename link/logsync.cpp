@@ -1,7 +1,5 @@
 #include "logsync.h"
 
-#include "linklog.h"
-
 #include <QtGlobal>
 
 #include <cerrno>
@@ -15,8 +13,6 @@
 #endif
 
 namespace {
-
-constexpr std::chrono::seconds kSyncEvery{1};
 
 int duplicate(int fd) {
 #ifdef Q_OS_WIN
@@ -55,7 +51,7 @@ void closeFd(int fd) {
 
 }  // namespace
 
-LogSync::LogSync() : m_thread([this] { run(); }) {}
+LogSync::LogSync(Failed failed) : m_failed(std::move(failed)), m_thread([this] { run(); }) {}
 
 LogSync::~LogSync() {
     finish();
@@ -67,87 +63,110 @@ LogSync::~LogSync() {
     m_thread.join();
 }
 
-bool LogSync::follow(int fd) {
-    const int own = duplicate(fd);
-    if (own < 0)
-        return false;
+quint64 LogSync::follow(int fd, const QString &path) {
+    File file;
+    file.fd = duplicate(fd);
+    if (file.fd < 0)
+        return 0;
+    file.path = path;
+    file.identity = FileIdentity::ofDescriptor(file.fd);
     finish();
     {
         const std::lock_guard lock(m_mutex);
-        m_fd = own;
-        m_failed.store(false, std::memory_order_relaxed);
-        m_failure.clear();
+        file.number = ++m_lastNumber;
+        m_file = std::move(file);
+        m_dirty.store(false, std::memory_order_relaxed);
         // The first second's bytes wait a second like all others.
-        m_lastSync = Clock::now();
+        m_nextTick = Clock::now() + kTick;
+    }
+    m_wake.notify_one();
+    return m_lastNumber;
+}
+
+void LogSync::finish(bool told) {
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_file.fd < 0)
+            return;
+        m_file.told = m_file.told || told;
+        m_finishing.push_back(std::exchange(m_file, File()));
+    }
+    m_wake.notify_one();
+}
+
+bool LogSync::check(const File &file, bool dirty, LogFailure *failure) {
+    if (dirty) {
+        if (const int error = syncData(file.fd)) {
+            *failure = {LogFailure::Kind::Sync, file.path, qt_error_string(error)};
+            return false;
+        }
+    }
+    // Written on through its descriptor, a file that the path no longer
+    // names keeps nothing for whoever looks there.
+    if (FileIdentity::ofPath(file.path) != file.identity) {
+        *failure = {LogFailure::Kind::Replaced, file.path, QString()};
+        return false;
     }
     return true;
 }
 
-void LogSync::written() {
-    if (m_dirty.exchange(true, std::memory_order_relaxed))
-        return;
-    // Taken and given back so that the thread, which looks at m_dirty under
-    // the lock, is either about to see it or waiting to be woken.
-    { const std::lock_guard lock(m_mutex); }
-    m_wake.notify_one();
-}
-
-void LogSync::finish() {
-    {
-        const std::lock_guard lock(m_mutex);
-        if (m_fd < 0)
-            return;
-        m_finishing.push_back(m_fd);
-        m_fd = -1;
+void LogSync::tell(quint64 number, const LogFailure &failure, std::unique_lock<std::mutex> &lock) {
+    // Wherever the file is now, followed or finishing, it is told about once.
+    bool untold = false;
+    if (m_file.number == number && !m_file.told)
+        untold = m_file.told = true;
+    for (File &file : m_finishing) {
+        if (file.number == number && !file.told)
+            untold = file.told = true;
     }
-    m_wake.notify_one();
-}
-
-QString LogSync::takeFailure() {
-    const std::lock_guard lock(m_mutex);
-    m_failed.store(false, std::memory_order_relaxed);
-    return std::exchange(m_failure, QString());
+    if (!untold)
+        return;
+    lock.unlock();
+    m_failed(number, failure);
+    lock.lock();
 }
 
 void LogSync::run() {
     std::unique_lock lock(m_mutex);
     for (;;) {
-        m_wake.wait(lock, [this] {
-            return m_quit || !m_finishing.empty() ||
-                   (m_fd >= 0 && m_dirty.load(std::memory_order_relaxed));
-        });
         if (!m_finishing.empty()) {
-            const std::vector<int> files = std::exchange(m_finishing, {});
+            std::vector<File> files = std::exchange(m_finishing, {});
             lock.unlock();
-            for (const int fd : files) {
-                if (const int error = syncData(fd))
-                    qCWarning(lcLink).noquote()
-                        << "receive log: the last sync failed:" << qt_error_string(error);
-                closeFd(fd);
+            for (const File &file : files) {
+                const int error = syncData(file.fd);
+                closeFd(file.fd);
+                if (error != 0 && !file.told)
+                    m_failed(file.number,
+                             {LogFailure::Kind::LastSync, file.path, qt_error_string(error)});
             }
             lock.lock();
-            continue;
-        }
-        if (m_fd >= 0 && m_dirty.load(std::memory_order_relaxed)) {
-            const Clock::time_point due = m_lastSync + kSyncEvery;
-            if (Clock::now() < due && !m_quit) {
-                m_wake.wait_until(lock, due, [this] { return m_quit || !m_finishing.empty(); });
-                continue;
-            }
-            m_dirty.store(false, std::memory_order_relaxed);
-            // Stays open while unlocked: only this thread closes it.
-            const int fd = m_fd;
-            lock.unlock();
-            const int error = syncData(fd);
-            lock.lock();
-            m_lastSync = Clock::now();
-            if (error != 0 && fd == m_fd) {
-                m_failure = qt_error_string(error);
-                m_failed.store(true, std::memory_order_relaxed);
-            }
             continue;
         }
         if (m_quit)
             return;
+        if (m_file.fd < 0) {
+            m_wake.wait(lock, [this] { return m_quit || !m_finishing.empty() || m_file.fd >= 0; });
+            continue;
+        }
+        if (Clock::now() < m_nextTick) {
+            const quint64 number = m_file.number;
+            m_wake.wait_until(lock, m_nextTick, [this, number] {
+                return m_quit || !m_finishing.empty() || m_file.number != number;
+            });
+            continue;
+        }
+        // The tick. The descriptor stays open while unlocked: only this
+        // thread closes it.
+        m_nextTick = Clock::now() + kTick;
+        const File file = m_file;
+        const bool dirty = m_dirty.exchange(false, std::memory_order_relaxed);
+        if (file.told)
+            continue;
+        lock.unlock();
+        LogFailure failure;
+        const bool failed = !check(file, dirty, &failure);
+        lock.lock();
+        if (failed)
+            tell(file.number, failure, lock);
     }
 }

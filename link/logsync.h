@@ -1,60 +1,95 @@
 #pragma once
 
+#include "fileidentity.h"
+
 #include <QString>
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
+
+// What went wrong with the receive log's file.
+struct LogFailure {
+    enum class Kind {
+        Write,     // a write failed: the disk full, the stick pulled out
+        Sync,      // a sync to the disk failed while the log was on
+        LastSync,  // the sync when the log stopped failed
+        Replaced,  // the log's path names another file now, or none
+    };
+    Kind kind = Kind::Write;
+    QString fileName;
+    QString reason;  // the system's reason; empty for Replaced
+};
 
 // Syncs the receive log's file to the disk on a thread of its own, so that a
 // slow disk (a USB stick takes a tenth of a second and more) never holds up
 // reception. It works on descriptors of its own, duplicates of the writer's,
 // and alone closes them: the writer may close its file at any time.
 //
-// While the followed file is written to, it is synced at most once a second;
-// a file handed back with finish() is synced once more and closed. The
+// Once a second while a file is followed (a tick), the file is synced if it
+// was written to since the last tick, and its path is looked at: a path that
+// names another file now, or none (deleted, replaced by another program, its
+// stick unmounted), is a failure too, as the writer's bytes no longer reach
+// it. A file handed back with finish() is synced once more and closed. The
 // destructor waits for both, so that a console that ends (SIGTERM included)
-// leaves its log on the disk. A failed sync of the followed file is kept for
-// the writer to take.
+// leaves its log on the disk.
+//
+// Each failure is told to `failed`, on the sync thread, the moment it is
+// known, whether bytes are arriving or not; a file is told about once.
 class LogSync {
 public:
-    LogSync();
+    // `file` is the number follow() gave the file.
+    using Failed = std::function<void(quint64 file, const LogFailure &failure)>;
+
+    explicit LogSync(Failed failed);
     ~LogSync();
     LogSync(const LogSync &) = delete;
     LogSync &operator=(const LogSync &) = delete;
 
-    // Follows the file open on descriptor fd (the writer's, which keeps it):
-    // a file followed before is finished. Returns false, with errno set, when
-    // the descriptor cannot be duplicated.
-    bool follow(int fd);
-    // Bytes were written to the followed file: it is due for a sync. Costs
-    // an atomic exchange, and a wake-up of the thread once per sync.
-    void written();
+    // Follows the file open on descriptor fd (the writer's, which keeps it)
+    // at path: a file followed before is finished. Returns the file's
+    // number, or 0, with errno set, when the descriptor cannot be
+    // duplicated.
+    quint64 follow(int fd, const QString &path);
+    // Bytes were written to the followed file: it is due for a sync at the
+    // next tick. Costs an atomic store.
+    void written() { m_dirty.store(true, std::memory_order_relaxed); }
     // The followed file is written no more: its last sync, and its close, go
-    // ahead on the thread.
-    void finish();
+    // ahead on the thread. `told`: its failure has been told already, and
+    // nothing more is told of it.
+    void finish(bool told = false);
 
-    // Whether a sync of the followed file failed; takeFailure() gives the
-    // reason once.
-    bool hasFailed() const { return m_failed.load(std::memory_order_relaxed); }
-    QString takeFailure();
+    static constexpr std::chrono::seconds kTick{1};
 
 private:
     using Clock = std::chrono::steady_clock;
 
-    void run();
+    struct File {
+        int fd = -1;  // owned by this object
+        quint64 number = 0;
+        QString path;
+        FileIdentity identity;
+        bool told = false;
+    };
 
+    void run();
+    // The tick's work on the followed file, unlocked; the failure, if any.
+    static bool check(const File &file, bool dirty, LogFailure *failure);
+    // Tells a failure of the file with this number, unless it was told.
+    void tell(quint64 number, const LogFailure &failure, std::unique_lock<std::mutex> &lock);
+
+    Failed m_failed;
     std::mutex m_mutex;
     std::condition_variable m_wake;
-    int m_fd = -1;                 // followed; owned by this object
-    std::vector<int> m_finishing;  // to sync once more and close
+    File m_file;                    // followed, when its fd is not -1
+    std::vector<File> m_finishing;  // to sync once more and close
     std::atomic<bool> m_dirty = false;
-    std::atomic<bool> m_failed = false;
-    QString m_failure;
+    quint64 m_lastNumber = 0;
     bool m_quit = false;
-    Clock::time_point m_lastSync;
+    Clock::time_point m_nextTick;
     std::thread m_thread;  // last: starts once the rest is set up
 };

@@ -1,12 +1,15 @@
 #pragma once
 
+#include "fileidentity.h"
+#include "logsync.h"
+
 #include <QByteArrayView>
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 #include <memory>
 
-class LogSync;
 class QFile;
 
 // The receive log: every received chunk appended to a file exactly as it
@@ -23,8 +26,13 @@ class QFile;
 // waiting for that. After a power cut the file lacks at most the last
 // second.
 //
-// A write or sync that fails stops the log: failed() names the file and the
-// reason, once, and later chunks are not written.
+// "Synced" means synced, or it is told: a write, a sync, or the file at the
+// log's path being deleted or replaced by another program (LogSync looks
+// once a second) stops the log, and failed() tells it once, within a second
+// of the failure whether bytes arrive or not; later chunks are not written.
+// A failure of the last sync, once the log has stopped, is told the same
+// way; at the console's end, when nobody is left to tell, it goes to the
+// log (standard error) alone, and failedInThisProcess() says so.
 class ReceiveLog : public QObject {
     Q_OBJECT
 
@@ -38,6 +46,9 @@ public:
     bool isOn() const { return m_file != nullptr; }
     // The file written to while the log is on, as an absolute path.
     QString fileName() const { return m_fileName; }
+    // Whether the log is on and writes the file that path names now, through
+    // any link.
+    bool writesTo(const QString &path) const;
     // Bytes appended since the log started.
     qint64 written() const { return m_written; }
 
@@ -52,17 +63,25 @@ public:
     // Appends a received chunk, when the log is on.
     void append(QByteArrayView bytes);
 
+    // Whether any receive log of this process has failed, its last sync
+    // included: the console then ends with a failure status, as tee does.
+    static bool failedInThisProcess();
+
 signals:
     // Started or stopped, by request or by a failure.
     void stateChanged();
-    // A write or sync failed, and the log stopped.
-    void failed(const QString &fileName, const QString &reason);
+    // The log stopped for a failure, or its last sync failed.
+    void failed(const LogFailure &failure);
 
 private:
-    void fail(const QString &reason);
+    void fail(const LogFailure &failure);
+    void syncFailed(quint64 file, const LogFailure &failure);
 
     std::unique_ptr<LogSync> m_sync;  // made at the first start
     std::unique_ptr<QFile> m_file;
+    quint64 m_syncNumber = 0;  // the file's number with m_sync
+    FileIdentity m_identity;
     QString m_fileName;
     qint64 m_written = 0;
+    QSet<quint64> m_told;  // files whose failure was told
 };

@@ -1,12 +1,14 @@
 // The receive log: every received chunk in the file exactly as it came,
 // written before the DATA view gets it; appending to a file or replacing it;
 // a log that goes on across closing and reopening the port and a device
-// that vanishes and comes back; a write that fails stops the log with one
-// failure box while the view goes on.
+// that vanishes and comes back; a write or a sync that fails, or the file
+// deleted or replaced by another program, stops the log with one failure
+// box, told within a tick while the line is idle, and the view goes on.
 #include "codepage.h"
 #include "consolefixture.h"
 #include "dataview.h"
 #include "dataview_p.h"
+#include "disksync.h"
 #include "form1.h"
 #include "mscomm.h"
 #include "ptydevice.h"
@@ -16,11 +18,13 @@
 #include <QAction>
 #include <QLabel>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <errno.h>
+#include <cstdio>
 
 namespace {
 
@@ -41,6 +45,9 @@ private slots:
     void floodIsLoggedExactly();
     void goesOnAcrossPortCloseAndVanishedDevice();
     void failedWriteStopsLogViewGoesOn();
+    void failureIsToldWhileLineIsIdle_data();
+    void failureIsToldWhileLineIsIdle();
+    void failedLastSyncIsToldOnStop();
 
 private:
     // Starts the window's log on path, as the operator's choice would.
@@ -99,7 +106,15 @@ void TestReceiveLog::floodIsLoggedExactly() {
         at += size;
     }
     const EditingModel &model = DataViewPrivate::get(c.dataView())->model();
+    // Each chunk is in the file by the time the view shows it.
+    int behind = 0;
+    const QMetaObject::Connection shown = QObject::connect(&model, &EditingModel::textChanged, [&] {
+        if (QFileInfo(path).size() < model.length() - 6)
+            ++behind;
+    });
     QTRY_COMPARE_WITH_TIMEOUT(model.length(), stream.size() + 6, 60000);
+    QObject::disconnect(shown);
+    QCOMPARE(behind, 0);
     // Read while the log is still on: every chunk is in the file already.
     QVERIFY(readFile(path) == stream);
     QVERIFY(c.dataView()->text() == QStringLiteral("DATA\r\n") + CodePage::decode(stream));
@@ -168,6 +183,73 @@ void TestReceiveLog::failedWriteStopsLogViewGoesOn() {
     const QStringList failures = c.takeFailures();
     QCOMPARE(failures.size(), 1);
     QVERIFY2(failures.first().contains(full) && failures.first().contains(qt_error_string(ENOSPC)),
+             qPrintable(failures.first()));
+}
+
+void TestReceiveLog::failureIsToldWhileLineIsIdle_data() {
+    QTest::addColumn<QString>("cause");
+    QTest::addColumn<QString>("told");
+    QTest::newRow("sync fails") << "sync" << qt_error_string(EIO);
+    QTest::newRow("file deleted") << "deleted"
+                                  << "usunięty lub zastąpiony";
+    QTest::newRow("file replaced") << "replaced"
+                                   << "usunięty lub zastąpiony";
+}
+
+void TestReceiveLog::failureIsToldWhileLineIsIdle() {
+    QFETCH(QString, cause);
+    QFETCH(QString, told);
+    const QString path = m_dir.filePath(cause + QStringLiteral(".log"));
+    ConsoleFixture c;
+    startLog(c, path);
+    if (cause == QLatin1String("sync"))
+        DiskSync::failFor(path);  // as on a stick pulled out
+    auto healed = qScopeGuard([] { DiskSync::clear(); });
+    c.press("Command1");
+    m_pty->send("abc");
+    QTRY_VERIFY(c.dataView()->text().endsWith("abc"));
+    if (cause == QLatin1String("deleted")) {
+        QVERIFY(QFile::remove(path));
+    } else if (cause == QLatin1String("replaced")) {
+        // As another program's save does: a new file renamed into place.
+        QFile other(m_dir.filePath(QStringLiteral("other")));
+        QVERIFY(other.open(QIODevice::WriteOnly));
+        other.close();
+        QVERIFY(std::rename(QFile::encodeName(other.fileName()).constData(),
+                            QFile::encodeName(path).constData()) == 0);
+    }
+
+    // Nothing more arrives: the next tick finds it, and says it once.
+    QTRY_VERIFY_WITH_TIMEOUT(!c.window()->receiveLog()->isOn(), 5000);
+    QStringList failures;
+    QTRY_VERIFY(!(failures += c.takeFailures()).isEmpty());
+    QTest::qWait(1500);  // a tick more
+    failures += c.takeFailures();
+    QCOMPARE(failures.size(), 1);
+    QVERIFY2(failures.first().contains(path) && failures.first().contains(told),
+             qPrintable(failures.first()));
+    auto *label = c.window()->findChild<QLabel *>(QStringLiteral("receiveLogLabel"));
+    QVERIFY2(label->isVisible() && label->text().contains(QStringLiteral("zatrzymany")),
+             qPrintable(label->text()));
+    QVERIFY(!c.dataView()->findChild<ReceiveLogControl *>()->action()->isChecked());
+}
+
+void TestReceiveLog::failedLastSyncIsToldOnStop() {
+    const QString path = m_dir.filePath(QStringLiteral("last.log"));
+    ConsoleFixture c;
+    startLog(c, path);
+    DiskSync::failFor(path);
+    auto healed = qScopeGuard([] { DiskSync::clear(); });
+    // Bytes, and the operator stops the log before the first tick.
+    c.window()->receiveLog()->append("last");
+    c.dataView()->findChild<ReceiveLogControl *>()->toggle();
+    QVERIFY(!c.window()->receiveLog()->isOn());
+
+    QStringList failures;
+    QTRY_VERIFY(!(failures += c.takeFailures()).isEmpty());
+    QCOMPARE(failures.size(), 1);
+    QVERIFY2(failures.first().contains(QStringLiteral("ostatnie dane mogły nie trafić na dysk")) &&
+                 failures.first().contains(path) && failures.first().contains(qt_error_string(EIO)),
              qPrintable(failures.first()));
 }
 

@@ -15,6 +15,24 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+namespace {
+
+// Why the log stopped, in a few words.
+QString whyStopped(const LogFailure &failure) {
+    switch (failure.kind) {
+        case LogFailure::Kind::Write:
+        case LogFailure::Kind::Sync:
+            return ReceiveLogControl::tr("błąd zapisu: %1").arg(failure.reason);
+        case LogFailure::Kind::LastSync:
+            return ReceiveLogControl::tr("błąd ostatniego zapisu na dysk: %1").arg(failure.reason);
+        case LogFailure::Kind::Replaced:
+            return ReceiveLogControl::tr("plik został usunięty lub zastąpiony przez inny program");
+    }
+    return {};
+}
+
+}  // namespace
+
 ReceiveLogControl::ReceiveLogControl(ReceiveLog *log, DataView *view, QLabel *indicator)
     : QObject(view),
       m_log(log),
@@ -82,27 +100,59 @@ void ReceiveLogControl::start(const QString &path, ReceiveLog::Existing existing
 void ReceiveLogControl::showState() {
     const bool on = m_log->isOn();
     m_action->setChecked(on);
-    m_indicator->setVisible(on);
-    if (!on)
-        return;
-    const QString path = QDir::toNativeSeparators(m_log->fileName());
-    const QString name = QFileInfo(m_log->fileName()).fileName();
-    const QString lead = tr("Zapis do pliku: ");
+    if (on) {
+        m_stopped.reset();
+        showIndicator(QStringLiteral("<span style=\"color:#c00000\">●</span>"),
+                      tr("Zapis do pliku: "), m_log->fileName(),
+                      tr("Odbierane dane są zapisywane do pliku\n%1")
+                          .arg(QDir::toNativeSeparators(m_log->fileName())));
+    } else if (m_stopped) {
+        showIndicator(
+            QStringLiteral("<span style=\"color:#c00000\">■</span>"),
+            tr("Zapis do pliku zatrzymany: "), m_stopped->fileName,
+            tr("Zapisywanie odbieranych danych do pliku\n%1\nzatrzymane: %2")
+                .arg(QDir::toNativeSeparators(m_stopped->fileName), whyStopped(*m_stopped)));
+    }
+    m_indicator->setVisible(on || m_stopped);
+}
+
+void ReceiveLogControl::showIndicator(const QString &mark, const QString &lead,
+                                      const QString &fileName, const QString &toolTip) {
+    const QString name = QFileInfo(fileName).fileName();
     // The name, shortened in its middle when it does not fit.
     QFont bold = m_indicator->font();
     bold.setBold(true);
     const int room = m_indicator->width() -
                      m_indicator->fontMetrics().horizontalAdvance(QStringLiteral("● ") + lead);
-    m_indicator->setText(
-        QStringLiteral("<span style=\"color:#c00000\">●</span> %1<b>%2</b>")
-            .arg(lead.toHtmlEscaped(), QFontMetrics(bold)
-                                           .elidedText(name, Qt::ElideMiddle, qMax(0, room))
-                                           .toHtmlEscaped()));
-    m_indicator->setToolTip(tr("Odbierane dane są zapisywane do pliku\n%1").arg(path));
+    m_indicator->setText(QStringLiteral("%1 %2<b>%3</b>")
+                             .arg(mark, lead.toHtmlEscaped(),
+                                  QFontMetrics(bold)
+                                      .elidedText(name, Qt::ElideMiddle, qMax(0, room))
+                                      .toHtmlEscaped()));
+    m_indicator->setToolTip(toolTip);
 }
 
-void ReceiveLogControl::showFailed(const QString &fileName, const QString &reason) {
-    showFailure(m_view->window(),
-                tr("Zapisywanie odbieranych danych przerwane: błąd zapisu do pliku\n%1\n\n%2")
-                    .arg(QDir::toNativeSeparators(fileName), reason));
+void ReceiveLogControl::showFailed(const LogFailure &failure) {
+    m_stopped = failure;
+    showState();
+    const QString file = QDir::toNativeSeparators(failure.fileName);
+    QString text;
+    switch (failure.kind) {
+        case LogFailure::Kind::Write:
+        case LogFailure::Kind::Sync:
+            text = tr("Zapisywanie odbieranych danych przerwane: błąd zapisu do pliku\n%1\n\n%2")
+                       .arg(file, failure.reason);
+            break;
+        case LogFailure::Kind::LastSync:
+            text = tr("Zapisywanie odbieranych danych zakończone z błędem: ostatnie dane mogły nie "
+                      "trafić na dysk w pliku\n%1\n\n%2")
+                       .arg(file, failure.reason);
+            break;
+        case LogFailure::Kind::Replaced:
+            text = tr("Zapisywanie odbieranych danych przerwane: plik\n%1\nzostał usunięty lub "
+                      "zastąpiony przez inny program.")
+                       .arg(file);
+            break;
+    }
+    showFailure(m_view->window(), text);
 }

@@ -4,6 +4,8 @@
 
 #include <QObject>
 
+#include <optional>
+
 class DataView;
 class QAction;
 class QLabel;
@@ -13,14 +15,16 @@ class QLabel;
 // a label in the caption line of the "Dane" frame that names the file (its
 // tooltip gives the whole path). Checking the entry asks for a file; for one
 // that exists it asks whether to append or to replace, and cancelling any
-// question starts nothing. Unchecking it stops the log. A log that fails
-// shows one failure box naming the file and the reason.
+// question starts nothing. Unchecking it stops the log.
+//
+// A log that fails shows one failure box naming the file and the reason,
+// and the label says that the log stopped until another one starts.
 class ReceiveLogControl : public QObject {
     Q_OBJECT
 
 public:
     // Adds the entry to the view's own actions; `indicator` is shown while
-    // the log is on.
+    // the log is on, or stopped by a failure.
     ReceiveLogControl(ReceiveLog *log, DataView *view, QLabel *indicator);
 
     QAction *action() const { return m_action; }
@@ -34,10 +38,13 @@ public:
 private:
     void fileChosen(const QString &path);
     void showState();
-    void showFailed(const QString &fileName, const QString &reason);
+    void showIndicator(const QString &mark, const QString &lead, const QString &fileName,
+                       const QString &toolTip);
+    void showFailed(const LogFailure &failure);
 
     ReceiveLog *m_log;
     DataView *m_view;
     QLabel *m_indicator;
     QAction *m_action;
+    std::optional<LogFailure> m_stopped;  // why the log stopped, until it starts again
 };
