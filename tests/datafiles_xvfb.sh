@@ -2,9 +2,10 @@
 # Keeping what the device sent, in the real console in a real window under
 # Xvfb, with the device simulator on port 2: Ctrl+S with a path typed into
 # the dialog writes a file equal to the DATA view, byte for byte; Ctrl+L
-# with a path, then a flood, then kill -9 of the console leaves a receive
-# log equal to everything that reached the view; and --log FILE does the
-# same from the start, ended by SIGTERM.
+# with a path, then Ctrl+S over that same file (the overwrite confirmed),
+# which is refused, then a flood, then kill -9 of the console leaves a
+# receive log equal to everything that reached the view; and --log FILE
+# does the same from the start, ended by SIGTERM.
 #   datafiles_xvfb.sh CONSOLE SIMULATOR
 # With KALVEX_SHOT=FILE.png it also saves a picture of the window with the
 # receive log on.
@@ -89,11 +90,33 @@ grep -q $'^DATA\r$' "$work/saved.txt" && grep -q $'zażółć OK CF READY\r$' "$
     report "the file holds the heading, the typed text and the reply" yes ||
     report "the file holds the heading, the typed text and the reply" no
 
-# Ctrl+L, a path, then the flood, then kill -9.
+# Ctrl+L, a path, then Ctrl+S over the same file, then the flood, then
+# kill -9.
 view
 keys ctrl+l
 choose_file 'Zapisuj odbierane do pliku' "$work/received.log"
 for _ in $(seq 50); do [ -e "$work/received.log" ] && break; sleep 0.1; done
+step "save the view over the live receive log"
+log_inode=$(stat -c %i "$work/received.log")
+view
+keys ctrl+s
+choose_file 'Zapisz jako' "$work/received.log"
+# The file dialog asks whether to replace the file: yes ("Tak", or "Yes"
+# without Qt's Polish texts).
+sleep 0.5
+keys alt+t
+if [ "$(xdotool search --name '^Zapisz jako$' 2>/dev/null | wc -l)" -gt 0 ]; then keys alt+y; fi
+refusal=$(find_window "RS232 Kalvex v1.0" 10 || true)
+if [ -n "${KALVEX_SHOT_REFUSAL:-}" ] && [ -n "$refusal" ]; then
+    import -window root "$KALVEX_SHOT_REFUSAL"
+    echo "picture: $KALVEX_SHOT_REFUSAL"
+fi
+# Refused: a box, and the file at the path is the log's still.
+[ -n "$refusal" ] && [ "$(stat -c %i "$work/received.log")" = "$log_inode" ] &&
+    report "a save over the live receive log is refused" yes ||
+    report "a save over the live receive log is refused" no
+[ -z "$refusal" ] || keys Escape  # "Anuluj"
+step "the flood into the receive log"
 clear_data
 read_all
 copy_after_flood "$work/flood.txt"

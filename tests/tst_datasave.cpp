@@ -2,18 +2,22 @@
 // bytes written back as they came, in Windows-1250 or UTF-8; a character the
 // code page lacks is never replaced; a save that fails or is cancelled
 // changes no file and leaves nothing behind, and its last step cannot be
-// cancelled; the view goes on changing while a snapshot of it is saved.
+// cancelled; the view goes on changing while a snapshot of it is saved; the
+// save and the receive log never take each other's file.
 #include "consolefixture.h"
 #include "datasaver.h"
 #include "dataview.h"
 #include "dataview_p.h"
 #include "disksync.h"
 #include "editingmodel.h"
+#include "receivelog.h"
+#include "receivelogcontrol.h"
 #include "saveprogressdialog.h"
 #include "textencoder.h"
 #include "textsavejob.h"
 
 #include <QDir>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -107,6 +111,7 @@ private slots:
     // The window.
     void failureIsShownAndViewKept();
     void characterBeyondCodePageOffersUtf8();
+    void saveOverLiveLogIsRefused();
     void lastStepCannotBeCancelled();
 
 private:
@@ -341,6 +346,43 @@ void TestDataSave::characterBeyondCodePageOffersUtf8() {
     QCOMPARE(readFile(path), QByteArray("DATA\r\naΩ").replace("Ω", "\xce\xa9"));
 }
 
+void TestDataSave::saveOverLiveLogIsRefused() {
+    ConsoleFixture c;
+    auto *saver = c.dataView()->findChild<DataSaver *>();
+    ReceiveLog *log = c.window()->receiveLog();
+    const QString path = m_dir.filePath(QStringLiteral("live.log"));
+    const QString symlink = m_dir.filePath(QStringLiteral("live-symlink.txt"));
+    const QString hardLink = m_dir.filePath(QStringLiteral("live-hardlink.txt"));
+    c.dataView()->findChild<ReceiveLogControl *>()->start(path, ReceiveLog::Existing::Append);
+    QVERIFY(log->isOn());
+    log->append("before|");
+    QVERIFY(QFile::link(path, symlink));
+    QCOMPARE(::link(QFile::encodeName(path).constData(), QFile::encodeName(hardLink).constData()),
+             0);
+
+    for (const QString &target : {path, symlink, hardLink}) {
+        saver->saveTo(target, Encoding::Windows1250);
+        QVERIFY(!saver->isSaving());
+        QMessageBox *box = nullptr;
+        QTRY_VERIFY((box = c.window()->findChild<QMessageBox *>()) && box->isVisible());
+        QVERIFY2(box->text().contains(QStringLiteral("Do tego pliku są zapisywane odbierane dane")),
+                 qPrintable(box->text()));
+        if (target != hardLink) {
+            box->close();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            continue;
+        }
+        // "Wybierz inną nazwę...": the file dialog, in the same folder.
+        qobject_cast<QPushButton *>(box->defaultButton())->click();
+        QFileDialog *dialog = nullptr;
+        QTRY_VERIFY((dialog = c.window()->findChild<QFileDialog *>()) && dialog->isVisible());
+        QCOMPARE(dialog->directory().absolutePath(), QFileInfo(path).absolutePath());
+        dialog->reject();
+    }
+    log->append("after");
+    QCOMPARE(readFile(path), QByteArray("before|after"));
+}
+
 void TestDataSave::lastStepCannotBeCancelled() {
     ConsoleFixture c;
     auto *saver = c.dataView()->findChild<DataSaver *>();
@@ -364,6 +406,13 @@ void TestDataSave::lastStepCannotBeCancelled() {
     QTest::keyClick(dialog, Qt::Key_Escape);
     dialog->close();
     QVERIFY(dialog->isVisible());
+    // Nor may the receive log take the file meanwhile.
+    c.dataView()->findChild<ReceiveLogControl *>()->start(path, ReceiveLog::Existing::Append);
+    QVERIFY(!c.window()->receiveLog()->isOn());
+    QStringList refusals = c.takeFailures();
+    QCOMPARE(refusals.size(), 1);
+    QVERIFY2(refusals.first().contains(QStringLiteral("jest właśnie zapisywany widok DATA")),
+             qPrintable(refusals.first()));
 
     DiskSync::release();
     QVERIFY(finished.wait(10000));

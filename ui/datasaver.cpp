@@ -2,12 +2,16 @@
 
 #include "dataview.h"
 #include "failurebox.h"
+#include "fileidentity.h"
 #include "questionbox.h"
+#include "receivelog.h"
 #include "savefiledialog.h"
 #include "saveprogressdialog.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QMessageBox>
 #include <QPushButton>
@@ -30,13 +34,13 @@ QString filterOf(DataSaver::Encoding encoding) {
 
 }  // namespace
 
-DataSaver::DataSaver(DataView *view)
-    : QObject(view), m_view(view), m_action(new QAction(tr("Zapisz jako..."), view)) {
+DataSaver::DataSaver(DataView *view, const ReceiveLog *log)
+    : QObject(view), m_view(view), m_log(log), m_action(new QAction(tr("Zapisz jako..."), view)) {
     m_action->setShortcut(QKeySequence::Save);
     m_action->setShortcutContext(Qt::WidgetShortcut);
     view->addAction(m_action);
     m_progressTimer.setInterval(kProgressEveryMs);
-    connect(m_action, &QAction::triggered, this, &DataSaver::saveAs);
+    connect(m_action, &QAction::triggered, this, [this] { saveAs(); });
     connect(&m_progressTimer, &QTimer::timeout, this, &DataSaver::showProgress);
 }
 
@@ -45,12 +49,18 @@ DataSaver::~DataSaver() {
     delete m_job;
 }
 
-void DataSaver::saveAs() {
+bool DataSaver::writesTo(const QString &path) const {
+    return m_job && FileIdentity::ofPath(path) == FileIdentity::ofPath(m_job->path());
+}
+
+void DataSaver::chooseFile(Encoding encoding, const QString &folder) {
     if (m_job)
         return;
-    QFileDialog *dialog = SaveFileDialog::open(
-        m_view->window(), tr("Zapisz jako"),
-        {filterOf(Encoding::Windows1250), filterOf(Encoding::Utf8)}, QStringLiteral("txt"), true);
+    QFileDialog *dialog =
+        SaveFileDialog::open(m_view->window(), tr("Zapisz jako"),
+                             {filterOf(Encoding::Windows1250), filterOf(Encoding::Utf8)},
+                             QStringLiteral("txt"), true, folder);
+    dialog->selectNameFilter(filterOf(encoding));
     connect(dialog, &QFileDialog::fileSelected, this, [this, dialog](const QString &path) {
         saveTo(path, dialog->selectedNameFilter() == filterOf(Encoding::Utf8)
                          ? Encoding::Utf8
@@ -61,6 +71,10 @@ void DataSaver::saveAs() {
 void DataSaver::saveTo(const QString &path, Encoding encoding) {
     if (m_job)
         return;
+    if (m_log && m_log->writesTo(path)) {
+        refuseLogFile(path, encoding);
+        return;
+    }
     m_job = new TextSaveJob(m_view->snapshot(), path, encoding);
     connect(m_job, &TextSaveJob::finished, this, &DataSaver::jobFinished);
     m_action->setEnabled(false);
@@ -152,6 +166,27 @@ void DataSaver::offerUtf8(const TextSaveJob::Result &result, const QString &path
     connect(box, &QMessageBox::finished, this, [this, box, utf8, path] {
         if (box->clickedButton() == utf8)
             saveTo(path, Encoding::Utf8);
+    });
+    box->open();
+}
+
+// Nothing was written. The operator chooses another name, in the same folder.
+void DataSaver::refuseLogFile(const QString &path, Encoding encoding) {
+    qCWarning(lcSave).noquote() << path + QStringLiteral(":")
+                                << "refused: the receive log is writing this file";
+    QMessageBox *box = questionBox(
+        m_view->window(), QMessageBox::Warning,
+        tr("Nie zapisano pliku\n%1\n\nDo tego pliku są zapisywane odbierane dane. Zapis widoku "
+           "zastąpiłby go, a dane odebrane później zostałyby utracone.\n\nWybierz inną nazwę "
+           "pliku.")
+            .arg(QDir::toNativeSeparators(path)));
+    QPushButton *other = box->addButton(tr("Wybierz inną nazwę..."), QMessageBox::AcceptRole);
+    box->addButton(tr("Anuluj"), QMessageBox::RejectRole);
+    box->setDefaultButton(other);
+    const QString folder = QFileInfo(path).absolutePath();
+    connect(box, &QMessageBox::finished, this, [this, box, other, folder, encoding] {
+        if (box->clickedButton() == other)
+            chooseFile(encoding, folder);
     });
     box->open();
 }

@@ -9,6 +9,7 @@
 
 class DataView;
 class QAction;
+class ReceiveLog;
 class SaveProgressDialog;
 
 // "Zapisz jako..." of the DATA view (Ctrl+S): asks for a file and an
@@ -21,21 +22,29 @@ class SaveProgressDialog;
 // is told where the first one is and offered UTF-8. A failed save changes no
 // file and shows the failure box with the system's reason. "Anuluj" changes
 // nothing, and is disabled for the last step, which cannot be cancelled.
+//
+// A save to the file the receive log is writing is refused, through any
+// link: the save would put another file in its place, and the log would go
+// on writing into the one taken away. The operator is offered another name.
 class DataSaver : public QObject {
     Q_OBJECT
 
 public:
     using Encoding = TextEncoder::Encoding;
 
-    // Adds the entry to the view's own actions (its context menu lists them).
-    explicit DataSaver(DataView *view);
+    // Adds the entry to the view's own actions (its context menu lists them);
+    // `log`, when given, is the receive log whose file a save must not take.
+    explicit DataSaver(DataView *view, const ReceiveLog *log = nullptr);
     ~DataSaver() override;
 
     QAction *action() const { return m_action; }
     bool isSaving() const { return m_job != nullptr; }
+    // Whether a save is writing the file that path names now, through any
+    // link, or would create it.
+    bool writesTo(const QString &path) const;
 
     // Asks for the file, then saves.
-    void saveAs();
+    void saveAs() { chooseFile(Encoding::Windows1250, QString()); }
     // Saves the text as it stands now to path.
     void saveTo(const QString &path, Encoding encoding);
 
@@ -44,12 +53,15 @@ signals:
     void finished(TextSaveJob::Result::Outcome outcome);
 
 private:
+    void chooseFile(Encoding encoding, const QString &folder);
     void jobFinished();
     void showProgress();
     void cancelRequested();
     void offerUtf8(const TextSaveJob::Result &result, const QString &path);
+    void refuseLogFile(const QString &path, Encoding encoding);
 
     DataView *m_view;
+    const ReceiveLog *m_log;
     QAction *m_action;
     TextSaveJob *m_job = nullptr;
     QTimer m_progressTimer;

@@ -44,8 +44,8 @@ Form1::Form1(QWidget *parent)
     m_timer->setObjectName(QStringLiteral("Timer1"));
     m_timer->setInterval(1000);
     // The DATA view's own entries, owned by it: saving it, and the receive log.
-    new DataSaver(ui->Text3);
-    new ReceiveLogControl(m_log, ui->Text3, makeLogIndicator());
+    const auto *saver = new DataSaver(ui->Text3, m_log);
+    new ReceiveLogControl(m_log, saver, ui->Text3, makeLogIndicator());
 
     // Routing: one line for each event that has a handler.
     connect(ui->Command1, &QAbstractButton::clicked, this, &Form1::openPort);

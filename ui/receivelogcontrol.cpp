@@ -1,5 +1,6 @@
 #include "receivelogcontrol.h"
 
+#include "datasaver.h"
 #include "dataview.h"
 #include "failurebox.h"
 #include "fileerror.h"
@@ -33,9 +34,11 @@ QString whyStopped(const LogFailure &failure) {
 
 }  // namespace
 
-ReceiveLogControl::ReceiveLogControl(ReceiveLog *log, DataView *view, QLabel *indicator)
+ReceiveLogControl::ReceiveLogControl(ReceiveLog *log, const DataSaver *saver, DataView *view,
+                                     QLabel *indicator)
     : QObject(view),
       m_log(log),
+      m_saver(saver),
       m_view(view),
       m_indicator(indicator),
       m_action(new QAction(tr("Zapisuj odbierane do pliku..."), view)) {
@@ -56,14 +59,20 @@ void ReceiveLogControl::toggle() {
         m_log->stop();
         return;
     }
+    chooseFile(QString());
+}
+
+void ReceiveLogControl::chooseFile(const QString &folder) {
     QFileDialog *dialog =
         SaveFileDialog::open(m_view->window(), tr("Zapisuj odbierane do pliku"),
                              {tr("Zapis odbieranych danych (*.log)"), tr("Wszystkie pliki (*)")},
-                             QStringLiteral("log"), false);
+                             QStringLiteral("log"), false, folder);
     connect(dialog, &QFileDialog::fileSelected, this, &ReceiveLogControl::fileChosen);
 }
 
 void ReceiveLogControl::fileChosen(const QString &path) {
+    if (refuseSavedFile(path))
+        return;
     if (!QFileInfo::exists(path)) {
         start(path, ReceiveLog::Existing::Append);
         return;
@@ -87,6 +96,8 @@ void ReceiveLogControl::fileChosen(const QString &path) {
 }
 
 void ReceiveLogControl::start(const QString &path, ReceiveLog::Existing existing) {
+    if (refuseSavedFile(path))
+        return;
     try {
         m_log->start(path, existing);
     } catch (const FileError &e) {
@@ -95,6 +106,29 @@ void ReceiveLogControl::start(const QString &path, ReceiveLog::Existing existing
                     tr("Nie można zapisywać odbieranych danych do pliku\n%1\n\n%2")
                         .arg(QDir::toNativeSeparators(path), e.reason()));
     }
+}
+
+bool ReceiveLogControl::refuseSavedFile(const QString &path) {
+    if (!m_saver || !m_saver->writesTo(path))
+        return false;
+    qCWarning(lcLink).noquote() << "receive log:" << path + QStringLiteral(":")
+                                << "refused: a save is writing this file";
+    QMessageBox *box = questionBox(
+        m_view->window(), QMessageBox::Warning,
+        tr("Nie można zapisywać odbieranych danych do pliku\n%1\n\nDo tego pliku jest właśnie "
+           "zapisywany widok DATA. Po zapisie plik zostałby zastąpiony, a odbierane dane "
+           "utracone.\n\nWybierz inną nazwę pliku.")
+            .arg(QDir::toNativeSeparators(path)));
+    QPushButton *other = box->addButton(tr("Wybierz inną nazwę..."), QMessageBox::AcceptRole);
+    box->addButton(tr("Anuluj"), QMessageBox::RejectRole);
+    box->setDefaultButton(other);
+    const QString folder = QFileInfo(path).absolutePath();
+    connect(box, &QMessageBox::finished, this, [this, box, other, folder] {
+        if (box->clickedButton() == other)
+            chooseFile(folder);
+    });
+    box->open();
+    return true;
 }
 
 void ReceiveLogControl::showState() {

@@ -6,6 +6,7 @@
 
 #include <optional>
 
+class DataSaver;
 class DataView;
 class QAction;
 class QLabel;
@@ -18,14 +19,17 @@ class QLabel;
 // question starts nothing. Unchecking it stops the log.
 //
 // A log that fails shows one failure box naming the file and the reason,
-// and the label says that the log stopped until another one starts.
+// and the label says that the log stopped until another one starts. A file
+// that a save of the view is writing is refused, through any link: the save
+// would put another file in its place. The operator is offered another name.
 class ReceiveLogControl : public QObject {
     Q_OBJECT
 
 public:
     // Adds the entry to the view's own actions; `indicator` is shown while
-    // the log is on, or stopped by a failure.
-    ReceiveLogControl(ReceiveLog *log, DataView *view, QLabel *indicator);
+    // the log is on, or stopped by a failure. `saver`, when given, is the
+    // view's save, whose file the log must not take.
+    ReceiveLogControl(ReceiveLog *log, const DataSaver *saver, DataView *view, QLabel *indicator);
 
     QAction *action() const { return m_action; }
 
@@ -36,13 +40,17 @@ public:
     void start(const QString &path, ReceiveLog::Existing existing);
 
 private:
+    void chooseFile(const QString &folder);
     void fileChosen(const QString &path);
+    // Refuses a file that a save is writing; returns whether it did.
+    bool refuseSavedFile(const QString &path);
     void showState();
     void showIndicator(const QString &mark, const QString &lead, const QString &fileName,
                        const QString &toolTip);
     void showFailed(const LogFailure &failure);
 
     ReceiveLog *m_log;
+    const DataSaver *m_saver;
     DataView *m_view;
     QLabel *m_indicator;
     QAction *m_action;

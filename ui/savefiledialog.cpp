@@ -11,7 +11,7 @@ QString defaultName(const QDateTime &when, const QString &suffix) {
 }
 
 QFileDialog *open(QWidget *parent, const QString &title, const QStringList &filters,
-                  const QString &suffix, bool confirmOverwrite) {
+                  const QString &suffix, bool confirmOverwrite, const QString &folder) {
     auto *dialog = new QFileDialog(parent, title);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setAcceptMode(QFileDialog::AcceptSave);
@@ -20,10 +20,12 @@ QFileDialog *open(QWidget *parent, const QString &title, const QStringList &filt
     dialog->setNameFilters(filters);
     dialog->setDefaultSuffix(suffix);
     // The documents folder, where the desktop has one.
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (folder.isEmpty() || !QDir(folder).exists())
-        folder = QDir::homePath();
-    dialog->setDirectory(folder);
+    QString start = folder;
+    if (start.isEmpty() || !QDir(start).exists())
+        start = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (start.isEmpty() || !QDir(start).exists())
+        start = QDir::homePath();
+    dialog->setDirectory(start);
     dialog->selectFile(defaultName(QDateTime::currentDateTime(), suffix));
     dialog->open();
     return dialog;

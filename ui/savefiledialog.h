@@ -14,9 +14,10 @@ class QWidget;
 // itself when closed.
 namespace SaveFileDialog {
 
-// `filters` in the order shown, the first selected.
+// `filters` in the order shown, the first selected; `folder`, when given,
+// instead of the documents.
 QFileDialog *open(QWidget *parent, const QString &title, const QStringList &filters,
-                  const QString &suffix, bool confirmOverwrite);
+                  const QString &suffix, bool confirmOverwrite, const QString &folder = {});
 
 // The name the dialog offers at `when`.
 QString defaultName(const QDateTime &when, const QString &suffix);
