@@ -11,7 +11,6 @@
 #include <QAction>
 #include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QMessageBox>
 #include <QPushButton>
@@ -174,19 +173,11 @@ void DataSaver::offerUtf8(const TextSaveJob::Result &result, const QString &path
 void DataSaver::refuseLogFile(const QString &path, Encoding encoding) {
     qCWarning(lcSave).noquote() << path + QStringLiteral(":")
                                 << "refused: the receive log is writing this file";
-    QMessageBox *box = questionBox(
-        m_view->window(), QMessageBox::Warning,
+    offerAnotherName(
+        m_view->window(),
         tr("Nie zapisano pliku\n%1\n\nDo tego pliku są zapisywane odbierane dane. Zapis widoku "
            "zastąpiłby go, a dane odebrane później zostałyby utracone.\n\nWybierz inną nazwę "
            "pliku.")
-            .arg(QDir::toNativeSeparators(path)));
-    QPushButton *other = box->addButton(tr("Wybierz inną nazwę..."), QMessageBox::AcceptRole);
-    box->addButton(tr("Anuluj"), QMessageBox::RejectRole);
-    box->setDefaultButton(other);
-    const QString folder = QFileInfo(path).absolutePath();
-    connect(box, &QMessageBox::finished, this, [this, box, other, folder, encoding] {
-        if (box->clickedButton() == other)
-            chooseFile(encoding, folder);
-    });
-    box->open();
+            .arg(QDir::toNativeSeparators(path)),
+        path, this, [this, encoding](const QString &folder) { chooseFile(encoding, folder); });
 }

@@ -113,21 +113,13 @@ bool ReceiveLogControl::refuseSavedFile(const QString &path) {
         return false;
     qCWarning(lcLink).noquote() << "receive log:" << path + QStringLiteral(":")
                                 << "refused: a save is writing this file";
-    QMessageBox *box = questionBox(
-        m_view->window(), QMessageBox::Warning,
+    offerAnotherName(
+        m_view->window(),
         tr("Nie można zapisywać odbieranych danych do pliku\n%1\n\nDo tego pliku jest właśnie "
            "zapisywany widok DATA. Po zapisie plik zostałby zastąpiony, a odbierane dane "
            "utracone.\n\nWybierz inną nazwę pliku.")
-            .arg(QDir::toNativeSeparators(path)));
-    QPushButton *other = box->addButton(tr("Wybierz inną nazwę..."), QMessageBox::AcceptRole);
-    box->addButton(tr("Anuluj"), QMessageBox::RejectRole);
-    box->setDefaultButton(other);
-    const QString folder = QFileInfo(path).absolutePath();
-    connect(box, &QMessageBox::finished, this, [this, box, other, folder] {
-        if (box->clickedButton() == other)
-            chooseFile(folder);
-    });
-    box->open();
+            .arg(QDir::toNativeSeparators(path)),
+        path, this, [this](const QString &folder) { chooseFile(folder); });
     return true;
 }
 
