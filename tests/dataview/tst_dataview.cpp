@@ -618,7 +618,8 @@ private slots:
         view.setText(QStringLiteral("DATA\r\n"));
         QCOMPARE(contextMenu(view),
                  (QStringList{"[Cofnij]", "[Ponów]", "", "[Wytnij]", "[Kopiuj]", "[Wklej]",
-                              "[Usuń]", "", "Zaznacz wszystko", "", "Znajdź..."}));
+                              "[Usuń]", "", "Zaznacz wszystko", "", "Znajdź...", "",
+                              "Widok szesnastkowy", "Czas odbioru"}));
         pressKeys(view, QStringLiteral("ab\nc"));
         view.appendReceived(QStringLiteral("OK\r"));
         const QString typed = QStringLiteral("DATA\r\nab\r\ncOK\r");
@@ -638,7 +639,8 @@ private slots:
         model(view).setCaret(0, 4);
         QCOMPARE(contextMenu(view, QStringLiteral("Cofnij")),
                  (QStringList{"Cofnij", "[Ponów]", "", "Wytnij", "Kopiuj", "Wklej", "Usuń", "",
-                              "Zaznacz wszystko", "", "Znajdź..."}));
+                              "Zaznacz wszystko", "", "Znajdź...", "", "Widok szesnastkowy",
+                              "Czas odbioru"}));
         QCOMPARE(view.text(), QStringLiteral("DATA\r\nOK\r"));
         contextMenu(view, QStringLiteral("Ponów"));
         QCOMPARE(view.text(), typed);
