@@ -30,6 +30,11 @@ QString filterOf(DataSaver::Encoding encoding) {
                                                  : DataSaver::tr("Tekst Windows-1250 (*.txt)");
 }
 
+// Windows-1250, each line with its receive time in front.
+QString timedFilter() {
+    return DataSaver::tr("Tekst z czasem odbioru (*.txt)");
+}
+
 }  // namespace
 
 DataSaver::DataSaver(DataView *view)
@@ -52,18 +57,19 @@ void DataSaver::saveAs() {
         return;
     QFileDialog *dialog = SaveFileDialog::open(
         m_view->window(), tr("Zapisz jako"),
-        {filterOf(Encoding::Windows1250), filterOf(Encoding::Utf8)}, QStringLiteral("txt"), true);
+        {filterOf(Encoding::Windows1250), filterOf(Encoding::Utf8), timedFilter()},
+        QStringLiteral("txt"), true);
     connect(dialog, &QFileDialog::fileSelected, this, [this, dialog](const QString &path) {
-        saveTo(path, dialog->selectedNameFilter() == filterOf(Encoding::Utf8)
-                         ? Encoding::Utf8
-                         : Encoding::Windows1250);
+        const QString filter = dialog->selectedNameFilter();
+        saveTo(path, filter == filterOf(Encoding::Utf8) ? Encoding::Utf8 : Encoding::Windows1250,
+               filter == timedFilter() ? Lines::WithReceiveTimes : Lines::AsTheyAre);
     });
 }
 
-void DataSaver::saveTo(const QString &path, Encoding encoding) {
+void DataSaver::saveTo(const QString &path, Encoding encoding, Lines lines) {
     if (m_job)
         return;
-    m_job = new TextSaveJob(m_view->snapshot(), path, encoding);
+    m_job = new TextSaveJob(m_view->snapshot(), path, encoding, lines);
     connect(m_job, &TextSaveJob::finished, this, &DataSaver::jobFinished);
     m_action->setEnabled(false);
     m_progressShown = false;
@@ -98,6 +104,7 @@ void DataSaver::jobFinished() {
     const TextSaveJob::Result result = m_job->result();
     const QString path = m_job->path();
     const Encoding encoding = m_job->encoding();
+    const Lines lines = m_job->lines();
     delete m_job;
     m_job = nullptr;
     m_action->setEnabled(true);
@@ -115,7 +122,7 @@ void DataSaver::jobFinished() {
             break;
         case Outcome::Unencodable:
             if (encoding == Encoding::Windows1250)
-                offerUtf8(result, path);
+                offerUtf8(result, path, lines);
             else
                 showFailure(m_view->window(),
                             tr("Nie zapisano pliku\n%1\n\nZnak w wierszu %2, kolumnie %3 nie "
@@ -130,7 +137,7 @@ void DataSaver::jobFinished() {
 
 // Nothing was written. The operator chooses UTF-8, or goes to the
 // character, where the message says, to change it.
-void DataSaver::offerUtf8(const TextSaveJob::Result &result, const QString &path) {
+void DataSaver::offerUtf8(const TextSaveJob::Result &result, const QString &path, Lines lines) {
     const uint ucs = result.character.toUcs4().value(0);
     const QString code = QStringLiteral("U+%1").arg(ucs, 4, 16, QLatin1Char('0')).toUpper();
     QMessageBox *box = questionBox(
@@ -143,9 +150,9 @@ void DataSaver::offerUtf8(const TextSaveJob::Result &result, const QString &path
     QPushButton *utf8 = box->addButton(tr("Zapisz w UTF-8"), QMessageBox::AcceptRole);
     box->addButton(tr("Anuluj"), QMessageBox::RejectRole);
     box->setDefaultButton(utf8);
-    connect(box, &QMessageBox::finished, this, [this, box, utf8, path] {
+    connect(box, &QMessageBox::finished, this, [this, box, utf8, path, lines] {
         if (box->clickedButton() == utf8)
-            saveTo(path, Encoding::Utf8);
+            saveTo(path, Encoding::Utf8, lines);
     });
     box->open();
 }

@@ -11,8 +11,9 @@ class DataView;
 class QAction;
 class QProgressDialog;
 
-// "Zapisz jako..." of the DATA view (Ctrl+S): asks for a file and an
-// encoding, and saves the view's whole text as it stands then, the
+// "Zapisz jako..." of the DATA view (Ctrl+S): asks for a file and its type
+// (Windows-1250, UTF-8, or Windows-1250 with each line's receive time in
+// front), and saves the view's whole text as it stands then, the
 // operator's edits included. A snapshot of the text is saved on a thread of
 // its own (TextSaveJob), so the view goes on receiving; a save that takes
 // longer than half a second shows its progress, with "Anuluj".
@@ -25,6 +26,7 @@ class DataSaver : public QObject {
 
 public:
     using Encoding = TextEncoder::Encoding;
+    using Lines = TextSaveJob::Lines;
 
     // Adds the entry to the view's own actions (its context menu lists them).
     explicit DataSaver(DataView *view);
@@ -36,7 +38,7 @@ public:
     // Asks for the file, then saves.
     void saveAs();
     // Saves the text as it stands now to path.
-    void saveTo(const QString &path, Encoding encoding);
+    void saveTo(const QString &path, Encoding encoding, Lines lines = Lines::AsTheyAre);
 
 signals:
     // A save ended and what followed from it was shown.
@@ -45,7 +47,7 @@ signals:
 private:
     void jobFinished();
     void showProgress();
-    void offerUtf8(const TextSaveJob::Result &result, const QString &path);
+    void offerUtf8(const TextSaveJob::Result &result, const QString &path, Lines lines);
 
     DataView *m_view;
     QAction *m_action;
