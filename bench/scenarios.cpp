@@ -11,6 +11,7 @@
 #include "stallmeter.h"
 
 #include "datasaver.h"
+#include "dataview.h"
 #include "dataview_p.h"
 #include "findbox.h"
 #include "form1.h"
@@ -291,6 +292,25 @@ QJsonObject loggedFlood(Session &session, const BenchScale &scale) {
     return result;
 }
 
+// The ordinary flood with the receive times shown: each received line given
+// its time, the margin painted every frame.
+QJsonObject timedFlood(Session &session, const BenchScale &scale) {
+    auto *view = session.rig().window()->findChild<DataView *>(QStringLiteral("Text3"));
+    if (!view)
+        return {{"error", "no DATA view"}};
+    view->setReceiveTimesShown(true);
+    FloodWriter writer(session.pty().masterFd(), &session.replies());
+    QJsonObject result =
+        flood(session, FloodStream(FloodStream::Shape::Lines, scale.floodBytes, scale.replyEvery),
+              budgetFor(session.rig().view(), scale), scale, writer);
+    // Lines received: all but the heading and the open last line.
+    const EditingModel &model = DataViewPrivate::get(view)->model();
+    result.insert("linesReceived", double(model.lineCount() - 2));
+    result.insert("timedLines", double(model.receiveTimes().count()));
+    result.insert("timesBytes", double(model.receiveTimes().allocatedBytes()));
+    return result;
+}
+
 QJsonObject longLine(Session &session, const BenchScale &scale) {
     FloodWriter writer(session.pty().masterFd());
     return flood(session, FloodStream(FloodStream::Shape::OneLine, scale.lineBytes),
@@ -464,6 +484,56 @@ QJsonObject history(BenchApplication &app, Session &session, const BenchScale &s
             {"restored", restored}};
 }
 
+// The DATA view holding the top level, the operator back at its start: Ctrl+H
+// shows the hex view, Ctrl+End its last row, each timed to the end of the
+// frame that painted it. The hex view's memory is the resident set's growth
+// across both.
+QJsonObject hexView(BenchApplication &app, Session &session, const BenchScale &scale) {
+    ConsoleRig &rig = session.rig();
+    auto *view = rig.window()->findChild<DataView *>(QStringLiteral("Text3"));
+    if (!view)
+        return {{"error", "no DATA view"}};
+    DataViewPrivate *inside = DataViewPrivate::get(view);
+    EditingModel &model = inside->model();
+    FloodStream stream(FloodStream::Shape::Lines, scale.topLevel);
+    for (FloodPiece piece = stream.next(1 << 20); !piece.bytes.isEmpty();
+         piece = stream.next(1 << 20))
+        view->appendReceivedBytes(piece.bytes);
+    const qint64 textBytes = model.memoryUsed();
+    model.setCaret(0);
+    settle(300);
+
+    // From the key to the end of the next frame that painted the view.
+    const auto untilPainted = [&](int key) {
+        qint64 frameNs = 0;
+        app.watchFrames(rig.paintTarget(), {}, [&frameNs](qint64 now) { frameNs = now; });
+        const qint64 startNs = ProcStats::monotonicNs();
+        pressKey(view, key, Qt::ControlModifier);
+        const qint64 handledNs = ProcStats::monotonicNs();
+        waitUntil([&] { return frameNs > handledNs; }, deadlineAfter(30));
+        app.watchFrames(nullptr, {}, {});
+        return frameNs > handledNs ? double(frameNs - startNs) / kNsPerMs : -1.0;
+    };
+    const qint64 rssBefore = ProcStats::rssKiB();
+    StallMeter stall;
+    stall.start();
+    const double switchMs = untilPainted(Qt::Key_H);
+    const double endMs = untilPainted(Qt::Key_End);
+    settle(300);
+    stall.stop();
+    const qint64 rssAfter = ProcStats::rssKiB();
+    const qsizetype rows = model.length() / HexRows::RowBytes + 1;
+    const bool atEnd = view->isHexView() && model.caret() == model.length() &&
+                       inside->firstVisibleLine() + inside->visibleLines() >= rows;
+    return {{"held", double(model.length())},
+            {"textBytes", double(textBytes)},
+            {"switchMs", switchMs},
+            {"endMs", endMs},
+            {"stallMs", stall.longestMs()},
+            {"hexBytes", double(qMax<qint64>(0, rssAfter - rssBefore) * 1024)},
+            {"atEnd", atEnd}};
+}
+
 // The floor for the ordinary flood: the same writer and the same stream into
 // a pty, drained by a bare reader as `head -c` drains it: blocking reads of
 // the slave side in raw mode, the bytes thrown away, no window, no event
@@ -602,6 +672,10 @@ QJsonObject runScenario(BenchApplication &app, const QString &name, ConsoleRig::
         return ordinaryFlood(session, scale);
     if (name == QLatin1String("floodlog"))
         return loggedFlood(session, scale);
+    if (name == QLatin1String("floodtimes"))
+        return timedFlood(session, scale);
+    if (name == QLatin1String("hexview"))
+        return hexView(app, session, scale);
     if (name == QLatin1String("line"))
         return longLine(session, scale);
     if (name == QLatin1String("history"))
