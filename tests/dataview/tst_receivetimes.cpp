@@ -3,7 +3,10 @@
 // through edits, undo and redo, and the margin that shows them is not text.
 #include <QApplication>
 #include <QClipboard>
+#include <QRandomGenerator>
 #include <QTest>
+
+#include <map>
 
 #include "dataview_p.h"
 
@@ -88,6 +91,65 @@ private slots:
         model.undo();
         QCOMPARE(timesOf(model), (QList<qint64>{100, 200, 300, 400, -1}));
         QCOMPARE(model.text(), QStringLiteral("A\r\nB\r\nC\r\nD\r\n"));
+    }
+
+    // The blocks against a plain map of positions to times, through random
+    // appends, takes and inserts (with and without line breaks) over gaps
+    // of every size, so that blocks fill, split and join.
+    void blocksAgreeWithAPlainMap() {
+        using Breaks = ReceiveTimes::LineBreaks;
+        QRandomGenerator random(27);
+        ReceiveTimes times;
+        std::map<qsizetype, qint64> plain;
+        qsizetype length = 0;
+        struct Taken {
+            ReceiveTimes times;
+            std::map<qsizetype, qint64> plain;
+            qsizetype length;
+            Breaks breaks;
+        };
+        std::vector<Taken> taken;
+        for (int round = 0; round < 4000; ++round) {
+            Breaks breaks = random.bounded(2) ? Breaks::Some : Breaks::None;
+            const int op = random.bounded(10);
+            if (op < 5 || length == 0) {
+                const qsizetype gap = random.bounded(8) ? random.bounded(1, 200) : 70'000;
+                length += gap;
+                times.append(length - 1, round * 1000LL);
+                plain[length - 1] = round * 1000LL;
+            } else if (op < 8) {
+                const qsizetype p = random.bounded(length);
+                const qsizetype n = random.bounded(1, int(qMin<qsizetype>(length - p, 5000)) + 1);
+                // [p, p + n) with a line break, (p, p + n] without.
+                const qsizetype shift = breaks == Breaks::Some ? 0 : 1;
+                std::map<qsizetype, qint64> out, kept;
+                for (const auto &[at, ms] : plain) {
+                    if (at >= p + shift && at < p + n + shift)
+                        out[at - p] = ms;
+                    else
+                        kept[at >= p + n + shift ? at - n : at] = ms;
+                }
+                plain = std::move(kept);
+                length -= n;
+                taken.push_back({times.take(p, n, breaks), std::move(out), n, breaks});
+            } else if (!taken.empty()) {
+                // Text taken out goes back in, anywhere, with its times.
+                Taken held = std::move(taken.back());
+                taken.pop_back();
+                const qsizetype n = held.length;
+                breaks = held.breaks;
+                const qsizetype shift = breaks == Breaks::Some ? 0 : 1;
+                const qsizetype p = random.bounded(length + 1);
+                std::map<qsizetype, qint64> moved;
+                for (const auto &[at, ms] : plain) moved[at >= p + shift ? at + n : at] = ms;
+                for (const auto &[at, ms] : held.plain) moved[p + at] = ms;
+                plain = std::move(moved);
+                length += n;
+                times.insert(p, n, breaks, std::move(held.times));
+            }
+            QCOMPARE(times.count(), qsizetype(plain.size()));
+        }
+        for (const auto &[at, ms] : plain) QCOMPARE(times.at(at), std::optional<qint64>(ms));
     }
 
     // Shown, the times take a margin; the text, copying and what assistive

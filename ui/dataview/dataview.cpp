@@ -134,7 +134,7 @@ bool DataView::isReadOnly() const {
 
 void DataView::setReadOnly(bool readOnly) {
     d->m_model.setReadOnly(readOnly);
-    setAttribute(Qt::WA_InputMethodEnabled, !readOnly);
+    setAttribute(Qt::WA_InputMethodEnabled, d->isEditable());
     viewport()->update();
 }
 
@@ -326,8 +326,7 @@ void DataView::mouseDoubleClickEvent(QMouseEvent *event) {
     }
     if (d->m_hexShown) {
         // A double click takes the row.
-        const qsizetype row = d->hexPositionAt(event->position()) / HexRows::RowBytes;
-        const qsizetype start = row * HexRows::RowBytes;
+        const qsizetype start = d->hexPositionAt(QPointF(0, event->position().y()));
         d->m_model.select(start, qMin(d->m_model.length(), start + HexRows::RowBytes));
     } else {
         d->m_model.selectWordAt(d->hitTest(event->position()));
@@ -341,10 +340,10 @@ void DataView::contextMenuEvent(QContextMenuEvent *event) {
     const bool editable = d->isEditable();
     QMenu menu(this);
     QAction *action = menu.addAction(withShortcut(tr("Cofnij"), QKeySequence::Undo));
-    action->setEnabled(model->canUndo());
+    action->setEnabled(editable && model->canUndo());
     connect(action, &QAction::triggered, model, &EditingModel::undo);
     action = menu.addAction(withShortcut(tr("Ponów"), QKeySequence::Redo));
-    action->setEnabled(model->canRedo());
+    action->setEnabled(editable && model->canRedo());
     connect(action, &QAction::triggered, model, &EditingModel::redo);
     menu.addSeparator();
     action = menu.addAction(withShortcut(tr("Wytnij"), QKeySequence::Cut));
