@@ -431,6 +431,9 @@ private slots:
             {Qt::Key_F3, Qt::ShiftModifier, {}, false, true},
             {Qt::Key_F5, {}, {}, false, false},
             {Qt::Key_Escape, {}, QStringLiteral("\x1b"), false, false},
+            // The view's own switches, last: the hex view is read-only.
+            {Qt::Key_T, Qt::ControlModifier, {}, false, true},
+            {Qt::Key_H, Qt::ControlModifier, {}, false, true},
         };
         for (const bool readOnly : {false, true}) {
             DataView view;
