@@ -28,19 +28,23 @@ QJsonObject BenchRunner::runAll() {
     for (const char *scenario : {"idle", "flood", "line"}) {
         QJsonObject pair;
         if (scenario == QLatin1String("flood")) {
-            // The console with its receive log on runs right after the
-            // same console without it, so that the two compare in one mood.
+            // The console with its receive log on, and with the receive
+            // times shown, runs right after the same console without them,
+            // so that they compare in one mood.
             QJsonArray ours;
             QJsonArray bare;
             QJsonArray logged;
+            QJsonArray timed;
             for (int i = 0; i < m_scale.floodRuns; ++i) {
                 ours.append(runChild(scenario, "ours"));
                 logged.append(runChild("floodlog", "ours"));
                 bare.append(runChild("bare", "ours"));
+                timed.append(runChild("floodtimes", "ours"));
             }
             pair.insert("ours", ours);
             pair.insert("bare", bare);
             pair.insert("logged", logged);
+            pair.insert("timed", timed);
         } else {
             pair.insert("ours", runChild(scenario, "ours"));
         }
@@ -54,6 +58,7 @@ QJsonObject BenchRunner::runAll() {
     levels.insert("baseline", probes);
     results.insert("levels", levels);
     results.insert("history", QJsonObject{{"ours", runChild("history", "ours")}});
+    results.insert("hexview", QJsonObject{{"ours", runChild("hexview", "ours")}});
     results.insert("replug", QJsonObject{{"ours", runChild("replug", "ours")}});
     const qint64 stealAfter = ProcStats::stealNs();
     if (stealBefore >= 0 && stealAfter >= 0)

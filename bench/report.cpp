@@ -194,7 +194,7 @@ Cell historyCell(const QJsonObject &run, const char *key, const char *needs,
         return missing(run);
     if (!run.value(needs).toBool())
         return {std::nullopt, QStringLiteral("failed"),
-                QStringLiteral("the history run did not see \"%1\"").arg(QLatin1String(needs))};
+                QStringLiteral("the run did not see \"%1\"").arg(QLatin1String(needs))};
     const double value = run.value(key).toDouble(-1);
     if (value < 0)
         return {std::nullopt, QStringLiteral("—"), {}};
@@ -246,6 +246,41 @@ Cell medianCell(const std::vector<QJsonObject> &runs, double (*figure)(const QJs
     return {BenchStats::median(values),
             {},
             QStringLiteral("the median of %1 %2").arg(values.size()).arg(what)};
+}
+
+// Each run of the ordinary flood against the run of another kind right after
+// it (the receive log on, the receive times shown): the median of the
+// quotients of their throughputs, over the pairs where both finished, and
+// the other kind's runs that counted.
+struct Pairs {
+    Cell cell;
+    std::vector<QJsonObject> others;
+};
+
+Pairs pairWithFlood(const std::vector<QJsonObject> &plainRuns,
+                    const std::vector<QJsonObject> &otherRuns) {
+    Pairs pairs;
+    pairs.cell = otherRuns.empty() ? missing({}) : Cell{std::nullopt, QStringLiteral("—"), {}};
+    std::vector<double> fractions;
+    for (size_t i = 0; i < plainRuns.size() && i < otherRuns.size(); ++i) {
+        const QJsonObject &plain = plainRuns[i];
+        const QJsonObject &other = otherRuns[i];
+        if (!usable(plain) || !usable(other) || !plain.value("complete").toBool() ||
+            !other.value("complete").toBool() || runRate(plain) <= 0)
+            continue;
+        fractions.push_back(runRate(other) / runRate(plain));
+        pairs.others.push_back(other);
+    }
+    if (fractions.empty())
+        return pairs;
+    QStringList each;
+    for (const double f : fractions) each << Report::formatValue(f);
+    pairs.cell = {BenchStats::median(fractions),
+                  {},
+                  QStringLiteral("the median of %1 pairs (%2)")
+                      .arg(fractions.size())
+                      .arg(each.join(QStringLiteral(", ")))};
+    return pairs;
 }
 
 }  // namespace
@@ -340,37 +375,52 @@ Report::Report(const QJsonObject &results) : m_results(results) {
 
     // The same flood with the receive log on, each run right after one
     // without it; the log must hold every byte sent.
-    const std::vector<QJsonObject> loggedRuns = runsOf(floodResults.value("logged"));
-    std::vector<double> logFractions;
-    bool logKept = true;
-    for (size_t i = 0; i < floodOursRuns.size() && i < loggedRuns.size(); ++i) {
-        const QJsonObject &plain = floodOursRuns[i];
-        const QJsonObject &logged = loggedRuns[i];
-        if (!usable(plain) || !usable(logged) || !plain.value("complete").toBool() ||
-            !logged.value("complete").toBool() || rate(plain) <= 0)
-            continue;
-        logFractions.push_back(rate(logged) / rate(plain));
-        logKept = logKept && logged.value("logKept").toBool();
-    }
-    Cell logRatio = loggedRuns.empty() ? missing({}) : Cell{std::nullopt, QStringLiteral("—"), {}};
-    if (!logFractions.empty()) {
-        QStringList each;
-        for (const double f : logFractions) each << formatValue(f);
-        const QString pairs = QStringLiteral("the median of %1 pairs (%2)")
-                                  .arg(logFractions.size())
-                                  .arg(each.join(QStringLiteral(", ")));
-        logRatio = logKept ? Cell{BenchStats::median(logFractions),
-                                  {},
-                                  pairs + QStringLiteral("; each log, a file on the build's "
-                                                         "disk, held exactly the bytes sent")}
-                           : Cell{std::nullopt, QStringLiteral("bytes lost"),
-                                  pairs + QStringLiteral("; a log did not hold the bytes sent")};
+    const Pairs logged = pairWithFlood(floodOursRuns, runsOf(floodResults.value("logged")));
+    Cell logRatio = logged.cell;
+    if (logRatio.value) {
+        const bool logKept =
+            std::all_of(logged.others.cbegin(), logged.others.cend(),
+                        [](const QJsonObject &run) { return run.value("logKept").toBool(); });
+        logRatio =
+            logKept ? Cell{logRatio.value,
+                           {},
+                           logRatio.note + QStringLiteral("; each log, a file on the build's "
+                                                          "disk, held exactly the bytes sent")}
+                    : Cell{std::nullopt, QStringLiteral("bytes lost"),
+                           logRatio.note + QStringLiteral("; a log did not hold the bytes sent")};
     }
     addRow(
         "logRatio",
         QStringLiteral("Ingest with the receive log on ÷ with it off, the same flood in the same "
                        "run"),
         logRatio, {std::nullopt, QStringLiteral("—"), {}}, {Goal::AtLeast, 0.85}, false);
+
+    // The same flood with the receive times shown, each run right after one
+    // without them; every received line must have its time.
+    const Pairs timed = pairWithFlood(floodOursRuns, runsOf(floodResults.value("timed")));
+    addRow("timesRatio",
+           QStringLiteral("Ingest with the receive times shown ÷ without, the same flood in the "
+                          "same run"),
+           timed.cell, {std::nullopt, QStringLiteral("—"), {}}, {Goal::AtLeast, 0.9}, false);
+    Cell timesCost = timed.cell.value ? Cell{} : timed.cell;
+    if (timed.cell.value) {
+        std::vector<double> perLine;
+        bool everyLine = true;
+        for (const QJsonObject &run : timed.others) {
+            const double lines = run.value("linesReceived").toDouble();
+            everyLine = everyLine && lines > 0 && run.value("timedLines").toDouble() == lines;
+            perLine.push_back(run.value("timesBytes").toDouble() / lines);
+        }
+        timesCost = everyLine
+                        ? Cell{BenchStats::median(perLine),
+                               {},
+                               QStringLiteral("the median of the %1 floods with the times shown; "
+                                              "every received line had its time")
+                                   .arg(perLine.size())}
+                        : Cell{std::nullopt, QStringLiteral("lines without a time"), {}};
+    }
+    addRow("timesBytes", QStringLiteral("Receive times, bytes a received line of %1").arg(flood),
+           timesCost, {std::nullopt, QStringLiteral("—"), {}}, {Goal::AtMost, 8}, false);
 
     addRow("memoryLow", QStringLiteral("Memory per MB held at %1, MiB").arg(mbText(low)),
            oursMemoryAt(levelsOurs, low), baselineMemoryAt(levels, low), {Goal::AtMost, 4});
@@ -448,6 +498,27 @@ Report::Report(const QJsonObject &results) : m_results(results) {
     addRow("historyShare",
            QStringLiteral("Undo history after that delete ÷ memory the text held before"),
            historyShare, none, {Goal::AtMost, 1.05}, false);
+
+    // The DATA view holding the top level: the hex view and its last row.
+    const QJsonObject hex = pick("hexview", "ours");
+    addRow("hexSwitch", QStringLiteral("Switch to the hex view with %1 held, ms").arg(mbText(top)),
+           historyCell(hex, "switchMs", "atEnd",
+                       QStringLiteral("from Ctrl+H to the end of the frame that painted the rows; "
+                                      "the view at the text's start")),
+           none, {Goal::AtMost, 50}, false);
+    addRow("hexEnd",
+           QStringLiteral("Hex view to its last row (Ctrl+End) with %1 held, ms").arg(mbText(top)),
+           historyCell(hex, "endMs", "atEnd"), none, {Goal::AtMost, 50}, false);
+    addRow("hexStall", QStringLiteral("Longest event-loop stall during those, ms"),
+           historyCell(hex, "stallMs", "atEnd"), none, {Goal::AtMost, 50}, false);
+    Cell hexShare = historyCell(
+        hex, "hexBytes", "atEnd",
+        QStringLiteral("the resident set's growth across both, of %1 MiB the text held")
+            .arg(formatValue(hex.value("textBytes").toDouble() / (kKiBPerMiB * kKiBPerMiB))));
+    if (hexShare.value)
+        hexShare.value = qMax(0.0, *hexShare.value) / hex.value("textBytes").toDouble();
+    addRow("hexMemory", QStringLiteral("Hex view's memory ÷ the text's"), hexShare, none,
+           {Goal::AtMost, 0.01}, false);
 
     // Back after a replug.
     const QJsonObject replug = pick("replug", "ours");

@@ -11,6 +11,7 @@
 #include "stallmeter.h"
 
 #include "datasaver.h"
+#include "dataview.h"
 #include "dataview_p.h"
 #include "findbox.h"
 #include "form1.h"
@@ -291,6 +292,27 @@ QJsonObject loggedFlood(Session &session, const BenchScale &scale) {
     return result;
 }
 
+// The ordinary flood with the receive times shown: each received line given
+// its time, the margin painted every frame.
+QJsonObject timedFlood(Session &session, const BenchScale &scale) {
+    auto *view = session.rig().window()->findChild<DataView *>(QStringLiteral("Text3"));
+    if (!view)
+        return {{"error", "no DATA view"}};
+    view->setReceiveTimesShown(true);
+    FloodWriter writer(session.pty().masterFd(), &session.replies());
+    QJsonObject result =
+        flood(session, FloodStream(FloodStream::Shape::Lines, scale.floodBytes, scale.replyEvery),
+              budgetFor(session.rig().view(), scale), scale, writer);
+    // Lines received: all but the heading, and the last one unless a byte
+    // of it came.
+    const EditingModel &model = DataViewPrivate::get(view)->model();
+    const qsizetype last = model.lineCount() - 1;
+    result.insert("linesReceived", double(last - (model.line(last).length == 0 ? 1 : 0)));
+    result.insert("timedLines", double(model.receiveTimes().count()));
+    result.insert("timesBytes", double(model.receiveTimes().allocatedBytes()));
+    return result;
+}
+
 QJsonObject longLine(Session &session, const BenchScale &scale) {
     FloodWriter writer(session.pty().masterFd());
     return flood(session, FloodStream(FloodStream::Shape::OneLine, scale.lineBytes),
@@ -364,6 +386,15 @@ void pressKey(QWidget *widget, int key, Qt::KeyboardModifiers modifiers = {}) {
     QApplication::sendEvent(widget, &release);
 }
 
+// The top level of the flood's lines, appended as the receive handler
+// would, in chunks of 1 MB.
+void holdTopLevel(DataView *view, const BenchScale &scale) {
+    FloodStream stream(FloodStream::Shape::Lines, scale.topLevel);
+    for (FloodPiece piece = stream.next(1 << 20); !piece.bytes.isEmpty();
+         piece = stream.next(1 << 20))
+        view->appendReceivedBytes(piece.bytes);
+}
+
 // The DATA view holding the top level, received as the flood's lines in
 // chunks of bytes and a reply at the very end. Then, as the operator: find the reply
 // from the start (any case, the default); select everything and delete it;
@@ -376,10 +407,7 @@ QJsonObject history(BenchApplication &app, Session &session, const BenchScale &s
     DataViewPrivate *inside = DataViewPrivate::get(view);
     EditingModel &model = inside->model();
     const QString reply = QStringLiteral("ERR 7\r\n");
-    FloodStream stream(FloodStream::Shape::Lines, scale.topLevel);
-    for (FloodPiece piece = stream.next(1 << 20); !piece.bytes.isEmpty();
-         piece = stream.next(1 << 20))
-        view->appendReceivedBytes(piece.bytes);
+    holdTopLevel(view, scale);
     view->appendReceivedBytes(reply.toLatin1());
     const qint64 held = model.length();
     const qint64 textBytes = model.memoryUsed();
@@ -462,6 +490,53 @@ QJsonObject history(BenchApplication &app, Session &session, const BenchScale &s
             {"undoKeyMs", double(undoneNs - undoNs) / kNsPerMs},
             {"undoMs", frameNs > undoneNs ? double(frameNs - undoNs) / kNsPerMs : -1.0},
             {"restored", restored}};
+}
+
+// The DATA view holding the top level, the operator back at its start: Ctrl+H
+// shows the hex view, Ctrl+End its last row, each timed to the end of the
+// frame that painted it. The hex view's memory is the resident set's growth
+// across both.
+QJsonObject hexView(BenchApplication &app, Session &session, const BenchScale &scale) {
+    ConsoleRig &rig = session.rig();
+    auto *view = rig.window()->findChild<DataView *>(QStringLiteral("Text3"));
+    if (!view)
+        return {{"error", "no DATA view"}};
+    DataViewPrivate *inside = DataViewPrivate::get(view);
+    EditingModel &model = inside->model();
+    holdTopLevel(view, scale);
+    const qint64 textBytes = model.memoryUsed();
+    model.setCaret(0);
+    settle(300);
+
+    // From the key to the end of the next frame that painted the view.
+    const auto untilPainted = [&](int key) {
+        qint64 frameNs = 0;
+        app.watchFrames(rig.paintTarget(), {}, [&frameNs](qint64 now) { frameNs = now; });
+        const qint64 startNs = ProcStats::monotonicNs();
+        pressKey(view, key, Qt::ControlModifier);
+        const qint64 handledNs = ProcStats::monotonicNs();
+        waitUntil([&] { return frameNs > handledNs; }, deadlineAfter(30));
+        app.watchFrames(nullptr, {}, {});
+        return frameNs > handledNs ? double(frameNs - startNs) / kNsPerMs : -1.0;
+    };
+    const qint64 rssBefore = ProcStats::rssKiB();
+    StallMeter stall;
+    stall.start();
+    const double switchMs = untilPainted(Qt::Key_H);
+    const double endMs = untilPainted(Qt::Key_End);
+    settle(300);
+    stall.stop();
+    const qint64 rssAfter = ProcStats::rssKiB();
+    const qsizetype rows = model.length() / HexRows::RowBytes + 1;
+    const bool atEnd = view->isHexView() && model.caret() == model.length() &&
+                       inside->firstVisibleLine() + inside->visibleLines() >= rows;
+    return {{"held", double(model.length())},
+            {"textBytes", double(textBytes)},
+            {"switchMs", switchMs},
+            {"endMs", endMs},
+            {"stallMs", stall.longestMs()},
+            {"hexBytes", double(qMax<qint64>(0, rssAfter - rssBefore) * 1024)},
+            {"atEnd", atEnd}};
 }
 
 // The floor for the ordinary flood: the same writer and the same stream into
@@ -602,6 +677,10 @@ QJsonObject runScenario(BenchApplication &app, const QString &name, ConsoleRig::
         return ordinaryFlood(session, scale);
     if (name == QLatin1String("floodlog"))
         return loggedFlood(session, scale);
+    if (name == QLatin1String("floodtimes"))
+        return timedFlood(session, scale);
+    if (name == QLatin1String("hexview"))
+        return hexView(app, session, scale);
     if (name == QLatin1String("line"))
         return longLine(session, scale);
     if (name == QLatin1String("history"))

@@ -16,6 +16,7 @@
 #include "textencoder.h"
 #include "textsavejob.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -107,6 +108,7 @@ private slots:
     void failedSaveChangesNothing();
     void cancelledSaveLeavesNothing();
     void viewGoesOnWhileItsSnapshotIsSaved();
+    void timedSaveWritesEachLineWithItsTime();
 
     // The window.
     void failureIsShownAndViewKept();
@@ -297,6 +299,39 @@ void TestDataSave::viewGoesOnWhileItsSnapshotIsSaved() {
     QVERIFY(finished.wait(10000) || finished.size() == 1);
     QCOMPARE(job.result().outcome, Outcome::Saved);
     QVERIFY(readFile(path) == "DATA\r\n" + received);
+}
+
+// Each line, as the DATA view's lines end (CR LF, lone CR, lone LF), with
+// the time its first byte came and a tab in front; a line without a time
+// (the heading, a line the operator typed) with the tab alone. The text is
+// written as the Windows-1250 save writes it.
+void TestDataSave::timedSaveWritesEachLineWithItsTime() {
+    const qint64 first = QDateTime(QDate(2026, 3, 2), QTime(23, 59, 59, 995)).toMSecsSinceEpoch();
+    const qint64 second = first + 7;  // past midnight, local time
+    auto model = receivedText({});
+    model->setRecordingTimes(true);
+    model->appendReceivedBytes("OK 17\r\nOK \xb3", first);  // the next line is cut mid-way
+    model->appendReceivedBytes("8\r\nlone CR\rlone LF\n\r", second);
+    model->setCaret(model->length());
+    model->type(u"typed");
+    model->appendReceivedBytes("\r\nlast", second + 1'000);
+    const auto at = [](qint64 ms) {
+        return QDateTime::fromMSecsSinceEpoch(ms)
+            .toString(QStringLiteral("HH:mm:ss.zzz"))
+            .toLatin1();
+    };
+    const QByteArray expected = "\tDATA\r\n" + at(first) + "\tOK 17\r\n" + at(first) +
+                                "\tOK \xb3"
+                                "8\r\n" +
+                                at(second) + "\tlone CR\r" + at(second) + "\tlone LF\n" +
+                                at(second) + "\t\r" + "\ttyped\r\n" + at(second + 1'000) + "\tlast";
+    const QString path = m_dir.filePath(QStringLiteral("timed.txt"));
+    TextSaveJob::Control control;
+    const TextSaveJob::Result result =
+        TextSaveJob::write(model->snapshot(), path, Encoding::Windows1250, control,
+                           TextSaveJob::Lines::WithReceiveTimes);
+    QCOMPARE(result.outcome, Outcome::Saved);
+    QCOMPARE(readFile(path), expected);
 }
 
 void TestDataSave::failureIsShownAndViewKept() {

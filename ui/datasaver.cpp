@@ -31,6 +31,11 @@ QString filterOf(DataSaver::Encoding encoding) {
                                                  : DataSaver::tr("Tekst Windows-1250 (*.txt)");
 }
 
+// Windows-1250, each line with its receive time in front.
+QString timedFilter() {
+    return DataSaver::tr("Tekst z czasem odbioru (*.txt)");
+}
+
 }  // namespace
 
 DataSaver::DataSaver(DataView *view, const ReceiveLog *log)
@@ -52,29 +57,29 @@ bool DataSaver::writesTo(const QString &path) const {
     return m_job && FileIdentity::ofPath(path) == FileIdentity::ofPath(m_job->path());
 }
 
-void DataSaver::chooseFile(Encoding encoding, const QString &folder) {
+void DataSaver::chooseFile(Encoding encoding, Lines lines, const QString &folder) {
     if (m_job)
         return;
-    QFileDialog *dialog =
-        SaveFileDialog::open(m_view->window(), tr("Zapisz jako"),
-                             {filterOf(Encoding::Windows1250), filterOf(Encoding::Utf8)},
-                             QStringLiteral("txt"), true, folder);
-    dialog->selectNameFilter(filterOf(encoding));
+    QFileDialog *dialog = SaveFileDialog::open(
+        m_view->window(), tr("Zapisz jako"),
+        {filterOf(Encoding::Windows1250), filterOf(Encoding::Utf8), timedFilter()},
+        QStringLiteral("txt"), true, folder);
+    dialog->selectNameFilter(lines == Lines::WithReceiveTimes ? timedFilter() : filterOf(encoding));
     connect(dialog, &QFileDialog::fileSelected, this, [this, dialog](const QString &path) {
-        saveTo(path, dialog->selectedNameFilter() == filterOf(Encoding::Utf8)
-                         ? Encoding::Utf8
-                         : Encoding::Windows1250);
+        const QString filter = dialog->selectedNameFilter();
+        saveTo(path, filter == filterOf(Encoding::Utf8) ? Encoding::Utf8 : Encoding::Windows1250,
+               filter == timedFilter() ? Lines::WithReceiveTimes : Lines::AsTheyAre);
     });
 }
 
-void DataSaver::saveTo(const QString &path, Encoding encoding) {
+void DataSaver::saveTo(const QString &path, Encoding encoding, Lines lines) {
     if (m_job)
         return;
     if (m_log && m_log->writesTo(path)) {
-        refuseLogFile(path, encoding);
+        refuseLogFile(path, encoding, lines);
         return;
     }
-    m_job = new TextSaveJob(m_view->snapshot(), path, encoding);
+    m_job = new TextSaveJob(m_view->snapshot(), path, encoding, lines);
     connect(m_job, &TextSaveJob::finished, this, &DataSaver::jobFinished);
     m_action->setEnabled(false);
     m_progressShown = false;
@@ -117,6 +122,7 @@ void DataSaver::jobFinished() {
     const TextSaveJob::Result result = m_job->result();
     const QString path = m_job->path();
     const Encoding encoding = m_job->encoding();
+    const Lines lines = m_job->lines();
     delete m_job;
     m_job = nullptr;
     m_action->setEnabled(true);
@@ -134,7 +140,7 @@ void DataSaver::jobFinished() {
             break;
         case Outcome::Unencodable:
             if (encoding == Encoding::Windows1250)
-                offerUtf8(result, path);
+                offerUtf8(result, path, lines);
             else
                 showFailure(m_view->window(),
                             tr("Nie zapisano pliku\n%1\n\nZnak w wierszu %2, kolumnie %3 nie "
@@ -149,7 +155,7 @@ void DataSaver::jobFinished() {
 
 // Nothing was written. The operator chooses UTF-8, or goes to the
 // character, where the message says, to change it.
-void DataSaver::offerUtf8(const TextSaveJob::Result &result, const QString &path) {
+void DataSaver::offerUtf8(const TextSaveJob::Result &result, const QString &path, Lines lines) {
     const uint ucs = result.character.toUcs4().value(0);
     const QString code = QStringLiteral("U+%1").arg(ucs, 4, 16, QLatin1Char('0')).toUpper();
     QMessageBox *box = questionBox(
@@ -162,15 +168,15 @@ void DataSaver::offerUtf8(const TextSaveJob::Result &result, const QString &path
     QPushButton *utf8 = box->addButton(tr("Zapisz w UTF-8"), QMessageBox::AcceptRole);
     box->addButton(tr("Anuluj"), QMessageBox::RejectRole);
     box->setDefaultButton(utf8);
-    connect(box, &QMessageBox::finished, this, [this, box, utf8, path] {
+    connect(box, &QMessageBox::finished, this, [this, box, utf8, path, lines] {
         if (box->clickedButton() == utf8)
-            saveTo(path, Encoding::Utf8);
+            saveTo(path, Encoding::Utf8, lines);
     });
     box->open();
 }
 
 // Nothing was written. The operator chooses another name, in the same folder.
-void DataSaver::refuseLogFile(const QString &path, Encoding encoding) {
+void DataSaver::refuseLogFile(const QString &path, Encoding encoding, Lines lines) {
     qCWarning(lcSave).noquote() << path + QStringLiteral(":")
                                 << "refused: the receive log is writing this file";
     offerAnotherName(
@@ -179,5 +185,6 @@ void DataSaver::refuseLogFile(const QString &path, Encoding encoding) {
            "zastąpiłby go, a dane odebrane później zostałyby utracone.\n\nWybierz inną nazwę "
            "pliku.")
             .arg(QDir::toNativeSeparators(path)),
-        path, this, [this, encoding](const QString &folder) { chooseFile(encoding, folder); });
+        path, this,
+        [this, encoding, lines](const QString &folder) { chooseFile(encoding, lines, folder); });
 }

@@ -12,8 +12,9 @@ class QAction;
 class ReceiveLog;
 class SaveProgressDialog;
 
-// "Zapisz jako..." of the DATA view (Ctrl+S): asks for a file and an
-// encoding, and saves the view's whole text as it stands then, the
+// "Zapisz jako..." of the DATA view (Ctrl+S): asks for a file and its type
+// (Windows-1250, UTF-8, or Windows-1250 with each line's receive time in
+// front), and saves the view's whole text as it stands then, the
 // operator's edits included. A snapshot of the text is saved on a thread of
 // its own (TextSaveJob), so the view goes on receiving; a save that takes
 // longer than half a second shows its progress, with "Anuluj".
@@ -31,6 +32,7 @@ class DataSaver : public QObject {
 
 public:
     using Encoding = TextEncoder::Encoding;
+    using Lines = TextSaveJob::Lines;
 
     // Adds the entry to the view's own actions (its context menu lists them);
     // `log`, when given, is the receive log whose file a save must not take.
@@ -44,21 +46,21 @@ public:
     bool writesTo(const QString &path) const;
 
     // Asks for the file, then saves.
-    void saveAs() { chooseFile(Encoding::Windows1250, QString()); }
+    void saveAs() { chooseFile(Encoding::Windows1250, Lines::AsTheyAre, QString()); }
     // Saves the text as it stands now to path.
-    void saveTo(const QString &path, Encoding encoding);
+    void saveTo(const QString &path, Encoding encoding, Lines lines = Lines::AsTheyAre);
 
 signals:
     // A save ended and what followed from it was shown.
     void finished(TextSaveJob::Result::Outcome outcome);
 
 private:
-    void chooseFile(Encoding encoding, const QString &folder);
+    void chooseFile(Encoding encoding, Lines lines, const QString &folder);
     void jobFinished();
     void showProgress();
     void cancelRequested();
-    void offerUtf8(const TextSaveJob::Result &result, const QString &path);
-    void refuseLogFile(const QString &path, Encoding encoding);
+    void offerUtf8(const TextSaveJob::Result &result, const QString &path, Lines lines);
+    void refuseLogFile(const QString &path, Encoding encoding, Lines lines);
 
     DataView *m_view;
     const ReceiveLog *m_log;

@@ -16,18 +16,28 @@
 #include "receivelogcontrol.h"
 #include "textencoder.h"
 
+#include <QFontMetrics>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QStyle>
 #include <QStyleOptionGroupBox>
 #include <QTimer>
 
+namespace {
+
+// The count of received bytes is brought up to date this often while bytes
+// come.
+constexpr int kCountEveryMs = 250;
+
+}  // namespace
+
 Form1::Form1(QWidget *parent)
     : QWidget(parent),
       ui(new Ui::Form1),
       m_comm(new MSComm(this)),
       m_timer(new QTimer(this)),
-      m_log(new ReceiveLog(this)) {
+      m_log(new ReceiveLog(this)),
+      m_counterTimer(new QTimer(this)) {
     ui->setupUi(this);
     setWindowTitle(QString::fromUtf8(kProgramTitle) + u' ' + QString::fromUtf8(kAuthorCredit));
     // The DATA view holds received bytes as they came, and reads them as the
@@ -45,7 +55,11 @@ Form1::Form1(QWidget *parent)
     m_timer->setInterval(1000);
     // The DATA view's own entries, owned by it: saving it, and the receive log.
     const auto *saver = new DataSaver(ui->Text3, m_log);
+    // In the caption line of the "Dane" frame: the count, then the log's label.
+    m_counterLabel = makeCounterLabel();
     new ReceiveLogControl(m_log, saver, ui->Text3, makeLogIndicator());
+    m_counterTimer->setInterval(kCountEveryMs);
+    m_clock.start();
 
     // Routing: one line for each event that has a handler.
     connect(ui->Command1, &QAbstractButton::clicked, this, &Form1::openPort);
@@ -69,6 +83,7 @@ Form1::Form1(QWidget *parent)
     connect(ui->Command19, &QAbstractButton::clicked, this, &Form1::aboutRequested);
     connect(ui->Command21, &QAbstractButton::clicked, this, &Form1::close);
     connect(m_timer, &QTimer::timeout, this, &Form1::tick);
+    connect(m_counterTimer, &QTimer::timeout, this, &Form1::showCount);
     connect(m_comm, &MSComm::onComm, this, &Form1::receive);
     // Hovering over "Nr portu:" or its box lists the port numbers.
     ui->Label1->installEventFilter(this);
@@ -103,6 +118,9 @@ void reportFailure(QWidget *window, const CommError &error, const QString &text)
 void Form1::openPort() {
     try {
         PortConnection::open(*m_comm, ui->Text7->text());
+        m_counter.restart(m_clock.elapsed());
+        showCount();
+        m_counterLabel->show();
     } catch (const CommError &e) {
         reportFailure(this, e, tr("Niewłaściwy numer portu lub port już otwarty"));
     }
@@ -134,12 +152,22 @@ void Form1::receive() {
     m_comm->input(Module1::receiveBuffer);
     m_log->append(Module1::receiveBuffer.bytes());
     ui->Text3->appendReceivedBytes(Module1::receiveBuffer.bytes());
+    m_counter.add(Module1::receiveBuffer.bytes().size());
+    if (!m_counterTimer->isActive())
+        m_counterTimer->start();
 }
 
-// The receive log's label: in the caption line of the "Dane" frame, from
-// beside its caption to the right edge of the DATA view, so that no designed
-// control moves.
-QLabel *Form1::makeLogIndicator() {
+void Form1::showCount() {
+    m_counter.sample(m_clock.elapsed());
+    m_counterLabel->setText(m_counter.text());
+    if (m_counter.isIdle())
+        m_counterTimer->stop();
+}
+
+// The caption line of the "Dane" frame, from beside its caption to the
+// right edge of the DATA view: room for labels that move no designed
+// control.
+QRect Form1::captionLine() const {
     QGroupBox *frame = ui->Frame1;
     frame->ensurePolished();  // the caption's font comes from the style sheet
     QStyleOptionGroupBox option;
@@ -149,13 +177,36 @@ QLabel *Form1::makeLogIndicator() {
     option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
     const QRect caption = frame->style()->subControlRect(QStyle::CC_GroupBox, &option,
                                                          QStyle::SC_GroupBoxLabel, frame);
-    auto *label = new QLabel(frame);
+    const int left = caption.right() + 16;
+    const int right = ui->Text3->geometry().right();
+    return QRect(left, caption.top(), right - left + 1, caption.height());
+}
+
+// The count of received bytes: at the left of the caption line, as wide as
+// a count of a terabyte at ten megabytes a second needs.
+QLabel *Form1::makeCounterLabel() {
+    auto *label = new QLabel(ui->Frame1);
+    label->setObjectName(QStringLiteral("receiveCounterLabel"));
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    ReceiveCounter widest;
+    widest.add(999'999'999'999);
+    const QRect line = captionLine();
+    label->setGeometry(line.x(), line.y(),
+                       label->fontMetrics().horizontalAdvance(widest.text()) + 8, line.height());
+    label->hide();
+    return label;
+}
+
+// The receive log's label: the rest of the caption line, right of the count.
+QLabel *Form1::makeLogIndicator() {
+    auto *label = new QLabel(ui->Frame1);
     label->setObjectName(QStringLiteral("receiveLogLabel"));
     label->setTextFormat(Qt::RichText);
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    const int left = caption.right() + 16;
-    const int right = ui->Text3->geometry().right();
-    label->setGeometry(left, caption.top(), right - left + 1, caption.height());
+    QRect line = captionLine();
+    line.setLeft(m_counterLabel->geometry().right() + 16);
+    label->setGeometry(line);
     label->hide();
     return label;
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "receivecounter.h"
+
+#include <QElapsedTimer>
 #include <QWidget>
 
 class MSComm;
@@ -13,9 +16,9 @@ class Form1;
 }
 
 // The main window: every working control, the serial port object MSComm1,
-// the clock timer Timer1 and the receive log. Its handlers only read boxes
-// and ask the port; closing the window destroys it together with the port,
-// and ends the log.
+// the clock timer Timer1, the receive log and the count of received bytes.
+// Its handlers only read boxes and ask the port; closing the window
+// destroys it together with the port, and ends the log.
 class Form1 : public QWidget {
     Q_OBJECT
 
@@ -40,10 +43,19 @@ private:
     void receive();
     void clearData();
     void tick();
+    void showCount();
+    QRect captionLine() const;
     QLabel *makeLogIndicator();
+    QLabel *makeCounterLabel();
 
     Ui::Form1 *ui;
     MSComm *m_comm;
     QTimer *m_timer;
     ReceiveLog *m_log;
+    // Bytes received since the port was opened, shown a few times a second
+    // while they come.
+    ReceiveCounter m_counter;
+    QLabel *m_counterLabel;
+    QTimer *m_counterTimer;
+    QElapsedTimer m_clock;
 };

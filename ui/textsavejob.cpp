@@ -59,10 +59,43 @@ Result unencodable(const TextSnapshot &text, qsizetype position) {
     return result;
 }
 
+// Visits the text's parts as TextSnapshot::visit() does, and calls
+// lineStart(position) before the first character of every line (lines end
+// at CR LF, a lone CR or a lone LF; the end of the text starts none).
+template <typename Visit, typename LineStart>
+void visitLines(const TextSnapshot &text, Visit visit, LineStart lineStart) {
+    qsizetype at = 0;
+    bool afterBreak = true;
+    bool afterCr = false;
+    text.visit(0, [&](const TextStore::Part &part) {
+        qsizetype from = 0;
+        for (qsizetype i = 0; i < part.size(); ++i) {
+            const char16_t c = part.isWide() ? part.chars()[i] : part.bytes()[i];
+            if (afterBreak && !(afterCr && c == u'\n')) {
+                if (i > from && !visit(part.mid(from, i - from)))
+                    return false;
+                from = i;
+                lineStart(at + i);
+                afterBreak = false;
+            }
+            afterCr = c == u'\r';
+            afterBreak = afterBreak || afterCr || c == u'\n';
+        }
+        at += part.size();
+        return visit(part.mid(from, part.size() - from));
+    });
+}
+
 }  // namespace
 
 TextSaveJob::TextSaveJob(TextSnapshot text, QString path, Encoding encoding, QObject *parent)
     : QObject(parent), m_text(std::move(text)), m_path(std::move(path)), m_encoding(encoding) {}
+
+TextSaveJob::TextSaveJob(TextSnapshot text, QString path, Encoding encoding, Lines lines,
+                         QObject *parent)
+    : TextSaveJob(std::move(text), std::move(path), encoding, parent) {
+    m_lines = lines;
+}
 
 TextSaveJob::~TextSaveJob() {
     if (m_thread) {
@@ -73,13 +106,14 @@ TextSaveJob::~TextSaveJob() {
 
 void TextSaveJob::start() {
     Q_ASSERT(!m_thread);
-    m_thread = QThread::create([this] { m_result = write(m_text, m_path, m_encoding, m_control); });
+    m_thread = QThread::create(
+        [this] { m_result = write(m_text, m_path, m_encoding, m_control, m_lines); });
     connect(m_thread, &QThread::finished, this, &TextSaveJob::finished);
     m_thread->start();
 }
 
 Result TextSaveJob::write(const TextSnapshot &text, const QString &path, Encoding encoding,
-                          Control &control) {
+                          Control &control, Lines lines) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return failed(file.errorString());
@@ -88,7 +122,7 @@ Result TextSaveJob::write(const TextSnapshot &text, const QString &path, Encodin
     block.reserve(kBlock + 3 * TextStore::PieceSize);
     bool cancelled = false;
     bool writeFailed = false;
-    text.visit(0, [&](const TextStore::Part &part) {
+    const auto encodePart = [&](const TextStore::Part &part) {
         if (control.isCancelled()) {
             cancelled = true;
             return false;
@@ -104,7 +138,17 @@ Result TextSaveJob::write(const TextSnapshot &text, const QString &path, Encodin
         }
         control.done.store(encoder.position(), std::memory_order_relaxed);
         return true;
-    });
+    };
+    if (lines == Lines::WithReceiveTimes) {
+        // The time and a tab in front of a line, ASCII in either encoding.
+        visitLines(text, encodePart, [&](qsizetype start) {
+            if (const std::optional<qint64> time = text.receiveTime(start))
+                block += ReceiveTimes::text(*time).toLatin1();
+            block += '\t';
+        });
+    } else {
+        text.visit(0, encodePart);
+    }
     // Nothing is committed unless all went well: the temporary file goes.
     if (cancelled) {
         file.cancelWriting();

@@ -12,7 +12,9 @@ class QThread;
 
 // Saves a snapshot of the DATA view's text to a file, on a thread of its
 // own: encoding, writing and the final sync to the disk never hold up the
-// window's thread, so reception goes on. Atomic (QSaveFile): the file is
+// window's thread, so reception goes on. With receive times, each line
+// (lines end at CR LF, CR or LF) is written with its receive time and a
+// tab in front, a line without one with the tab alone. Atomic (QSaveFile): the file is
 // written beside its place under another name and takes its place only when
 // whole, so a save that fails or is cancelled changes nothing, and leaves
 // nothing behind.
@@ -25,6 +27,8 @@ class TextSaveJob : public QObject {
 
 public:
     using Encoding = TextEncoder::Encoding;
+    // What goes in front of each line.
+    enum class Lines { AsTheyAre, WithReceiveTimes };
 
     struct Result {
         enum class Outcome { Saved, Failed, Cancelled, Unencodable };
@@ -59,11 +63,14 @@ public:
     };
 
     TextSaveJob(TextSnapshot text, QString path, Encoding encoding, QObject *parent = nullptr);
+    TextSaveJob(TextSnapshot text, QString path, Encoding encoding, Lines lines,
+                QObject *parent = nullptr);
     // Waits for the thread: a save once begun is finished (or cancelled).
     ~TextSaveJob() override;
 
     QString path() const { return m_path; }
     Encoding encoding() const { return m_encoding; }
+    Lines lines() const { return m_lines; }
     qint64 total() const { return m_text.size(); }
     qint64 done() const { return m_control.done.load(std::memory_order_relaxed); }
     // Whether the last step, which cannot be cancelled, has begun.
@@ -79,7 +86,7 @@ public:
 
     // The save itself, on the calling thread.
     static Result write(const TextSnapshot &text, const QString &path, Encoding encoding,
-                        Control &control);
+                        Control &control, Lines lines = Lines::AsTheyAre);
 
 signals:
     void finished();
@@ -88,6 +95,7 @@ private:
     TextSnapshot m_text;
     QString m_path;
     Encoding m_encoding;
+    Lines m_lines = Lines::AsTheyAre;
     Control m_control;
     Result m_result;
     QThread *m_thread = nullptr;

@@ -305,6 +305,31 @@ private slots:
         QCOMPARE(heard.front().text, before.left(TextAnnouncer::AnnouncedLimit));
         heard.clear();
     }
+
+    // In the hex view the rows are read, read-only; the caret set through
+    // them is the byte under the place.
+    void hexViewReadsRows() {
+        DataView view;
+        const QString original = QStringLiteral("DATA\r\nOK 17\r\nEND 2\r\n");
+        view.setText(original);
+        view.setHexView(true);
+        QAccessibleInterface *a = QAccessible::queryAccessibleInterface(&view);
+        QAccessibleTextInterface *text = a->textInterface();
+        const HexRows &rows = inside(view).hexRows();
+        QVERIFY(a->state().readOnly && !a->state().editable);
+        QCOMPARE(text->text(0, text->characterCount()), rows.rowText(0) + u'\n' + rows.rowText(1));
+        int start = 0;
+        int end = 0;
+        QCOMPARE(text->textAtOffset(rows.rowWidth() + 3, QAccessible::LineBoundary, &start, &end),
+                 rows.rowText(1));
+        QCOMPARE(start, rows.rowWidth() + 1);
+
+        text->setCursorPosition(rows.rowWidth() + 1 + rows.charColumn(2));  // the "0D" of row 2
+        QCOMPARE(model(view).caret(), 18);
+        QCOMPARE(text->cursorPosition(), rows.rowWidth() + 1 + rows.hexColumn(2));
+        a->editableTextInterface()->insertText(0, QStringLiteral("x"));
+        QCOMPARE(view.text(), original);
+    }
 };
 
 QTEST_MAIN(TestAccessibility)

@@ -431,6 +431,9 @@ private slots:
             {Qt::Key_F3, Qt::ShiftModifier, {}, false, true},
             {Qt::Key_F5, {}, {}, false, false},
             {Qt::Key_Escape, {}, QStringLiteral("\x1b"), false, false},
+            // The view's own switches, last: the hex view is read-only.
+            {Qt::Key_T, Qt::ControlModifier, {}, false, true},
+            {Qt::Key_H, Qt::ControlModifier, {}, false, true},
         };
         for (const bool readOnly : {false, true}) {
             DataView view;
@@ -618,7 +621,8 @@ private slots:
         view.setText(QStringLiteral("DATA\r\n"));
         QCOMPARE(contextMenu(view),
                  (QStringList{"[Cofnij]", "[Ponów]", "", "[Wytnij]", "[Kopiuj]", "[Wklej]",
-                              "[Usuń]", "", "Zaznacz wszystko", "", "Znajdź..."}));
+                              "[Usuń]", "", "Zaznacz wszystko", "", "Znajdź...", "",
+                              "Widok szesnastkowy", "Czas odbioru"}));
         pressKeys(view, QStringLiteral("ab\nc"));
         view.appendReceived(QStringLiteral("OK\r"));
         const QString typed = QStringLiteral("DATA\r\nab\r\ncOK\r");
@@ -638,7 +642,8 @@ private slots:
         model(view).setCaret(0, 4);
         QCOMPARE(contextMenu(view, QStringLiteral("Cofnij")),
                  (QStringList{"Cofnij", "[Ponów]", "", "Wytnij", "Kopiuj", "Wklej", "Usuń", "",
-                              "Zaznacz wszystko", "", "Znajdź..."}));
+                              "Zaznacz wszystko", "", "Znajdź...", "", "Widok szesnastkowy",
+                              "Czas odbioru"}));
         QCOMPARE(view.text(), QStringLiteral("DATA\r\nOK\r"));
         contextMenu(view, QStringLiteral("Ponów"));
         QCOMPARE(view.text(), typed);

@@ -17,6 +17,10 @@
 // then on the model holds the view to it. Every step of edits is kept in
 // the model as the text it replaced, so undo and redo are checked exactly,
 // whatever was received in between.
+//
+// Received lines get receive times. After each input every step is undone
+// and redone again: each time must be back where it was. The hex view's rows
+// of the text must map every position there and back, and read as one text.
 #include "codepage.h"
 #include "dataview_p.h"
 
@@ -27,6 +31,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -184,6 +189,43 @@ private:
 
 Model *model = nullptr;
 
+// Every receive time, by position.
+std::vector<std::pair<qsizetype, qint64>> receiveTimes() {
+    std::vector<std::pair<qsizetype, qint64>> times;
+    const ReceiveTimes &held = viewModel().receiveTimes();
+    for (qsizetype at = 0; at <= viewModel().length(); ++at) {
+        if (const std::optional<qint64> time = held.at(at))
+            times.emplace_back(at, *time);
+    }
+    check(qsizetype(times.size()) == held.count());
+    return times;
+}
+
+void checkUndoRedoKeepsTimes() {
+    const auto before = receiveTimes();
+    const QString text = view->text();
+    int undone = 0;
+    for (; viewModel().canUndo(); ++undone) viewModel().undo();
+    for (int i = 0; i < undone; ++i) viewModel().redo();
+    check(view->text() == text);
+    check(receiveTimes() == before);
+}
+
+void checkHexRows() {
+    const HexRows &rows = DataViewPrivate::get(view)->hexRows();
+    QString joined;
+    for (qsizetype row = 0; row < rows.rowCount(); ++row) {
+        const QString text = rows.rowText(row);
+        check(row + 1 == rows.rowCount() || text.size() == rows.rowWidth());
+        joined += text;
+        if (row + 1 < rows.rowCount())
+            joined += u'\n';
+    }
+    check(rows.mid(0, rows.length()) == joined);
+    for (qsizetype at = 0; at <= viewModel().length(); ++at)
+        check(rows.textPosition(rows.rowsPosition(at)) == at);
+}
+
 qsizetype positionFrom(uint8_t byte) {
     return viewModel().length() == 0 ? 0 : qsizetype(byte) * (viewModel().length() + 1) / 256;
 }
@@ -223,6 +265,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     model->reset(QStringLiteral("DATA\r\n"));
+    viewModel().setRecordingTimes(true);
 
     size_t at = 0;
     auto next = [&]() -> uint8_t { return at < size ? data[at++] : 0; };
@@ -336,5 +379,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         check(view->text() == model->text());
     }
     checkLines(model->text());
+    checkHexRows();
+    checkUndoRedoKeepsTimes();
     return 0;
 }

@@ -26,15 +26,17 @@ namespace {
 using Move = EditingModel::Move;
 using Place = EditingModel::Place;
 
-// Space between the frame and the text.
-constexpr int kMargin = 4;
+constexpr int kMargin = DataViewPrivate::Margin;
+// Space on either side of a receive time.
+constexpr int kTimePadding = 6;
 
-const QColor kMarkText(0x9c, 0x1c, 0x1c);
-const QColor kMarkBackground(0xff, 0xe0, 0xb2);
+QString withShortcut(const QString &text, const QKeySequence &key) {
+    const QString shortcut = key.toString(QKeySequence::NativeText);
+    return shortcut.isEmpty() ? text : text + u'\t' + shortcut;
+}
 
 QString withShortcut(const QString &text, QKeySequence::StandardKey key) {
-    const QString shortcut = QKeySequence(key).toString(QKeySequence::NativeText);
-    return shortcut.isEmpty() ? text : text + u'\t' + shortcut;
+    return withShortcut(text, QKeySequence(key));
 }
 
 }  // namespace
@@ -132,7 +134,7 @@ bool DataView::isReadOnly() const {
 
 void DataView::setReadOnly(bool readOnly) {
     d->m_model.setReadOnly(readOnly);
-    setAttribute(Qt::WA_InputMethodEnabled, !readOnly);
+    setAttribute(Qt::WA_InputMethodEnabled, d->isEditable());
     viewport()->update();
 }
 
@@ -144,6 +146,22 @@ void DataView::setTabChangesFocus(bool changes) {
     d->m_tabChangesFocus = changes;
 }
 
+bool DataView::isHexView() const {
+    return d->m_hexShown;
+}
+
+void DataView::setHexView(bool hex) {
+    d->setHexShown(hex);
+}
+
+bool DataView::receiveTimesShown() const {
+    return d->m_timesShown;
+}
+
+void DataView::setReceiveTimesShown(bool shown) {
+    d->setTimesShown(shown);
+}
+
 void DataView::find() {
     d->m_finder->open();
 }
@@ -153,7 +171,7 @@ QVariant DataView::inputMethodQuery(Qt::InputMethodQuery query) const {
     const Place at = model.caretPlace();
     switch (query) {
         case Qt::ImEnabled:
-            return !isReadOnly();
+            return d->isEditable();
         case Qt::ImCursorRectangle:
             return d->cursorRect().translated(viewport()->pos());
         case Qt::ImFont:
@@ -238,7 +256,7 @@ void DataView::keyPressEvent(QKeyEvent *event) {
 }
 
 void DataView::inputMethodEvent(QInputMethodEvent *event) {
-    if (isReadOnly()) {
+    if (!d->isEditable()) {
         event->ignore();
         return;
     }
@@ -250,7 +268,7 @@ void DataView::mousePressEvent(QMouseEvent *event) {
     // Where the desktop has a primary selection, a middle click pastes it at
     // the place clicked.
     QClipboard *clipboard = QGuiApplication::clipboard();
-    if (event->button() == Qt::MiddleButton && !isReadOnly() && clipboard->supportsSelection()) {
+    if (event->button() == Qt::MiddleButton && d->isEditable() && clipboard->supportsSelection()) {
         const QString selection = clipboard->text(QClipboard::Selection);
         if (!selection.isEmpty()) {
             d->m_model.moveTo(d->hitTest(event->position()));
@@ -264,9 +282,14 @@ void DataView::mousePressEvent(QMouseEvent *event) {
         return;
     }
     d->m_dragging = true;
-    d->m_model.moveTo(d->hitTest(event->position()), event->modifiers() & Qt::ShiftModifier
-                                                         ? EditingModel::KeepAnchor
-                                                         : EditingModel::MoveAnchor);
+    const bool extend = event->modifiers() & Qt::ShiftModifier;
+    if (d->m_hexShown) {
+        const qsizetype at = d->hexPositionAt(event->position());
+        d->m_model.select(extend ? d->m_model.anchor() : at, at);
+    } else {
+        d->m_model.moveTo(d->hitTest(event->position()),
+                          extend ? EditingModel::KeepAnchor : EditingModel::MoveAnchor);
+    }
     event->accept();
 }
 
@@ -277,7 +300,10 @@ void DataView::mouseMoveEvent(QMouseEvent *event) {
     }
     // Above or below the viewport this reaches the line beyond, so dragging
     // out of the view scrolls it.
-    d->m_model.moveTo(d->hitTest(event->position()), EditingModel::KeepAnchor);
+    if (d->m_hexShown)
+        d->m_model.select(d->m_model.anchor(), d->hexPositionAt(event->position()));
+    else
+        d->m_model.moveTo(d->hitTest(event->position()), EditingModel::KeepAnchor);
     event->accept();
 }
 
@@ -289,7 +315,7 @@ void DataView::mouseReleaseEvent(QMouseEvent *event) {
     d->m_dragging = false;
     QClipboard *clipboard = QGuiApplication::clipboard();
     if (d->m_model.hasSelection() && clipboard->supportsSelection())
-        clipboard->setText(d->m_model.selectedText(), QClipboard::Selection);
+        clipboard->setText(d->copiedText(), QClipboard::Selection);
     event->accept();
 }
 
@@ -298,20 +324,26 @@ void DataView::mouseDoubleClickEvent(QMouseEvent *event) {
         QAbstractScrollArea::mouseDoubleClickEvent(event);
         return;
     }
-    d->m_model.selectWordAt(d->hitTest(event->position()));
+    if (d->m_hexShown) {
+        // A double click takes the row.
+        const qsizetype start = d->hexPositionAt(QPointF(0, event->position().y()));
+        d->m_model.select(start, qMin(d->m_model.length(), start + HexRows::RowBytes));
+    } else {
+        d->m_model.selectWordAt(d->hitTest(event->position()));
+    }
     d->m_dragging = false;
     event->accept();
 }
 
 void DataView::contextMenuEvent(QContextMenuEvent *event) {
     EditingModel *model = &d->m_model;
-    const bool editable = !isReadOnly();
+    const bool editable = d->isEditable();
     QMenu menu(this);
     QAction *action = menu.addAction(withShortcut(tr("Cofnij"), QKeySequence::Undo));
-    action->setEnabled(model->canUndo());
+    action->setEnabled(editable && model->canUndo());
     connect(action, &QAction::triggered, model, &EditingModel::undo);
     action = menu.addAction(withShortcut(tr("Ponów"), QKeySequence::Redo));
-    action->setEnabled(model->canRedo());
+    action->setEnabled(editable && model->canRedo());
     connect(action, &QAction::triggered, model, &EditingModel::redo);
     menu.addSeparator();
     action = menu.addAction(withShortcut(tr("Wytnij"), QKeySequence::Cut));
@@ -334,6 +366,15 @@ void DataView::contextMenuEvent(QContextMenuEvent *event) {
     menu.addSeparator();
     action = menu.addAction(withShortcut(tr("Znajdź..."), QKeySequence::Find));
     connect(action, &QAction::triggered, this, &DataView::find);
+    menu.addSeparator();
+    action = menu.addAction(withShortcut(tr("Widok szesnastkowy"), KeyBinding::HexViewKey));
+    action->setCheckable(true);
+    action->setChecked(isHexView());
+    connect(action, &QAction::toggled, this, &DataView::setHexView);
+    action = menu.addAction(withShortcut(tr("Czas odbioru"), KeyBinding::ReceiveTimesKey));
+    action->setCheckable(true);
+    action->setChecked(receiveTimesShown());
+    connect(action, &QAction::toggled, this, &DataView::setReceiveTimesShown);
     // The window's commands bound to the view (saving it, ...) follow.
     if (!actions().isEmpty()) {
         menu.addSeparator();
@@ -356,7 +397,7 @@ void DataView::focusOutEvent(QFocusEvent *event) {
 
 bool DataView::focusNextPrevChild(bool next) {
     // Tab is typed into the view unless it is meant to move on.
-    if (!d->m_tabChangesFocus && !isReadOnly())
+    if (!d->m_tabChangesFocus && d->isEditable())
         return false;
     return QAbstractScrollArea::focusNextPrevChild(next);
 }
@@ -370,7 +411,10 @@ void DataViewPrivate::run(const KeyBinding &binding, const QKeyEvent *event) {
                 const int step = visibleLines();
                 bar->setValue(bar->value() + (binding.move == Move::NextPage ? step : -step));
             }
-            m_model.move(binding.move, binding.mode, visibleLines());
+            if (m_hexShown)
+                hexMove(binding.move, binding.mode);
+            else
+                m_model.move(binding.move, binding.mode, visibleLines());
             break;
         case C::SelectAll:
             m_model.selectAll();
@@ -420,30 +464,42 @@ void DataViewPrivate::run(const KeyBinding &binding, const QKeyEvent *event) {
         case C::Type:
             m_model.type(event->text());
             break;
+        case C::ToggleHexView:
+            setHexShown(!m_hexShown);
+            break;
+        case C::ToggleReceiveTimes:
+            setTimesShown(!m_timesShown);
+            break;
     }
 }
 
 KeyBinding::ViewStates DataViewPrivate::keyStates() const {
     KeyBinding::ViewStates states;
-    states.setFlag(KeyBinding::ReadOnly, m_model.isReadOnly());
+    states.setFlag(KeyBinding::ReadOnly, !isEditable());
     states.setFlag(KeyBinding::TabChangesFocus, m_tabChangesFocus);
     return states;
 }
 
+QString DataViewPrivate::copiedText() const {
+    if (m_hexShown)
+        return m_hexRows.rowsText(m_model.selectionStart(), m_model.selectionEnd());
+    return m_model.selectedText();
+}
+
 void DataViewPrivate::copy() const {
     if (m_model.hasSelection())
-        QGuiApplication::clipboard()->setText(m_model.selectedText());
+        QGuiApplication::clipboard()->setText(copiedText());
 }
 
 void DataViewPrivate::cut() {
-    if (m_model.isReadOnly() || !m_model.hasSelection())
+    if (!isEditable() || !m_model.hasSelection())
         return;
     copy();
     m_model.removeSelection();
 }
 
 void DataViewPrivate::paste() {
-    if (m_model.isReadOnly())
+    if (!isEditable())
         return;
     const QMimeData *data = QGuiApplication::clipboard()->mimeData();
     if (data && data->hasText())
@@ -451,10 +507,19 @@ void DataViewPrivate::paste() {
 }
 
 void DataViewPrivate::paint(QPainter *painter, const QRect &area) const {
+    if (m_hexShown) {
+        paintHex(painter, area);
+        return;
+    }
+    if (m_marginWidth > 0) {
+        paintMargin(painter, area);
+        painter->setClipRect(
+            area.intersected(QRect(m_marginWidth, area.top(), INT_MAX / 2, area.height())));
+    }
     const QPalette::ColorGroup group = q->hasFocus() ? QPalette::Active : QPalette::Inactive;
     const QPalette &colours = q->palette();
     const LineLayout::Colours style{
-        colours.color(group, QPalette::Text), kMarkText, kMarkBackground,
+        colours.color(group, QPalette::Text), markText(), markBackground(),
         colours.color(group, QPalette::HighlightedText), colours.color(group, QPalette::Highlight)};
     const int lineHeight = m_model.lineHeight();
 
@@ -484,20 +549,39 @@ void DataViewPrivate::paint(QPainter *painter, const QRect &area) const {
         painter->fillRect(cursorRect(), style.text);
 }
 
+const TextReader &DataViewPrivate::reader() const {
+    if (m_hexShown)
+        return m_hexRows;
+    return m_model;
+}
+
 QRect DataViewPrivate::cursorRect(qsizetype position) const {
+    if (m_hexShown)
+        return hexRect(position);
     return rectAt(m_model.place(qBound<qsizetype>(0, position, m_model.length())));
 }
 
 QRect DataViewPrivate::cursorRect() const {
+    if (m_hexShown)
+        return hexRect(m_hexRows.caret());
     return rectAt(m_model.caretPlace());
 }
 
 qsizetype DataViewPrivate::positionAt(const QPoint &point) const {
+    if (m_hexShown)
+        return m_hexRows.rowsPosition(hexPositionAt(point));
     return m_model.positionOf(hitTest(point));
 }
 
 void DataViewPrivate::scrollToPosition(qsizetype position) {
-    ensureVisible(m_model.place(qBound<qsizetype>(0, position, m_model.length())));
+    if (m_hexShown)
+        ensureHexVisible(m_hexRows.textPosition(position));
+    else
+        ensureVisible(m_model.place(qBound<qsizetype>(0, position, m_model.length())));
+}
+
+bool DataViewPrivate::isEditable() const {
+    return !m_model.isReadOnly() && !m_hexShown;
 }
 
 bool DataViewPrivate::isFollowingEnd() const {
@@ -513,7 +597,8 @@ FindBox *DataViewPrivate::findBox() const {
 Place DataViewPrivate::hitTest(const QPointF &point) const {
     const qsizetype row = qFloor((point.y() - kMargin) / m_model.lineHeight());
     const qsizetype line = qBound<qsizetype>(0, m_topLine + row, m_model.lineCount() - 1);
-    return {line, m_model.lineLayout(line).columnAt(point.x() - kMargin + m_xOffset)};
+    return {line,
+            m_model.lineLayout(line).columnAt(point.x() - kMargin - m_marginWidth + m_xOffset)};
 }
 
 QRect DataViewPrivate::rectAt(const Place &at) const {
@@ -525,19 +610,25 @@ QRect DataViewPrivate::rectAt(const Place &at) const {
 void DataViewPrivate::updateFonts() {
     m_model.setFont(q->font());
     m_model.setLinesInSight(visibleLines());
+    updateHexFont();
+    setTimesShown(m_timesShown);  // the margin's width in the new font
 }
 
 int DataViewPrivate::visibleLines() const {
-    return qMax(1, (q->viewport()->height() - kMargin) / m_model.lineHeight());
+    return qMax(1, (q->viewport()->height() - kMargin) / rowHeight());
 }
 
 QPointF DataViewPrivate::lineOrigin(qsizetype line) const {
-    return QPointF(kMargin - m_xOffset, kMargin + qreal(line - m_topLine) * m_model.lineHeight());
+    return QPointF(kMargin + m_marginWidth - m_xOffset,
+                   kMargin + qreal(line - m_topLine) * m_model.lineHeight());
 }
 
 void DataViewPrivate::caretMoved() {
     restartBlink();
-    ensureVisible(m_model.caretPlace());
+    if (m_hexShown)
+        ensureHexVisible(m_model.caret());
+    else
+        ensureVisible(m_model.caretPlace());
     q->viewport()->update();
 }
 
@@ -547,8 +638,7 @@ void DataViewPrivate::sync(FramePacer::Bar bar) {
     // time comes: the view follows the end without it.
     if (bar == FramePacer::Bar::Later) {
         if (m_followPending)
-            m_topLine =
-                qMin<qsizetype>(qMax<qsizetype>(0, m_model.lineCount() - visibleLines()), INT_MAX);
+            m_topLine = qMin<qsizetype>(qMax<qsizetype>(0, rowCount() - visibleLines()), INT_MAX);
     } else {
         syncVerticalBar();
     }
@@ -557,8 +647,9 @@ void DataViewPrivate::sync(FramePacer::Bar bar) {
     m_syncedWidth = m_model.measuredWidth();
     QScrollBar *horizontal = q->horizontalScrollBar();
     QWidget *viewport = q->viewport();
-    const int content = qCeil(m_model.textWidth()) + 2 * kMargin + 1;
-    horizontal->setSingleStep(qMax(1, qRound(2 * m_model.charWidth())));
+    const int content = qCeil(contentWidth()) + 2 * kMargin + 1;
+    horizontal->setSingleStep(
+        qMax(1, qRound(2 * (m_hexShown ? m_cellWidth : m_model.charWidth()))));
     horizontal->setPageStep(qMax(1, viewport->width()));
     horizontal->setRange(0, qMax(0, content - viewport->width()));
 
@@ -572,8 +663,7 @@ void DataViewPrivate::syncVerticalBar() {
     const int lines = visibleLines();
     vertical->setSingleStep(1);
     vertical->setPageStep(lines);
-    vertical->setRange(
-        0, int(qMin<qsizetype>(qMax<qsizetype>(0, m_model.lineCount() - lines), INT_MAX)));
+    vertical->setRange(0, int(qMin<qsizetype>(qMax<qsizetype>(0, rowCount() - lines), INT_MAX)));
     if (m_followPending)
         vertical->setValue(vertical->maximum());
     m_followPending = false;
@@ -589,12 +679,51 @@ void DataViewPrivate::ensureVisible(const Place &at) {
         vertical->setValue(int(at.line));
     else if (at.line >= m_topLine + lines)
         vertical->setValue(int(at.line - lines + 1));
-    const int width = q->viewport()->width() - 2 * kMargin - 1;
+    const int width = q->viewport()->width() - 2 * kMargin - m_marginWidth - 1;
     QScrollBar *horizontal = q->horizontalScrollBar();
     if (x < m_xOffset)
         horizontal->setValue(qFloor(x));
     else if (x > m_xOffset + width)
         horizontal->setValue(qCeil(x) - width);
+}
+
+// The margin shows HH:MM:SS.mmm; it takes room only while shown, and
+// received lines are given their times only then.
+void DataViewPrivate::setTimesShown(bool shown) {
+    m_timesShown = shown;
+    m_model.setRecordingTimes(shown);
+    const int width =
+        shown ? qCeil(QFontMetricsF(q->font()).horizontalAdvance(QStringLiteral("00:00:00.000"))) +
+                    2 * kTimePadding
+              : 0;
+    if (width != m_marginWidth) {
+        m_marginWidth = width;
+        sync();
+    }
+    q->viewport()->update();
+}
+
+void DataViewPrivate::paintMargin(QPainter *painter, const QRect &area) const {
+    const QRect margin = area.intersected(QRect(0, area.top(), m_marginWidth, area.height()));
+    if (margin.isEmpty())
+        return;
+    const QPalette &colours = q->palette();
+    painter->fillRect(margin, colours.color(QPalette::AlternateBase));
+    painter->setPen(colours.color(QPalette::Mid));
+    painter->drawLine(m_marginWidth - 1, margin.top(), m_marginWidth - 1, margin.bottom());
+    painter->setPen(colours.color(QPalette::PlaceholderText));
+    painter->setFont(q->font());
+    const QFontMetricsF metrics(q->font());
+    const int ascent = qRound(metrics.ascent() + metrics.leading() / 2);
+    const int lineHeight = m_model.lineHeight();
+    const qsizetype first = m_topLine + qMax(0, (area.top() - kMargin) / lineHeight);
+    const qsizetype last =
+        qMin(m_model.lineCount() - 1, m_topLine + qMax(0, (area.bottom() - kMargin) / lineHeight));
+    for (qsizetype line = first; line <= last; ++line) {
+        if (const std::optional<qint64> time = m_model.receiveTime(line))
+            painter->drawText(QPointF(kTimePadding, lineOrigin(line).y() + ascent),
+                              ReceiveTimes::text(*time));
+    }
 }
 
 void DataViewPrivate::restartBlink() {

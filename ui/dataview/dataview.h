@@ -30,6 +30,19 @@ class DataViewPrivate;
 // DataViewEngine::initialize(). Ctrl+F opens a find box in the view's
 // window; the search runs in slices, so reception never waits for it.
 //
+// Two ways to look at the same text, each in the context menu:
+// - The hex view ("Widok szesnastkowy", Ctrl+H): the text as rows of 16
+//   bytes in its ByteCharset (hexrows.h), read-only. A character is a byte,
+//   so the hex view shares the caret and the selection with the text: a
+//   switch keeps the byte under the caret and shows the part of the text
+//   that was in sight. It follows the end as the text does, and copying
+//   gives the rows holding the selection, as they are shown.
+// - Receive times ("Czas odbioru", Ctrl+T): while shown, each received line
+//   gets the time its first character came at, and a margin left of the
+//   text shows it (HH:MM:SS.mmm). The margin is not text: copying, find and
+//   the text read by assistive technology are as without it.
+// Both cost nothing while off.
+//
 // The window's own commands on the view are actions added to it
 // (addAction(), with Qt::WidgetShortcut): its context menu lists them after
 // its own entries, and their keys reach them, as the view claims only its
@@ -41,6 +54,8 @@ class DataView : public QAbstractScrollArea {
     Q_PROPERTY(QString text READ text WRITE setText)
     Q_PROPERTY(bool readOnly READ isReadOnly WRITE setReadOnly)
     Q_PROPERTY(bool tabChangesFocus READ tabChangesFocus WRITE setTabChangesFocus)
+    Q_PROPERTY(bool hexView READ isHexView WRITE setHexView)
+    Q_PROPERTY(bool receiveTimesShown READ receiveTimesShown WRITE setReceiveTimesShown)
 
 public:
     explicit DataView(QWidget *parent = nullptr);
@@ -68,6 +83,11 @@ public:
     void setReadOnly(bool readOnly);
     bool tabChangesFocus() const;
     void setTabChangesFocus(bool changes);
+    bool isHexView() const;
+    void setHexView(bool hex);
+    // Showing them starts recording them; hiding them keeps those taken.
+    bool receiveTimesShown() const;
+    void setReceiveTimesShown(bool shown);
 
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 

@@ -38,7 +38,7 @@ QAccessible::State DataViewAccessible::state() const {
     QAccessible::State state = QAccessibleWidget::state();
     state.multiLine = true;
     state.selectableText = true;
-    const bool readOnly = d()->model().isReadOnly();
+    const bool readOnly = !d()->isEditable();
     state.readOnly = readOnly;
     state.editable = !readOnly;
     return state;
@@ -62,12 +62,12 @@ void DataViewAccessible::addSelection(int startOffset, int endOffset) {
 
 void DataViewAccessible::removeSelection(int selectionIndex) {
     if (selectionIndex == 0)
-        model().setCaret(reader().caret());
+        model().select(model().caret(), model().caret());
 }
 
 void DataViewAccessible::setSelection(int selectionIndex, int startOffset, int endOffset) {
     if (selectionIndex == 0)
-        model().select(startOffset, endOffset);
+        model().select(textPosition(startOffset), textPosition(endOffset));
 }
 
 int DataViewAccessible::cursorPosition() const {
@@ -75,7 +75,10 @@ int DataViewAccessible::cursorPosition() const {
 }
 
 void DataViewAccessible::setCursorPosition(int position) {
-    model().setCaret(position);
+    if (d()->isEditable())
+        model().setCaret(position);
+    else
+        model().select(textPosition(position), textPosition(position));
 }
 
 QString DataViewAccessible::text(int startOffset, int endOffset) const {
@@ -146,15 +149,16 @@ QString DataViewAccessible::attributes(int offset, int *startOffset, int *endOff
 }
 
 void DataViewAccessible::deleteText(int startOffset, int endOffset) {
-    model().replace(startOffset, endOffset, {});
+    replaceText(startOffset, endOffset, {});
 }
 
 void DataViewAccessible::insertText(int offset, const QString &text) {
-    model().replace(offset, offset, text);
+    replaceText(offset, offset, text);
 }
 
 void DataViewAccessible::replaceText(int startOffset, int endOffset, const QString &text) {
-    model().replace(startOffset, endOffset, text);
+    if (d()->isEditable())
+        model().replace(startOffset, endOffset, text);
 }
 
 DataView *DataViewAccessible::view() const {
@@ -174,7 +178,11 @@ EditingModel &DataViewAccessible::model() {
 }
 
 const TextReader &DataViewAccessible::reader() const {
-    return d()->model();
+    return d()->reader();
+}
+
+qsizetype DataViewAccessible::textPosition(int offset) const {
+    return d()->m_hexShown ? d()->hexRows().textPosition(offset) : offset;
 }
 
 std::pair<qsizetype, qsizetype> DataViewAccessible::unitAt(

@@ -18,6 +18,9 @@ class TextReader;
 // edits: they can be undone, and a read-only view refuses them. It reads
 // the text through TextReader, and reckons words by the view's own word
 // rule (wordrule.h), so that a screen reader's word is the double click's.
+// In the hex view it reads the rows (hexrows.h) as a read-only text, each
+// row a line; the caret and the selection set through it are the bytes
+// under the places given.
 class DataViewAccessible : public QAccessibleWidget,
                            public QAccessibleTextInterface,
                            public QAccessibleEditableTextInterface {
@@ -65,6 +68,8 @@ private:
     // What edits go through; what reads go through.
     EditingModel &model();
     const TextReader &reader() const;
+    // The text's position of a place that assistive technology gives.
+    qsizetype textPosition(int offset) const;
     // The unit of text holding position: [start, end).
     std::pair<qsizetype, qsizetype> unitAt(qsizetype position,
                                            QAccessible::TextBoundaryType type) const;

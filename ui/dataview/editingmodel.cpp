@@ -2,7 +2,10 @@
 
 #include "wordrule.h"
 
+#include <QDateTime>
+
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <type_traits>
 
@@ -14,6 +17,32 @@ namespace {
 
 // Replacing more characters than this also hands the freed pages back.
 constexpr qsizetype kTrimAfter = 1 << 20;
+
+using LineBreaks = ReceiveTimes::LineBreaks;
+
+LineBreaks lineBreaksIn(QStringView text) {
+    return text.contains(u'\r') || text.contains(u'\n') ? LineBreaks::Some : LineBreaks::None;
+}
+
+// Looks no further than the first line break.
+LineBreaks lineBreaksIn(const TextStore &text) {
+    bool found = false;
+    text.visit(0, text.size(), [&found](const TextStore::Part &part) {
+        if (part.isWide()) {
+            found = lineBreaksIn(QStringView(part.chars(), part.size())) == LineBreaks::Some;
+        } else {
+            // CR and LF are the same bytes in every charset.
+            found = std::memchr(part.bytes(), '\r', size_t(part.size())) ||
+                    std::memchr(part.bytes(), '\n', size_t(part.size()));
+        }
+        return !found;
+    });
+    return found ? LineBreaks::Some : LineBreaks::None;
+}
+
+qint64 now() {
+    return QDateTime::currentMSecsSinceEpoch();
+}
 
 }  // namespace
 
@@ -46,6 +75,7 @@ void EditingModel::setText(QStringView text) {
     m_lines.clear();
     m_layout.clear();
     m_history.clear();
+    m_times.clear();
 #ifdef __GLIBC__
     // The pieces are freed, but the allocator keeps most of them for later.
     if (large)
@@ -60,7 +90,7 @@ void EditingModel::setText(QStringView text) {
 }
 
 template <typename Chunk>
-void EditingModel::receive(Chunk chunk) {
+void EditingModel::receive(Chunk chunk, qint64 receivedMs) {
     if (chunk.isEmpty())
         return;
     const qsizetype oldLength = m_store.size();
@@ -70,17 +100,48 @@ void EditingModel::receive(Chunk chunk) {
     m_layout.drop(m_lines.lineCount() - 1);
     m_store.append(chunk);
     m_lines.append(chunk);
+    if (m_recordingTimes)
+        markLinesFrom(oldLength, receivedMs);
     if (caretAtEnd)
         placeCaret(m_store.size(), MoveAnchor, {KeepGoal, Following});
     emit textChanged(oldLength, 0, chunk.size());
 }
 
 void EditingModel::appendReceived(QStringView chunk) {
-    receive(chunk);
+    receive(chunk, m_recordingTimes ? now() : 0);
 }
 
 void EditingModel::appendReceivedBytes(QByteArrayView bytes) {
-    receive(bytes);
+    receive(bytes, m_recordingTimes ? now() : 0);
+}
+
+void EditingModel::appendReceived(QStringView chunk, qint64 receivedMs) {
+    receive(chunk, receivedMs);
+}
+
+void EditingModel::appendReceivedBytes(QByteArrayView bytes, qint64 receivedMs) {
+    receive(bytes, receivedMs);
+}
+
+// Every line that starts at or after `from`, whose first character was
+// just received, came at receivedMs. A line that starts at `from` may have
+// a time already: its text was deleted, and the line kept.
+void EditingModel::markLinesFrom(qsizetype from, qint64 receivedMs) {
+    const qsizetype end = m_store.size();
+    qsizetype line = m_lines.lineAt(from);
+    qsizetype start = m_lines.lineStart(line);
+    for (; line < m_lines.lineCount() && start < end; ++line) {
+        const bool received = start > from || (start == from && !m_times.at(from));
+        if (received && (line == 0 || m_lines.lineEnd(line - 1) != LineEnd::Break))
+            m_times.append(start, receivedMs);
+        start += m_lines.lineLength(line) + LineIndex::endLength(m_lines.lineEnd(line));
+    }
+}
+
+std::optional<qint64> EditingModel::receiveTime(qsizetype line) const {
+    if (m_times.isEmpty() || (line > 0 && m_lines.lineEnd(line - 1) == LineEnd::Break))
+        return std::nullopt;
+    return m_times.at(m_lines.lineStart(line));
 }
 
 void EditingModel::setFont(const QFont &font) {
@@ -383,18 +444,28 @@ void EditingModel::endUndoStep() {
 }
 
 template <typename Text>
-TextStore EditingModel::splice(qsizetype from, qsizetype removed, Text &&text) {
+EditingModel::Taken EditingModel::splice(qsizetype from, qsizetype removed, Text &&text,
+                                         ReceiveTimes &&times) {
     // Lines before the one holding the character before the edit stay as
     // they are, shaped or not.
     const qsizetype first = from == 0 ? 0 : m_lines.lineAt(from - 1);
     const qsizetype inserted = text.size();
     if (removed > 0)
         emit aboutToRemove(from, removed);
-    TextStore taken = m_store.take(from, removed);
+    Taken taken;
+    taken.text = m_store.take(from, removed);
+    // Receive times move by where line breaks are, looked for only when
+    // there are times to move.
+    const bool timed = !m_times.isEmpty() || !times.isEmpty();
+    if (timed)
+        taken.times = m_times.take(from, removed, lineBreaksIn(taken.text));
+    const LineBreaks breaks = timed ? lineBreaksIn(text) : LineBreaks::None;
     if constexpr (std::is_same_v<std::decay_t<Text>, TextStore>)
         m_store.put(from, std::move(text));
     else
         m_store.insert(from, text);
+    if (timed)
+        m_times.insert(from, inserted, breaks, std::move(times));
     m_lines.replace(m_store, from, removed, inserted);
     m_layout.dropFrom(first);
     emit textChanged(from, removed, inserted);
@@ -406,8 +477,12 @@ void EditingModel::edit(Kind kind, qsizetype from, qsizetype to, QStringView tex
     if (from < to || !text.isEmpty()) {
         const qsizetype caretBefore = m_caret;
         const qsizetype anchorBefore = m_anchor;
-        TextStore removed = splice(from, to - from, text);
-        m_history.record(kind, from, std::move(removed), text.size(), caretBefore, anchorBefore);
+        Taken removed = splice(from, to - from, text);
+        // While there are receive times, each edit is undone on its own.
+        const UndoHistory::Grouping grouping =
+            m_times.isEmpty() ? UndoHistory::Grouping::Join : UndoHistory::Grouping::Apart;
+        m_history.record(kind, from, std::move(removed.text), std::move(removed.times), text.size(),
+                         caretBefore, anchorBefore, grouping);
     }
     placeCaret(caret, MoveAnchor, ByEdit);
 }
@@ -417,7 +492,9 @@ void EditingModel::edit(Kind kind, qsizetype from, qsizetype to, QStringView tex
 void EditingModel::swap(UndoHistory::Edit &edit) {
     TextStore held = std::move(edit.held);
     const qsizetype length = held.size();
-    edit.held = splice(edit.position, edit.length, std::move(held));
+    Taken taken = splice(edit.position, edit.length, std::move(held), std::move(edit.heldTimes));
+    edit.held = std::move(taken.text);
+    edit.heldTimes = std::move(taken.times);
     edit.length = length;
 }
 

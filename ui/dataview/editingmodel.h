@@ -2,6 +2,7 @@
 
 #include "layoutcache.h"
 #include "lineindex.h"
+#include "receivetimes.h"
 #include "textreader.h"
 #include "textsnapshot.h"
 #include "textstore.h"
@@ -31,6 +32,10 @@
 // too), a run of Backspace and a run of Delete each make one step, which
 // ends where the caret moves other than by that step's edits or a chunk
 // arrives: decided in one place, endUndoStep().
+//
+// While it records receive times, each received line (a line whose first
+// character was received) gets the time its chunk came at (ReceiveTimes);
+// the times follow their lines through edits, undo and redo.
 //
 // The text store, the line index and the shaped lines are the model's own:
 // others read the text through TextReader and the model's functions.
@@ -74,8 +79,9 @@ public:
     qsizetype anchor() const override { return m_anchor; }
 
     QString text() const { return m_store.toString(); }
-    // The text as it stands, for another thread to read.
-    TextSnapshot snapshot() const { return TextSnapshot(m_store); }
+    // The text as it stands, with its receive times, for another thread to
+    // read.
+    TextSnapshot snapshot() const { return TextSnapshot(m_store, m_times); }
     qsizetype lineCount() const { return m_lines.lineCount(); }
     TextLine line(qsizetype number) const;
     // A displayed line's characters, without its line end.
@@ -86,9 +92,22 @@ public:
     void setText(QStringView text);
     // Received characters go after everything; a caret at the end with
     // nothing selected stays at the end. Bytes are characters of the text's
-    // ByteCharset, one a byte, and are kept as they came.
+    // ByteCharset, one a byte, and are kept as they came. While times are
+    // recorded, the lines the chunk starts get the time it came at: now, or
+    // receivedMs (milliseconds since the epoch).
     void appendReceived(QStringView chunk);
     void appendReceivedBytes(QByteArrayView bytes);
+    void appendReceived(QStringView chunk, qint64 receivedMs);
+    void appendReceivedBytes(QByteArrayView bytes, qint64 receivedMs);
+
+    // Whether received lines get their receive time (off unless set).
+    // Stopping keeps the times taken; replacing the text forgets them.
+    bool isRecordingTimes() const { return m_recordingTimes; }
+    void setRecordingTimes(bool record) { m_recordingTimes = record; }
+    // The receive time of a displayed line, if it is the first line of a
+    // received line (not one after a display break).
+    std::optional<qint64> receiveTime(qsizetype line) const;
+    const ReceiveTimes &receiveTimes() const { return m_times; }
 
     // What the text's single bytes stand for (Latin-1 unless set). The text
     // is kept, re-encoded; the undo history is forgotten.
@@ -154,8 +173,10 @@ public:
     qreal measuredWidth() const { return m_layout.measuredWidth(); }
     qreal textWidth() const;
 
-    // Bytes held for the text and its lines.
-    qsizetype memoryUsed() const { return m_store.allocatedBytes() + m_lines.allocatedBytes(); }
+    // Bytes held for the text, its lines and their receive times.
+    qsizetype memoryUsed() const {
+        return m_store.allocatedBytes() + m_lines.allocatedBytes() + m_times.allocatedBytes();
+    }
 
     // Every line break (CR LF, CR, LF) as CR LF, everything else as it is.
     static QString windowsLineEnds(QStringView text);
@@ -180,7 +201,8 @@ private:
     Q_DECLARE_FLAGS(CaretFlags, CaretFlag)
 
     template <typename Chunk>
-    void receive(Chunk chunk);
+    void receive(Chunk chunk, qint64 receivedMs);
+    void markLinesFrom(qsizetype position, qint64 receivedMs);
     void placeCaret(qsizetype position, MoveMode mode, CaretFlags flags = {});
     void endUndoStep();
     using Kind = UndoHistory::Kind;
@@ -188,16 +210,23 @@ private:
     void edit(Kind kind, qsizetype from, qsizetype to, QStringView text, qsizetype caret);
     void replaceSelection(Kind kind, QStringView text);
     bool deletesOnlySelection();
-    // The text store's edit with everything that follows from it; returns
-    // what was taken out.
+    // The text store's edit with everything that follows from it, the
+    // receive times that go with text put back too; returns what was taken
+    // out.
+    struct Taken {
+        TextStore text;
+        ReceiveTimes times;
+    };
     template <typename Text>
-    TextStore splice(qsizetype from, qsizetype removed, Text &&text);
+    Taken splice(qsizetype from, qsizetype removed, Text &&text, ReceiveTimes &&times = {});
     void swap(UndoHistory::Edit &edit);
 
     TextStore m_store;
     LineIndex m_lines;
     LayoutCache m_layout{m_store, m_lines};
     UndoHistory m_history;
+    ReceiveTimes m_times;
+    bool m_recordingTimes = false;
 
     qsizetype m_caret = 0;
     qsizetype m_anchor = 0;

@@ -38,6 +38,20 @@ bool isCtrlY(const QKeyEvent *event, States) {
            (event->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier;
 }
 
+// Exactly this key with these modifiers, from the keypad or not.
+bool pressed(const QKeyEvent *event, QKeyCombination key) {
+    return (event->modifiers() & ~Qt::KeypadModifier) == key.keyboardModifiers() &&
+           event->key() == key.key();
+}
+
+bool isHexViewKey(const QKeyEvent *event, States) {
+    return pressed(event, KeyBinding::HexViewKey);
+}
+
+bool isReceiveTimesKey(const QKeyEvent *event, States) {
+    return pressed(event, KeyBinding::ReceiveTimesKey);
+}
+
 // Tab is typed into the view unless it is meant to move on.
 bool isTypedTab(const QKeyEvent *event, States states) {
     return event->key() == Qt::Key_Tab && !states.testFlag(KeyBinding::TabChangesFocus) &&
@@ -46,6 +60,10 @@ bool isTypedTab(const QKeyEvent *event, States states) {
 
 constexpr KeyBinding reads(K::StandardKey key, C command) {
     return {key, nullptr, KeyBinding::Access::Reads, command};
+}
+
+constexpr KeyBinding reads(KeyBinding::Test test, C command) {
+    return {K::UnknownKey, test, KeyBinding::Access::Reads, command};
 }
 
 constexpr KeyBinding moves(K::StandardKey key, Move move,
@@ -84,6 +102,8 @@ const KeyBinding *KeyBinding::find(const QKeyEvent *event, ViewStates states,
         reads(K::Find, C::Find),
         reads(K::FindNext, C::FindNext),
         reads(K::FindPrevious, C::FindPrevious),
+        reads(isHexViewKey, C::ToggleHexView),
+        reads(isReceiveTimesKey, C::ToggleReceiveTimes),
         moves(K::MoveToNextChar, Move::NextChar),
         selects(K::SelectNextChar, Move::NextChar),
         moves(K::MoveToPreviousChar, Move::PreviousChar),

@@ -28,13 +28,20 @@ struct KeyBinding {
         Delete,
         Enter,
         Tab,
-        Type
+        Type,
+        ToggleHexView,
+        ToggleReceiveTimes
     };
     // Edits are refused while the view is read-only.
     enum class Access { Reads, Edits };
     // What the view is like when the key comes.
     enum ViewState { ReadOnly = 0x1, TabChangesFocus = 0x2 };
     Q_DECLARE_FLAGS(ViewStates, ViewState)
+
+    // The view's own switches, keys that no standard key of a desktop
+    // binds to anything the view does: the hex view, the receive times.
+    static constexpr QKeyCombination HexViewKey{Qt::ControlModifier, Qt::Key_H};
+    static constexpr QKeyCombination ReceiveTimesKey{Qt::ControlModifier, Qt::Key_T};
 
     using Test = bool (*)(const QKeyEvent *event, ViewStates states);
     // The key sequences of a standard key: the desktop's own unless a test

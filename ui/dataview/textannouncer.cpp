@@ -20,7 +20,7 @@ int clampToInt(qsizetype value) {
 }  // namespace
 
 TextAnnouncer::TextAnnouncer(QObject *target, const EditingModel *model)
-    : QObject(target), m_target(target), m_model(model) {
+    : QObject(target), m_target(target), m_model(model), m_reader(model) {
     connect(model, &EditingModel::aboutToRemove, this, &TextAnnouncer::aboutToRemove);
     connect(model, &EditingModel::textChanged, this, &TextAnnouncer::textChanged);
     connect(model, &EditingModel::caretMoved, this, &TextAnnouncer::caretMoved);
@@ -44,8 +44,8 @@ void TextAnnouncer::flush() {
         m_inserted = 0;
         announce(&event);
     }
-    const qsizetype caret = m_model->caret();
-    const qsizetype anchor = m_model->anchor();
+    const qsizetype caret = m_reader->caret();
+    const qsizetype anchor = m_reader->anchor();
     if (m_caretMoved || caret != m_announcedCaret) {
         QAccessibleTextCursorEvent event(m_target, clampToInt(caret));
         announce(&event);
@@ -60,6 +60,13 @@ void TextAnnouncer::flush() {
     m_announcedAnchor = anchor;
 }
 
+void TextAnnouncer::setReader(const TextReader *reader) {
+    flush();
+    m_reader = reader;
+    m_announcedCaret = -1;
+    m_announcedAnchor = -1;
+}
+
 void TextAnnouncer::timerEvent(QTimerEvent *event) {
     if (event->timerId() == m_timer.timerId())
         flush();
@@ -68,7 +75,7 @@ void TextAnnouncer::timerEvent(QTimerEvent *event) {
 }
 
 void TextAnnouncer::aboutToRemove(qsizetype position, qsizetype length) {
-    if (!isListening())
+    if (!isListening() || m_reader != m_model)
         return;
     // What is gathered refers to the text before this edit.
     flush();
@@ -78,6 +85,11 @@ void TextAnnouncer::aboutToRemove(qsizetype position, qsizetype length) {
 void TextAnnouncer::textChanged(qsizetype position, qsizetype removed, qsizetype inserted) {
     if (!isListening())
         return;
+    if (m_reader != m_model) {
+        // Where the caret is in the rows may have moved.
+        schedule();
+        return;
+    }
     if (removed > 0) {
         QAccessibleTextRemoveEvent event(m_target, clampToInt(position), m_removed);
         m_removed.clear();

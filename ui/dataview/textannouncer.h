@@ -6,6 +6,7 @@
 #include <QString>
 
 class EditingModel;
+class TextReader;
 
 // Tells assistive technology what changed in the DATA view's text: received
 // chunks and edits as text inserted and removed, and where the caret went,
@@ -30,6 +31,8 @@ public:
     static bool isListening();
     // Sends what is gathered now.
     void flush();
+    // What the view shows: the model's text (as at first) or a reader of it.
+    void setReader(const TextReader *reader);
 
 protected:
     void timerEvent(QTimerEvent *event) override;
@@ -43,6 +46,7 @@ private:
 
     QObject *m_target;
     const EditingModel *m_model;
+    const TextReader *m_reader;
     QBasicTimer m_timer;
     QString m_removed;  // what the edit under way takes out
     qsizetype m_insertedAt = -1;

@@ -47,6 +47,11 @@ public:
         }
         // The characters, decoded where they are bytes.
         void appendTo(QString &text) const;
+        // The characters [offset, offset + length) of the part.
+        Part mid(qsizetype offset, qsizetype length) const {
+            return m_wide ? Part(chars() + offset, length, m_charset)
+                          : Part(bytes() + offset, length, m_charset);
+        }
 
     private:
         friend class TextStore;

@@ -1,7 +1,8 @@
 #include "undohistory.h"
 
-void UndoHistory::record(Kind kind, qsizetype position, TextStore &&removed, qsizetype inserted,
-                         qsizetype caretBefore, qsizetype anchorBefore) {
+void UndoHistory::record(Kind kind, qsizetype position, TextStore &&removed,
+                         ReceiveTimes &&removedTimes, qsizetype inserted, qsizetype caretBefore,
+                         qsizetype anchorBefore, Grouping grouping) {
     if (removed.isEmpty() && inserted == 0)
         return;
     // A new edit leaves nothing to redo.
@@ -11,21 +12,28 @@ void UndoHistory::record(Kind kind, qsizetype position, TextStore &&removed, qsi
     if (m_open && kind == m_openKind && !m_undo.empty()) {
         Step &step = m_undo.back();
         Edit &last = step.edits.back();
-        bool merged = false;
-        if (kind == Kind::Typing && removed.isEmpty() && position == last.position + last.length) {
+        // An edit that goes on from the one before: typing after it, a
+        // Backspace before it, a Delete at its place.
+        const bool typing =
+            kind == Kind::Typing && removed.isEmpty() && position == last.position + last.length;
+        const bool backspace = kind == Kind::Backspace && inserted == 0 && last.length == 0 &&
+                               position + removed.size() == last.position;
+        const bool deleting =
+            kind == Kind::Delete && inserted == 0 && last.length == 0 && position == last.position;
+        const bool grouped = typing || backspace || deleting;
+        if (grouped &&
+            (grouping == Grouping::Apart || !removedTimes.isEmpty() || !last.heldTimes.isEmpty())) {
+            // The same step, an edit of its own.
+            step.edits.push_back({position, inserted, std::move(removed), std::move(removedTimes)});
+        } else if (typing) {
             last.length += inserted;
-            merged = true;
-        } else if (kind == Kind::Backspace && inserted == 0 && last.length == 0 &&
-                   position + removed.size() == last.position) {
+        } else if (backspace) {
             last.held.put(0, std::move(removed));
             last.position = position;
-            merged = true;
-        } else if (kind == Kind::Delete && inserted == 0 && last.length == 0 &&
-                   position == last.position) {
+        } else if (deleting) {
             last.held.put(last.held.size(), std::move(removed));
-            merged = true;
         }
-        if (merged) {
+        if (grouped) {
             m_bytes -= step.bytes;
             step.bytes = bytesOf(step);
             m_bytes += step.bytes;
@@ -35,7 +43,7 @@ void UndoHistory::record(Kind kind, qsizetype position, TextStore &&removed, qsi
     }
 
     Step step;
-    step.edits.push_back({position, inserted, std::move(removed)});
+    step.edits.push_back({position, inserted, std::move(removed), std::move(removedTimes)});
     step.caretBefore = caretBefore;
     step.anchorBefore = anchorBefore;
     push(m_undo, std::move(step));
@@ -85,7 +93,8 @@ void UndoHistory::clear() {
 
 qsizetype UndoHistory::bytesOf(const Step &step) {
     qsizetype bytes = qsizetype(step.edits.capacity() * sizeof(Edit));
-    for (const Edit &edit : step.edits) bytes += edit.held.allocatedBytes();
+    for (const Edit &edit : step.edits)
+        bytes += edit.held.allocatedBytes() + edit.heldTimes.allocatedBytes();
     return bytes;
 }
 

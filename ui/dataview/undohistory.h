@@ -1,5 +1,6 @@
 #pragma once
 
+#include "receivetimes.h"
 #include "textstore.h"
 
 #include <deque>
@@ -11,8 +12,11 @@
 //
 // A step is one or more edits, each the characters it put in (counted) and
 // the characters it took out (held, moved over from the text store rather
-// than copied). Undoing a step swaps each edit back, last first; the same
-// swap, first to last, redoes it.
+// than copied) with the receive times that went with them. Undoing a step
+// swaps each edit back, last first; the same swap, first to last, redoes
+// it. Edits of a step are joined into one only while no receive time is
+// about (Grouping): a time at an edit's edge moves by where line breaks
+// are, which one joined edit would not tell apart.
 //
 // Bounds: MaxSteps steps and MaxBytes bytes of held text. When either is
 // passed, the oldest steps go first, then the redo steps furthest away; the
@@ -28,10 +32,14 @@ public:
     // alone.
     enum class Kind { Typing, Backspace, Delete, Other };
 
+    // Whether an edit may be joined with the one before it in its step.
+    enum class Grouping { Join, Apart };
+
     struct Edit {
         qsizetype position = 0;
-        qsizetype length = 0;  // characters the edit put in at position
-        TextStore held;        // characters the edit took out there
+        qsizetype length = 0;    // characters the edit put in at position
+        TextStore held;          // characters the edit took out there
+        ReceiveTimes heldTimes;  // and their receive times
     };
     struct Step {
         std::vector<Edit> edits;
@@ -40,9 +48,11 @@ public:
         qsizetype bytes = 0;  // held by its edits
     };
 
-    // An edit put `inserted` characters at position in place of `removed`.
-    void record(Kind kind, qsizetype position, TextStore &&removed, qsizetype inserted,
-                qsizetype caretBefore, qsizetype anchorBefore);
+    // An edit put `inserted` characters at position in place of `removed`,
+    // which took `removedTimes` with it.
+    void record(Kind kind, qsizetype position, TextStore &&removed, ReceiveTimes &&removedTimes,
+                qsizetype inserted, qsizetype caretBefore, qsizetype anchorBefore,
+                Grouping grouping);
     // The next edit starts a step of its own.
     void closeGroup() { m_open = false; }
 
