@@ -3,6 +3,9 @@
 #   tools/install-deps.sh [--test] [--locale NAME]... [PACKAGE...]
 #     (always)       what building and running the console and the simulator need
 #     --test         and the tools that the test suite adds
+#     --windows      and what the Windows build, its installer and its tests under
+#                    Wine need (tools/package-windows.sh)
+#     --windows-qt   and what building the Qt for Windows needs (tools/build-qt-windows.sh)
 #     --locale NAME  and the locale NAME (e.g. pl_PL.UTF-8), generated
 #     PACKAGE...     and these packages
 # Nothing is installed, and nothing asks for a password, when everything is
@@ -21,12 +24,17 @@ test_packages=(
     xvfb x11-utils xdotool xclip
     at-spi2-core python3-pyatspi dbus-daemon
 )
+mingw_packages=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev)
+windows_packages=("${mingw_packages[@]}" nsis wine wine64)
+windows_qt_packages=("${mingw_packages[@]}" dpkg-dev perl xz-utils)
 
 packages=("${run_packages[@]}")
 locales=()
 while [ $# -gt 0 ]; do
     case $1 in
     --test) packages+=("${test_packages[@]}") ;;
+    --windows) packages+=("${windows_packages[@]}") ;;
+    --windows-qt) packages+=("${windows_qt_packages[@]}") ;;
     --locale)
         [ $# -ge 2 ] || { echo "install-deps.sh: --locale needs a name" >&2; exit 2; }
         locales+=("$2")
