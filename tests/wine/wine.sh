@@ -3,6 +3,7 @@
 #   . wine.sh; make_wine_prefix DIR [null|x11]; map_com N PATH
 #   make_wine_prefix        makes the prefix, once; the graphics driver is set then
 #   windows_path PATH       Z:\... for a Linux path
+#   pass_qt_variables       the caller's QT_* variables reach Windows programs
 #
 # The prefix keeps Wine to itself: no desktop menu entries or file type
 # associations in the caller's home (winemenubuilder is off), no downloads of
@@ -31,3 +32,13 @@ map_com() {
 }
 
 windows_path() { echo "Z:$(sed 's|/|\\|g' <<<"$1")"; }
+
+# Wine keeps QT_* variables from Windows programs (they are meant for the Qt
+# on the Linux side); what it gets as WINEQT_* reaches them as QT_*.
+pass_qt_variables() {
+    local name
+    for name in $(compgen -e); do
+        [[ $name == QT_* ]] && export "WINE$name=${!name}"
+    done
+    return 0
+}
