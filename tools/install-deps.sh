@@ -25,7 +25,10 @@ test_packages=(
     at-spi2-core python3-pyatspi dbus-daemon
 )
 mingw_packages=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev)
-windows_packages=("${mingw_packages[@]}" nsis wine wine64)
+# Wine's X11 driver loads the X extensions' libraries when it finds them (its
+# package only recommends them): alpha blending, input, screen layout.
+windows_packages=("${mingw_packages[@]}" nsis wine wine64
+                  libxrender1 libxi6 libxrandr2 libxcursor1 libxfixes3 libxinerama1 libxcomposite1)
 windows_qt_packages=("${mingw_packages[@]}" dpkg-dev perl xz-utils)
 
 packages=("${run_packages[@]}")

@@ -61,11 +61,12 @@ report "the console is in Program Files: ${exe#"$WINEPREFIX/drive_c/"}" \
 report "the Start menu has its entry" \
     "$([ -f "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/RS232 Kalvex.lnk" ] &&
         echo yes || echo no)"
-# reg prints in the console's code page; Publisher ("Zespół Kalvex") is
-# read from the registry's file, where Wine writes it as \x escapes.
-for name in DisplayName DisplayVersion Publisher DisplayIcon UninstallString; do
+# reg prints in the console's code page, so Publisher ("Zespół Kalvex") is
+# read from the registry's file, where Wine writes it with \x escapes.
+for name in DisplayName DisplayVersion DisplayIcon UninstallString; do
     echo "  $name: $(value "$name")"
 done
+echo "  $(grep -F '"Publisher"=' "$WINEPREFIX/system.reg")"
 report "installed apps list it, with its version and uninstaller" \
     "$([ "$(value DisplayName)" = "RS232 Kalvex" ] && [ "$(value DisplayVersion)" = "$version" ] &&
         grep -qF '"Publisher"="Zesp\xf3\x142 Kalvex"' "$WINEPREFIX/system.reg" &&
@@ -102,10 +103,11 @@ step "uninstall silently"
 run_and_settle "C:\\Program Files\\RS232 Kalvex\\uninstall.exe" /S
 snapshot removed
 for kind in files keys; do
+    what=$([ "$kind" = files ] && echo "files and folders" || echo "registry keys")
     comm -13 "$work/before.$kind" "$work/installed.$kind" >"$work/made.$kind"
     comm -12 "$work/made.$kind" "$work/removed.$kind" >"$work/left.$kind"
-    echo "the installer made $(wc -l <"$work/made.$kind") $kind"
-    report "the uninstaller removed every one of its $kind" \
+    echo "the installer made $(wc -l <"$work/made.$kind") $what"
+    report "the uninstaller removed every one of its $what" \
         "$([ -s "$work/made.$kind" ] && [ ! -s "$work/left.$kind" ] && echo yes || echo no)"
     sed 's/^/  left: /' "$work/left.$kind"
 done
