@@ -9,26 +9,8 @@
 set -euo pipefail
 setup=$(readlink -f "$1")
 simulator=$(readlink -f "$2")
-here=$(cd "$(dirname "$0")" && pwd)
 version=$(basename "$setup" | sed -nE 's/^rs232-kalvex-([0-9.]+)-setup\.exe$/\1/p')
-
-. "$here/../xvfb.sh"
-. "$here/wine.sh"
-trap 'wineserver -k 2>/dev/null || true; cleanup' EXIT
-
-failed=0
-passed=0
-report() {
-    if [ "$2" = yes ]; then
-        echo "ok: $1"
-        passed=$((passed + 1))
-    else
-        echo "FAIL: $1"
-        failed=$((failed + 1))
-    fi
-}
-click() { xdotool mousemove --sync $((X + $1)) $((Y + $2)) click 1; sleep 0.3; }
-keys() { xdotool key --clearmodifiers "$@"; sleep 0.3; }
+. "$(dirname "$0")/window.sh"
 # Runs a Windows program and waits until Wine has ended everything it
 # started, so that the registry is written back to its files.
 run_and_settle() {
@@ -74,24 +56,18 @@ report "installed apps list it, with its version and uninstaller" \
         [ "$(value UninstallString)" = '"C:\Program Files\RS232 Kalvex\uninstall.exe"' ] &&
         echo yes || echo no)"
 
-step "start the installed console on COM12"
-"$simulator" --fast --link "$work/port12" >/dev/null 2>"$work/simulator.log" &
-pids+=($!)
-for _ in $(seq 100); do [ -e "$work/port12" ] && break; sleep 0.05; done
-map_com 12 "$work/port12"
+simulator_on_com 12 "$simulator"
+step "start the installed console"
 wine "C:\\Program Files\\RS232 Kalvex\\$(basename "$exe")" &
 console_pid=$!
 pids+=("$console_pid")
-timeout 60 xdotool search --sync --onlyvisible --name '^RS232 Kalvex v1\.0 \(c\) ' >/dev/null
-find_main_window
+find_mapped_main_window
 click 84 162  # "Nr portu:"
 keys ctrl+a
 xdotool type 12
 click 68 64   # "Otwórz port"
 click 552 58  # "Sprawdź status dysku"
-for _ in $(seq 50); do grep -q '^> DSTA$' "$work/simulator.log" && break; sleep 0.1; done
-report "the installed console opened COM12 and the device got DSTA" \
-    "$(grep -q '^> DSTA$' "$work/simulator.log" && echo yes || echo no)"
+report "the installed console opened COM12 and the device got DSTA" "$(device_got_dsta)"
 click 576 338  # "Zakończ program"
 for _ in $(seq 150); do kill -0 "$console_pid" 2>/dev/null || break; sleep 0.1; done
 wineserver -w

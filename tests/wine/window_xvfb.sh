@@ -17,27 +17,8 @@
 set -euo pipefail
 zip=$(readlink -f "$1")
 simulator=$(readlink -f "$2")
-here=$(cd "$(dirname "$0")" && pwd)
 version=$(basename "$zip" | sed -nE 's/^rs232-kalvex-([0-9.]+)-windows-x64\.zip$/\1/p')
-
-. "$here/../xvfb.sh"
-. "$here/wine.sh"
-# Wine's own processes go before the display and the prefix do.
-trap 'wineserver -k 2>/dev/null || true; cleanup' EXIT
-
-failed=0
-passed=0
-report() {
-    if [ "$2" = yes ]; then
-        echo "ok: $1"
-        passed=$((passed + 1))
-    else
-        echo "FAIL: $1"
-        failed=$((failed + 1))
-    fi
-}
-click() { xdotool mousemove --sync $((X + $1)) $((Y + $2)) click 1; sleep 0.3; }
-keys() { xdotool key --clearmodifiers "$@"; sleep 0.3; }
+. "$(dirname "$0")/window.sh"
 # Pixels drawn in a 24x16 piece of the window, besides its background.
 drawn() { python3 "$here/drawn.py" $((X + $1)) $((Y + $2)) 24 16; }
 # The DATA view's whole text, through Ctrl+A and Ctrl+C; Wine hands the
@@ -58,11 +39,7 @@ echo "program: ${exe#"$work/unpacked/"}"
 
 step "make a Wine prefix"
 make_wine_prefix "$work/prefix" x11
-step "start the device simulator on COM2"
-"$simulator" --fast --link "$work/port2" >/dev/null 2>"$work/simulator.log" &
-pids+=($!)
-for _ in $(seq 100); do [ -e "$work/port2" ] && break; sleep 0.05; done
-map_com 2 "$work/port2"
+simulator_on_com 2 "$simulator"
 
 step "--version in a console"
 answer=$(timeout 60 script -qec "wine cmd /c \"$(windows_path "$exe")\" --version" /dev/null |
@@ -74,10 +51,7 @@ step "start the console"
 wine "$exe" --log "$(windows_path "$work/capture.log")" &
 console_pid=$!
 pids+=("$console_pid")
-# Wine names its window before it maps it; it may take a while to start.
-step "wait for the main window to be mapped"
-timeout 60 xdotool search --sync --onlyvisible --name '^RS232 Kalvex v1\.0 \(c\) ' >/dev/null
-find_main_window
+find_mapped_main_window
 echo "window $window at $X,$Y, ${WIDTH}x$HEIGHT"
 report "the main window is 649x666" "$([ "$WIDTH.$HEIGHT" = 649.666 ] && echo yes || echo no)"
 report "--log made its file" "$([ -f "$work/capture.log" ] && echo yes || echo no)"
@@ -93,9 +67,7 @@ done
 step "open COM2 and ask for the disk's status"
 click 68 64   # "Otwórz port"
 click 552 58  # "Sprawdź status dysku"
-for _ in $(seq 50); do grep -q '^> DSTA$' "$work/simulator.log" && break; sleep 0.1; done
-report "\"Otwórz port\" opened COM2 and the device got DSTA" \
-    "$(grep -q '^> DSTA$' "$work/simulator.log" && echo yes || echo no)"
+report "\"Otwórz port\" opened COM2 and the device got DSTA" "$(device_got_dsta)"
 failure=$(xdotool search --name '^RS232 Kalvex v1\.0$' 2>/dev/null | head -n 1 || true)
 report "no failure box" "$([ -z "$failure" ] && echo yes || echo no)"
 
