@@ -72,6 +72,10 @@ echo "Qt for Windows: $qt"
 version=$(sed -nE 's/^project\(Kalvex VERSION ([0-9]+\.[0-9]+\.[0-9]+)[ )].*/\1/p' CMakeLists.txt)
 [ -n "$version" ] || { echo "package-windows.sh: no project version in CMakeLists.txt" >&2; exit 1; }
 build=$repo/build-windows
+# CMake keeps the packages it found by path: another Qt needs a new build.
+if [ -f "$build/CMakeCache.txt" ] && ! grep -qxF "QT_WINDOWS:PATH=$qt" "$build/CMakeCache.txt"; then
+    rm -rf "$build"
+fi
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_TOOLCHAIN_FILE="$repo/packaging/windows/mingw-w64.cmake" -DQT_WINDOWS="$qt" \
       -DKALVEX_BUILD_TESTS="$tests"
