@@ -1,4 +1,5 @@
 #include "application.h"
+#include "callerconsole.h"
 #include "commandline.h"
 #include "demosimulator.h"
 #include "fileerror.h"
@@ -11,6 +12,7 @@
 #include <memory>
 
 int main(int argc, char *argv[]) {
+    CallerConsole::attach();
     CommandLine commandLine;
     commandLine.answerWithoutDisplay(argc, argv);
     Application app(argc, argv);
@@ -40,6 +42,7 @@ int main(int argc, char *argv[]) {
     centreOnScreen(form1);
     QObject::connect(form1, &Form1::aboutRequested, &app, &Application::showAboutWindow);
     form1->show();
+    CallerConsole::detach();
     const int status = app.exec();
     // The simulator ends before a signal that ended the console ends its
     // process.

@@ -11,18 +11,23 @@
 // other, and gathers their figures.
 class BenchRunner {
 public:
-    BenchRunner(QString self, QString consoleProgram, BenchScale scale, bool quick);
+    // `windowsBuild`: the folder where tools/package-windows.sh put the
+    // Windows build, or empty.
+    BenchRunner(QString self, QString consoleProgram, BenchScale scale, bool quick,
+                QString windowsBuild = {});
 
     QJsonObject runAll();
 
 private:
     QJsonObject runChild(const QString &scenario, const QString &view, qint64 level = 0);
     QJsonObject runStartup();
+    QJsonObject runWindows();
     void progress(const QString &text) const;
 
     QString m_self;
     QString m_console;
     BenchScale m_scale;
     bool m_quick;
+    QString m_windows;
     qint64 m_startNs;
 };

@@ -2,7 +2,7 @@
 // measurement, each in a fresh console process started from this program,
 // and prints one Markdown table; bench/run.sh is the way to call it.
 //
-//   kalvex-bench [--quick] [--console PROGRAM] [--json FILE]
+//   kalvex-bench [--quick] [--console PROGRAM] [--windows BUILD] [--json FILE]
 //   kalvex-bench --scenario NAME --view ours|baseline [--level BYTES] [--quick]
 
 #include "benchapplication.h"
@@ -64,7 +64,8 @@ int runEverything(int argc, char **argv) {
     const bool quick = args.contains("--quick");
     BenchRunner runner(QCoreApplication::applicationFilePath(),
                        option(args, "--console", QStringLiteral(KALVEX_CONSOLE_PATH)),
-                       quick ? BenchScale::quick() : BenchScale::full(), quick);
+                       quick ? BenchScale::quick() : BenchScale::full(), quick,
+                       option(args, "--windows"));
     QJsonObject results = runner.runAll();
     results.insert("machine", machine());
 

@@ -572,6 +572,29 @@ Report::Report(const QJsonObject &results) : m_results(results) {
            startupCell(toMapped), none, {Goal::AtMost, 150}, false);
     addRow("idleMemory", QStringLiteral("Idle memory, MiB (%1)").arg(median), startupCell(idleRss),
            none, {Goal::AtMost, 40}, false);
+
+    // The Windows build, where it was made: its two files, and its start-up
+    // under Wine as a figure to compare across runs.
+    const QJsonObject windows = results.value("windows").toObject();
+    const Cell notBuilt{std::nullopt, QStringLiteral("not built"), {}};
+    const bool built = !windows.isEmpty() && !windows.value("notBuilt").toBool();
+    auto sizeCell = [&](const char *key) {
+        return built ? Cell{windows.value(key).toDouble() / kMB, {}, {}} : notBuilt;
+    };
+    addRow("windowsZip", QStringLiteral("Windows: the portable zip, MB"), sizeCell("zipBytes"),
+           none, {}, false);
+    addRow("windowsSetup", QStringLiteral("Windows: the installer, MB"), sizeCell("setupBytes"),
+           none, {}, false);
+    std::vector<double> wineStartup;
+    for (const QJsonValue &ms : windows.value("startupMs").toArray())
+        wineStartup.push_back(ms.toDouble());
+    const Cell wineCell = !built                ? notBuilt
+                          : wineStartup.empty() ? missing(windows)
+                                                : Cell{BenchStats::median(wineStartup), {}, {}};
+    addRow("windowsStartup",
+           QStringLiteral("Windows: start-up to a shown window under Wine, ms (median of %1)")
+               .arg(wineStartup.size()),
+           wineCell, none, {}, false);
 }
 
 void Report::addRow(const QString &id, const QString &figure, Cell ours, Cell baseline, Goal goal,

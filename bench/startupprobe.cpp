@@ -11,6 +11,7 @@
 #include <xcb/xcb.h>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 extern char **environ;
 
@@ -55,7 +56,8 @@ StartupProbe::~StartupProbe() {
         xcb_disconnect(m_connection);
 }
 
-std::optional<StartupProbe::Run> StartupProbe::measure(const QString &program, int idleMs,
+std::optional<StartupProbe::Run> StartupProbe::measure(const QString &program,
+                                                       const QStringList &arguments, int idleMs,
                                                        int timeoutMs) {
     if (!m_connection)
         return std::nullopt;
@@ -63,14 +65,19 @@ std::optional<StartupProbe::Run> StartupProbe::measure(const QString &program, i
     while (xcb_generic_event_t *event = xcb_poll_for_event(m_connection)) std::free(event);
 
     const QByteArray path = program.toLocal8Bit();
-    char *argv[] = {const_cast<char *>(path.constData()), nullptr};
+    QList<QByteArray> words{path};
+    for (const QString &argument : arguments) words.append(argument.toLocal8Bit());
+    std::vector<char *> argv;
+    for (QByteArray &word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     pid_t pid = 0;
     const qint64 startNs = ProcStats::monotonicNs();
-    const int spawned = posix_spawn(&pid, path.constData(), &actions, nullptr, argv, environ);
+    const int spawned =
+        posix_spawn(&pid, path.constData(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) {
         m_error = QStringLiteral("cannot start %1: %2")

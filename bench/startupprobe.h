@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -24,8 +25,9 @@ public:
     bool isValid() const { return m_connection != nullptr; }
     QString error() const { return m_error; }
 
-    // One start of `program`, which is ended afterwards.
-    std::optional<Run> measure(const QString &program, int idleMs = 1000, int timeoutMs = 20'000);
+    // One start of `program` with `arguments`, which is ended afterwards.
+    std::optional<Run> measure(const QString &program, const QStringList &arguments = {},
+                               int idleMs = 1000, int timeoutMs = 20'000);
 
 private:
     bool ownsWindow(unsigned window, qint64 pid);

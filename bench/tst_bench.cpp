@@ -401,6 +401,26 @@ private slots:
         QCOMPARE(Report(QJsonObject{}).row("replugWorst")->ours.text, QStringLiteral("not run"));
     }
 
+    // The Windows build's rows: sizes in MB and the median start-up where it
+    // was built; "not built" where it was not, and the reason where Wine
+    // could not start it.
+    void windowsRows() {
+        QJsonObject windows{
+            {"zipBytes", 25.5e6}, {"setupBytes", 17e6}, {"startupMs", QJsonArray{1500, 900, 1100}}};
+        Report report(QJsonObject{{"windows", windows}});
+        QCOMPARE(report.row("windowsZip")->ours.value.value_or(0), 25.5);
+        QCOMPARE(report.row("windowsSetup")->ours.value.value_or(0), 17.0);
+        QCOMPARE(report.row("windowsStartup")->ours.value.value_or(0), 1100.0);
+        windows.remove("startupMs");
+        windows.insert("error", "no WINEPREFIX");
+        report = Report(QJsonObject{{"windows", windows}});
+        QCOMPARE(report.row("windowsStartup")->ours.note, QStringLiteral("no WINEPREFIX"));
+        QCOMPARE(report.row("windowsSetup")->ours.value.value_or(0), 17.0);
+        for (const QJsonObject &results :
+             {QJsonObject{}, QJsonObject{{"windows", QJsonObject{{"notBuilt", true}}}}})
+            QCOMPARE(Report(results).row("windowsZip")->ours.text, QStringLiteral("not built"));
+    }
+
     // Three console floods, each followed by the bare reader: the table shows
     // the middle console run, the bare reader's median, and the median of the
     // three fractions; "kept" must hold in every run.

@@ -175,17 +175,21 @@ QString mappingVariable(int number) {
     return QStringLiteral("RS232_PORT_%1").arg(number);
 }
 
+QString deviceOf(const PortRecord &port, Scheme scheme) {
+    return scheme == Scheme::ComNumber ? port.portName : port.systemLocation;
+}
+
 QList<NumberedPort> numberPorts(const QList<PortRecord> &ports, const QProcessEnvironment &env,
                                 Scheme scheme) {
     QMap<int, NumberedPort> byNumber;
     if (scheme == Scheme::Ordered) {
         const QList<PortRecord> list = ordered(ports);
         for (int i = 0; i < list.size() && i < kLast; ++i)
-            byNumber.insert(i + 1, {i + 1, list.at(i).systemLocation, list.at(i), false, {}});
+            byNumber.insert(i + 1, {i + 1, deviceOf(list.at(i), scheme), list.at(i), false, {}});
     } else {
         for (const PortRecord &p : ports) {
             if (const auto n = comNumber(p.portName); n && !byNumber.contains(*n))
-                byNumber.insert(*n, {*n, p.portName, p, false, {}});
+                byNumber.insert(*n, {*n, deviceOf(p, scheme), p, false, {}});
         }
     }
 

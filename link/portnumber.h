@@ -57,6 +57,10 @@ struct NumberedPort {
 // The variable that maps number n: RS232_PORT_<n>.
 QString mappingVariable(int number);
 
+// What opening a reported port uses: its path (/dev/ttyUSB0) where ports are
+// numbered in order, its name (COM5, not \\.\COM5) where n is COM<n>.
+QString deviceOf(const PortRecord &port, Scheme scheme = kNativeScheme);
+
 // Every number that names a port, in ascending order.
 QList<NumberedPort> numberPorts(const QList<PortRecord> &ports, const QProcessEnvironment &env,
                                 Scheme scheme = kNativeScheme);

@@ -73,33 +73,51 @@ std::optional<PortNumber::NumberedPort> ReplugWatch::find() {
                 qEnvironmentVariable(qPrintable(PortNumber::mappingVariable(m_port->number)));
             !now.isEmpty())
             path = now;
-    } else if (bySerialNumber()) {
-        const QList<PortNumber::PortRecord> ports = PortNumber::systemPorts(m_roots);
-        const auto same = std::find_if(ports.cbegin(), ports.cend(), [this](const auto &p) {
-            return !p.phantom && p.serialNumber == m_port->port->serialNumber;
-        });
-        if (same == ports.cend())
-            return std::nullopt;
-        path = same->systemLocation;
     }
 #ifdef Q_OS_WIN
-    const QList<PortNumber::PortRecord> ports = PortNumber::systemPorts(m_roots);
-    const bool present = std::any_of(ports.cbegin(), ports.cend(), [&path](const auto &p) {
-        return p.portName.compare(path, Qt::CaseInsensitive) == 0;
-    });
+    // COM ports are no files: the system's listing says whether it is back.
+    const auto listed = findAmong(*m_port, path, PortNumber::systemPorts(m_roots));
+    if (!listed)
+        return std::nullopt;
+    path = *listed;
 #else
+    if (bySerialNumber()) {
+        const auto listed = findAmong(*m_port, path, PortNumber::systemPorts(m_roots));
+        if (!listed)
+            return std::nullopt;
+        path = *listed;
+    }
     const bool present =
         !PortLocks::realDevice(path).isEmpty() && (!m_goneLink || ptyLink(path) != m_goneLink);
     // A folder that was gone (/dev/serial/by-id with the last adapter) may
     // be back: watch the nearest one there is.
     if (m_watcher && !bySerialNumber())
         watchNearest(QFileInfo(path).absolutePath());
-#endif
     if (!present)
         return std::nullopt;
+#endif
     PortNumber::NumberedPort now = *m_port;
     now.device = path;
     return now;
+}
+
+std::optional<QString> ReplugWatch::findAmong(const PortNumber::NumberedPort &awaited,
+                                              const QString &path,
+                                              const QList<PortNumber::PortRecord> &ports,
+                                              PortNumber::Scheme scheme) {
+    const bool bySerial = !awaited.mapped && awaited.port && !awaited.port->serialNumber.isEmpty();
+    const Qt::CaseSensitivity cs =
+        scheme == PortNumber::Scheme::ComNumber ? Qt::CaseInsensitive : Qt::CaseSensitive;
+    for (const PortNumber::PortRecord &p : ports) {
+        if (p.phantom)
+            continue;
+        const bool same = bySerial ? p.serialNumber == awaited.port->serialNumber
+                                   : PortNumber::deviceOf(p, scheme).compare(path, cs) == 0 ||
+                                         p.systemLocation.compare(path, cs) == 0;
+        if (same)
+            return PortNumber::deviceOf(p, scheme);
+    }
+    return std::nullopt;
 }
 
 std::optional<ReplugWatch::LinkIdentity> ReplugWatch::ptyLink(const QString &path) {

@@ -48,6 +48,16 @@ public:
     // The awaited port with the path of its device now, if it is back.
     std::optional<PortNumber::NumberedPort> find();
 
+    // Where the device of `awaited`, last known as `path`, is among `ports`
+    // (the system's listing now): what opening it uses now, or nothing when
+    // it is not listed. A device with a serial number is found by it under
+    // whatever name it has now; any other by its path, or on Windows by its
+    // COM name (COM5 and \\.\COM5 alike, in any case).
+    static std::optional<QString> findAmong(const PortNumber::NumberedPort &awaited,
+                                            const QString &path,
+                                            const QList<PortNumber::PortRecord> &ports,
+                                            PortNumber::Scheme scheme = PortNumber::kNativeScheme);
+
 signals:
     // Time to look whether the device is back (find()).
     void lookDue();

@@ -30,7 +30,10 @@ private slots:
 // the control character of the same value.
 void TestConversions::tableAgreesWithQtsConverter() {
     QStringDecoder decoder("windows-1250");
-    QVERIFY(decoder.isValid());
+    // Qt converts other code pages through ICU, which a Qt for Windows may
+    // lack; the console's own table needs none.
+    if (!decoder.isValid())
+        QSKIP("this Qt has no Windows-1250 converter (built without ICU)");
     for (int b = 0; b < 256; ++b) {
         const char byte = char(b);
         const QString qt = decoder.decode(QByteArrayView(&byte, 1));

@@ -3,6 +3,9 @@
 #   tools/install-deps.sh [--test] [--locale NAME]... [PACKAGE...]
 #     (always)       what building and running the console and the simulator need
 #     --test         and the tools that the test suite adds
+#     --windows      and what the Windows build, its installer and its tests under
+#                    Wine need (tools/package-windows.sh)
+#     --windows-qt   and what building the Qt for Windows needs (tools/build-qt-windows.sh)
 #     --locale NAME  and the locale NAME (e.g. pl_PL.UTF-8), generated
 #     PACKAGE...     and these packages
 # Nothing is installed, and nothing asks for a password, when everything is
@@ -21,12 +24,20 @@ test_packages=(
     xvfb x11-utils xdotool xclip
     at-spi2-core python3-pyatspi dbus-daemon
 )
+mingw_packages=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev)
+# Wine's X11 driver loads the X extensions' libraries when it finds them (its
+# package only recommends them): alpha blending, input, screen layout.
+windows_packages=("${mingw_packages[@]}" nsis wine wine64
+                  libxrender1 libxi6 libxrandr2 libxcursor1 libxfixes3 libxinerama1 libxcomposite1)
+windows_qt_packages=("${mingw_packages[@]}" dpkg-dev perl xz-utils)
 
 packages=("${run_packages[@]}")
 locales=()
 while [ $# -gt 0 ]; do
     case $1 in
     --test) packages+=("${test_packages[@]}") ;;
+    --windows) packages+=("${windows_packages[@]}") ;;
+    --windows-qt) packages+=("${windows_qt_packages[@]}") ;;
     --locale)
         [ $# -ge 2 ] || { echo "install-deps.sh: --locale needs a name" >&2; exit 2; }
         locales+=("$2")

@@ -1,0 +1,139 @@
+// What the console does its own way on Windows: a COM port found again after
+// a replug, Polish file names in saving and in the receive log, the save
+// dialog in the documents. The port lists are checked on every system; the
+// rest runs where the console does, and on Windows (under Wine in CI) meets
+// the system's own file calls.
+#include "editingmodel.h"
+#include "receivelog.h"
+#include "replugwatch.h"
+#include "savefiledialog.h"
+#include "textencoder.h"
+#include "textsavejob.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+using PortNumber::NumberedPort;
+using PortNumber::PortRecord;
+using PortNumber::Scheme;
+
+namespace {
+
+QByteArray readFile(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+PortRecord comPort(int n, const QString &serialNumber = {}) {
+    return {QStringLiteral("COM%1").arg(n),
+            QStringLiteral("\\\\.\\COM%1").arg(n),
+            QStringLiteral("USB Serial Port"),
+            QStringLiteral("FTDI"),
+            serialNumber,
+            false,
+            {}};
+}
+
+// A folder and a file named with every Polish letter.
+const QString kPolishName = QStringLiteral("Zażółć gęślą jaźń ĄĆĘŁŃÓŚŹŻ");
+
+}  // namespace
+
+class TestWindows : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
+    void replugFindsTheSameComPort();
+    void savesUnderPolishNames();
+    void receiveLogUnderPolishNames();
+    void saveDialogOpensInDocuments();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestWindows::replugFindsTheSameComPort() {
+    // An adapter with a serial number, on COM5 when it was pulled out.
+    const NumberedPort awaited{5, QStringLiteral("COM5"), comPort(5, "A50285BI"), false, {}};
+    const auto find = [&](const QList<PortRecord> &now) {
+        return ReplugWatch::findAmong(awaited, awaited.device, now, Scheme::ComNumber);
+    };
+    // Back on another port: opened by its COM name, as the number opens it.
+    QCOMPARE(find({comPort(3), comPort(7, "A50285BI")}), QStringLiteral("COM7"));
+    QCOMPARE(find({comPort(5, "A50285BI")}), QStringLiteral("COM5"));
+    // Another adapter under the old name is not the device.
+    QCOMPARE(find({comPort(5, "FT0001")}), std::nullopt);
+
+    // A port without a serial number comes back under its name, in either
+    // form and any case, as a mapping may give it.
+    const NumberedPort plain{12, QStringLiteral("COM12"), comPort(12), false, {}};
+    for (const QString &path : {QStringLiteral("COM12"), QStringLiteral("\\\\.\\com12")})
+        QCOMPARE(ReplugWatch::findAmong(plain, path, {comPort(1), comPort(12)}, Scheme::ComNumber),
+                 QStringLiteral("COM12"));
+    QCOMPARE(
+        ReplugWatch::findAmong(plain, plain.device, {comPort(1), comPort(2)}, Scheme::ComNumber),
+        std::nullopt);
+}
+
+void TestWindows::savesUnderPolishNames() {
+    const QString folder = m_dir.filePath(kPolishName);
+    QVERIFY(QDir().mkdir(folder));
+    const QString path = folder + u'/' + kPolishName + QStringLiteral(".txt");
+    EditingModel model;
+    model.setByteCharset(TextEncoder::windows1250());
+    model.setText(u"DATA\r\n");
+    QByteArray received = "OK \xb1\xe6\xea\xb3\xf1\xf3\x9c\x9f\xbf\r\n";
+    for (int byte = 0; byte < 256; ++byte) received += char(byte);
+    model.appendReceivedBytes(received);
+
+    // Twice: the second save replaces the first file whole.
+    for (const QByteArray &more : {QByteArray("first"), QByteArray("second, longer")}) {
+        model.appendReceivedBytes(more);
+        received += more;
+        TextSaveJob::Control control;
+        const TextSaveJob::Result result =
+            TextSaveJob::write(model.snapshot(), path, TextEncoder::Encoding::Windows1250, control);
+        QVERIFY2(result.outcome == TextSaveJob::Result::Outcome::Saved, qPrintable(result.reason));
+        QVERIFY(readFile(path) == "DATA\r\n" + received);
+    }
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+             QStringList{kPolishName + QStringLiteral(".txt")});
+}
+
+void TestWindows::receiveLogUnderPolishNames() {
+    const QString path = m_dir.filePath(kPolishName + QStringLiteral(".log"));
+    QByteArray chunk;
+    for (int byte = 0; byte < 256; ++byte) chunk += char(byte);
+    ReceiveLog log;
+    QSignalSpy failed(&log, &ReceiveLog::failed);
+    log.start(path, ReceiveLog::Existing::Replace);
+    for (int i = 0; i < 3; ++i) log.append(chunk);
+    // Handed to the system as it came, before the log stops.
+    QVERIFY(readFile(path) == chunk + chunk + chunk);
+    // Past the sync that runs at most once a second, and the one at the end.
+    QTest::qWait(1200);
+    log.append("end");
+    log.stop();
+    QVERIFY2(failed.isEmpty(), failed.isEmpty() ? "" : qPrintable(failed.first().at(1).toString()));
+    QVERIFY(readFile(path) == chunk + chunk + chunk + "end");
+}
+
+void TestWindows::saveDialogOpensInDocuments() {
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (documents.isEmpty() || !QDir(documents).exists())
+        QSKIP("this system has no documents folder");
+    QWidget window;
+    QFileDialog *dialog =
+        SaveFileDialog::open(&window, QStringLiteral("Zapisz"), {QStringLiteral("Tekst (*.txt)")},
+                             QStringLiteral("txt"), true);
+    QCOMPARE(QDir(dialog->directory()).canonicalPath(), QDir(documents).canonicalPath());
+    dialog->close();
+}
+
+QTEST_MAIN(TestWindows)
+#include "tst_windows.moc"
