@@ -8,6 +8,7 @@
 #include "dataview.h"
 #include "dataview_p.h"
 #include "editingmodel.h"
+#include "kalvexversion.h"
 #include "textencoder.h"
 #include "textsavejob.h"
 
@@ -302,7 +303,7 @@ void TestDataSave::failureIsShownAndViewKept() {
         if (auto *b = qobject_cast<QMessageBox *>(w); b && b->isVisible())
             box = b;
     QVERIFY(box);
-    QCOMPARE(box->windowTitle(), QStringLiteral("RS232 Kalvex v1.0"));
+    QCOMPARE(box->windowTitle(), QString::fromUtf8(KalvexVersion::kProgramTitle));
     QCOMPARE(box->icon(), QMessageBox::Critical);
     QVERIFY2(box->text().contains(QStringLiteral("no such folder/data.txt")) &&
                  box->text().contains(qt_error_string(ENOENT)),
