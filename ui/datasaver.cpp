@@ -50,9 +50,10 @@ DataSaver::~DataSaver() {
 void DataSaver::saveAs() {
     if (m_job)
         return;
-    QFileDialog *dialog = SaveFileDialog::open(
-        m_view->window(), tr("Zapisz jako"),
-        {filterOf(Encoding::Windows1250), filterOf(Encoding::Utf8)}, QStringLiteral("txt"), true);
+    QFileDialog *dialog =
+        SaveFileDialog::open(m_view->window(), tr("Zapisz jako"),
+                             {filterOf(Encoding::Windows1250), filterOf(Encoding::Utf8)},
+                             QStringLiteral("txt"), SaveFileDialog::Existing::ConfirmReplace);
     connect(dialog, &QFileDialog::fileSelected, this, [this, dialog](const QString &path) {
         saveTo(path, dialog->selectedNameFilter() == filterOf(Encoding::Utf8)
                          ? Encoding::Utf8

@@ -41,7 +41,7 @@ void ReceiveLogControl::toggle() {
     QFileDialog *dialog =
         SaveFileDialog::open(m_view->window(), tr("Zapisuj odbierane do pliku"),
                              {tr("Zapis odbieranych danych (*.log)"), tr("Wszystkie pliki (*)")},
-                             QStringLiteral("log"), false);
+                             QStringLiteral("log"), SaveFileDialog::Existing::Accept);
     connect(dialog, &QFileDialog::fileSelected, this, &ReceiveLogControl::fileChosen);
 }
 
