@@ -28,7 +28,7 @@ constexpr char kChildVariable[] = "KALVEX_SIGNALS_CHILD";
 int runConsole(int argc, char **argv) {
     Application app(argc, argv);
     app.endOnTerminationSignals();
-    auto *form1 = new Form1;
+    auto *form1 = new Form1(PortDirectory::fromEnvironment());
     QObject::connect(form1, &Form1::aboutRequested, &app, &Application::showAboutWindow);
     form1->show();
     QTimer::singleShot(0, form1, [form1] {

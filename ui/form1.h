@@ -1,5 +1,7 @@
 #pragma once
 
+#include "portdirectory.h"
+
 #include <QWidget>
 
 class MSComm;
@@ -15,12 +17,12 @@ class Form1;
 // The main window: every working control, the serial port object MSComm1,
 // the clock timer Timer1 and the receive log. Its handlers only read boxes
 // and ask the port; closing the window destroys it together with the port,
-// and ends the log.
+// and ends the log. Port numbers name the ports of `ports`.
 class Form1 : public QWidget {
     Q_OBJECT
 
 public:
-    explicit Form1(QWidget *parent = nullptr);
+    explicit Form1(PortDirectory ports = PortDirectory(), QWidget *parent = nullptr);
     ~Form1() override;
 
     // Every received chunk goes here before it reaches the DATA view.
@@ -43,6 +45,7 @@ private:
     QLabel *makeLogIndicator();
 
     Ui::Form1 *ui;
+    PortDirectory m_ports;
     MSComm *m_comm;
     QTimer *m_timer;
     ReceiveLog *m_log;
