@@ -105,23 +105,29 @@ signals:
 
 private:
     // Where the port is. Every change goes through enter(), which does what
-    // the new state needs:
+    // the new state needs (closing the port, starting or stopping the wait
+    // for a vanished device):
     //
-    //              setPortOpen(true)
-    //   Closed ─────────────────────────────▶ Open ◀──────────────────┐
-    //     ▲  ▲                                 │ the port failed       │ the device is
-    //     │  │ setPortOpen(false)              ▼                       │ back, or
-    //     │  ├──────────────────────── ClosingAfterFault               │ setPortOpen(true)
-    //     │  │                                 │ what arrived is       │ of the same
-    //     │  │ it cannot come back (/dev/pts/N)│ delivered, the port   │ number
-    //     │  └─────────────────────────────────┤ is closed             │
-    //     │                                    ▼                       │
-    //     └──────────────────────────── AwaitingDevice ───────────────┘
-    //        setPortOpen(false), or
-    //        setPortOpen(true) of another number
+    //   Closed ──open──▶ Open ──fault──▶ ClosingAfterFault ──▶ AwaitingDevice
+    //                     ▲                    │                   │
+    //                     │                    ▼ cannot come back  │ back
+    //                     │                 Closed                 │
+    //                     └────────────────────────────────────────┘
     //
-    // Open to Closed by setPortOpen(false) too. The port (QSerialPort) is
-    // open in Open and ClosingAfterFault only.
+    //   from               to                 when
+    //   Closed             Open               setPortOpen(true) opens the number's device
+    //   Open               ClosingAfterFault  the port fails (the device vanished); the port
+    //                                         closes once control is back in the event loop
+    //   ClosingAfterFault  AwaitingDevice     what arrived is delivered, and the device can
+    //                                         come back
+    //   ClosingAfterFault  Closed             ... and it cannot (a pty's own node)
+    //   AwaitingDevice     Open               the device is back: the watch found it, or
+    //                                         setPortOpen(true) of the same number did
+    //   AwaitingDevice     Closed             setPortOpen(true) of another number, which
+    //                                         then opens as from Closed
+    //   any                Closed             setPortOpen(false)
+    //
+    // QSerialPort is open in Open and ClosingAfterFault only.
     enum class State { Closed, Open, ClosingAfterFault, AwaitingDevice };
     void enter(State next);
 
