@@ -9,6 +9,7 @@
 #include "dataview_p.h"
 #include "editingmodel.h"
 #include "kalvexversion.h"
+#include "codepage.h"
 #include "textencoder.h"
 #include "textsavejob.h"
 
@@ -54,7 +55,7 @@ void writeFile(const QString &path, const QByteArray &bytes) {
 // A model holding what the console holds: "DATA" CR LF, then received bytes.
 std::unique_ptr<EditingModel> receivedText(const QByteArray &bytes) {
     auto model = std::make_unique<EditingModel>();
-    model->setByteCharset(TextEncoder::windows1250());
+    model->setByteCharset(CodePage::charset());
     model->setText(u"DATA\r\n");
     model->appendReceivedBytes(bytes);
     return model;

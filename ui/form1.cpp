@@ -3,6 +3,7 @@
 #include "ui_form1.h"
 
 #include "clocktext.h"
+#include "codepage.h"
 #include "commerror.h"
 #include "datasaver.h"
 #include "failurebox.h"
@@ -15,7 +16,6 @@
 #include "programtitle.h"
 #include "receivelog.h"
 #include "receivelogcontrol.h"
-#include "textencoder.h"
 
 #include <QHelpEvent>
 #include <QLabel>
@@ -36,7 +36,7 @@ Form1::Form1(PortDirectory ports, QWidget *parent)
     ui->Label3->setText(QString::fromLatin1(KalvexVersion::kLongName));
     // The DATA view holds received bytes as they came, and reads them as the
     // line's code page does.
-    ui->Text3->setByteCharset(TextEncoder::windows1250());
+    ui->Text3->setByteCharset(CodePage::charset());
     // The DATA view's initial text ends in CR LF, which a form file cannot
     // carry (uic turns it into a lone LF).
     ui->Text3->setText(QStringLiteral("DATA\r\n"));
