@@ -1,8 +1,9 @@
 #include "demosimulator.h"
 
+#include "portdirectory.h"
+
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QProcess>
@@ -20,7 +21,7 @@ Q_LOGGING_CATEGORY(lcDemo, "kalvex.demo", QtInfoMsg)
 
 namespace {
 
-constexpr auto kPortVariable = "RS232_PORT_2";
+constexpr int kPort = 2;
 constexpr auto kSimulatorName = "kalvex-sim";
 // Generated lines on the card, so that "Odczytaj wszystko" shows something.
 constexpr auto kPreloadedLines = "20";
@@ -47,19 +48,18 @@ QString DemoSimulator::simulatorPath() {
     return QStandardPaths::findExecutable(name);
 }
 
-void DemoSimulator::start() {
+void DemoSimulator::start(PortDirectory &ports) {
     if (m_process)
         return;
-    const QString mapped = qEnvironmentVariable(kPortVariable);
-    if (!mapped.isEmpty()) {
-        qCInfo(lcDemo, "port 2 is %s (%s): no simulator started", qUtf8Printable(mapped),
-               kPortVariable);
+    if (const auto mapped = ports.mapping(kPort)) {
+        qCInfo(lcDemo, "port %d is %s (%s): no simulator started", kPort, qUtf8Printable(*mapped),
+               qUtf8Printable(PortNumber::mappingVariable(kPort)));
         return;
     }
     const QString program = simulatorPath();
     if (program.isEmpty()) {
-        qCWarning(lcDemo, "%s is neither beside %s nor on PATH: no simulator on port 2",
-                  kSimulatorName, qUtf8Printable(QCoreApplication::applicationDirPath()));
+        qCWarning(lcDemo, "%s is neither beside %s nor on PATH: no simulator on port %d",
+                  kSimulatorName, qUtf8Printable(QCoreApplication::applicationDirPath()), kPort);
         return;
     }
     m_linkDir = std::make_unique<QTemporaryDir>(
@@ -92,18 +92,18 @@ void DemoSimulator::start() {
     connect(m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error != QProcess::FailedToStart)
             return;
-        qCWarning(lcDemo, "%s did not start: %s", qUtf8Printable(m_process->program()),
-                  qUtf8Printable(m_process->errorString()));
-        qunsetenv(kPortVariable);
+        qCWarning(lcDemo, "%s did not start: %s; port %d has no device",
+                  qUtf8Printable(m_process->program()), qUtf8Printable(m_process->errorString()),
+                  kPort);
     });
     connect(m_process, &QProcess::finished, this, [this](int code, QProcess::ExitStatus status) {
-        qCWarning(lcDemo, "the simulator ended (%s %d): port 2 has no device any more",
-                  status == QProcess::CrashExit ? "signal" : "exit code", code);
+        qCWarning(lcDemo, "the simulator ended (%s %d): port %d has no device any more",
+                  status == QProcess::CrashExit ? "signal" : "exit code", code, kPort);
     });
 
-    qputenv(kPortVariable, QFile::encodeName(link));
+    ports.map(kPort, link);
     m_process->start();
-    qCInfo(lcDemo, "port 2 is the device simulator %s (%s)", qUtf8Printable(program),
+    qCInfo(lcDemo, "port %d is the device simulator %s (%s)", kPort, qUtf8Printable(program),
            qUtf8Printable(link));
 }
 

@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QString>
 
+class PortDirectory;
+
 #include <memory>
 
 class QProcess;
@@ -12,11 +14,11 @@ class QTemporaryDir;
 // pseudo-terminal that is port 2, so that the console can be tried without
 // the hardware (rs232-kalvex --demo).
 //
-// start() maps port 2 (RS232_PORT_2) to a link that the simulator makes to
-// its pty, starts the simulator and returns at once: the mapping is read at
-// each "Otwórz port", so nothing waits for the simulator to come up. When
-// RS232_PORT_2 is set already, port 2 stays as the user mapped it and no
-// simulator is started.
+// start() maps port 2 to a link that the simulator makes to its pty, starts
+// the simulator and returns at once: the link is opened at "Otwórz port",
+// so nothing waits for the simulator to come up. When port 2 is mapped
+// already (RS232_PORT_2), it stays as the user mapped it and no simulator is
+// started.
 //
 // The simulator ends with this object: the destructor sends it SIGTERM and
 // gives it a moment to remove its link, which the console does after its
@@ -32,7 +34,8 @@ public:
     explicit DemoSimulator(QObject *parent = nullptr);
     ~DemoSimulator() override;
 
-    void start();
+    // Maps port 2 in `ports` to the simulator, and starts it.
+    void start(PortDirectory &ports);
 
     // The simulator the demo starts: beside the console (installed, both are
     // in /usr/bin), then in the build tree (build/tools/simulator beside

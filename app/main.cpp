@@ -4,6 +4,7 @@
 #include "demosimulator.h"
 #include "fileerror.h"
 #include "form1.h"
+#include "portdirectory.h"
 #include "receivelog.h"
 #include "windowplacement.h"
 
@@ -18,16 +19,18 @@ int main(int argc, char *argv[]) {
     Application app(argc, argv);
     commandLine.process(app);
     app.endOnTerminationSignals();
+    // The operator's port mappings are read here, once.
+    PortDirectory ports = PortDirectory::fromEnvironment();
     std::unique_ptr<DemoSimulator> demo;
     if (commandLine.demo()) {
         demo = std::make_unique<DemoSimulator>();
-        demo->start();
+        demo->start(ports);
     }
 
     // The main window is created from its design and shown; from here on
     // everything happens in event handlers. It deletes itself when closed,
     // and the application ends when its last window is gone.
-    auto *form1 = new Form1;
+    auto *form1 = new Form1(ports);
     // An unattended capture that cannot write its file does not start.
     if (const QString log = commandLine.logFile(); !log.isEmpty()) {
         try {

@@ -14,7 +14,9 @@
 #include <QPlainTextEdit>
 #include <QWindow>
 
-ConsoleRig::ConsoleRig(View view) : m_view(view), m_window(new Form1) {
+// The port's mapping is the environment's, as the console reads it at start.
+ConsoleRig::ConsoleRig(View view)
+    : m_view(view), m_window(new Form1(PortDirectory::fromEnvironment())) {
     m_comm = m_window->findChild<MSComm *>(QStringLiteral("MSComm1"));
     if (view == View::Baseline)
         m_baseline = new BaselineView(m_window);

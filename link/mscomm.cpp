@@ -18,23 +18,29 @@ constexpr qsizetype kKeptRoom = 256 * 1024;
 
 void requireShortCount(int count, const char *what) {
     if (count < 0 || count > std::numeric_limits<qint16>::max())
-        throw CommError(what);
+        throw CommError(QStringLiteral("%1 %2: not 0 to %3")
+                            .arg(QLatin1String(what))
+                            .arg(count)
+                            .arg(std::numeric_limits<qint16>::max()));
 }
 
 }  // namespace
 
-MSComm::MSComm(QObject *parent)
-    : QObject(parent), m_port(new QSerialPort(this)), m_replug(new ReplugWatch(this)) {
+MSComm::MSComm(PortDirectory ports, QObject *parent)
+    : QObject(parent),
+      m_ports(std::move(ports)),
+      m_port(new QSerialPort(this)),
+      m_replug(new ReplugWatch(m_ports, this)) {
     connect(m_port, &QSerialPort::readyRead, this, &MSComm::readArrived);
     connect(m_port, &QSerialPort::bytesWritten, this, &MSComm::bytesSent);
     connect(m_port, &QSerialPort::errorOccurred, this, &MSComm::portFailed);
-    connect(m_replug, &ReplugWatch::lookDue, this, &MSComm::lookForDevice);
+    connect(m_replug, &ReplugWatch::deviceBack, this, &MSComm::deviceBack);
 }
 
 MSComm::~MSComm() {
     // Releases the device and its locks; no notification follows.
     m_port->disconnect(this);
-    closePort();
+    enter(State::Closed);
 }
 
 void MSComm::setCommPort(int number) {
@@ -55,63 +61,85 @@ void MSComm::setSettings(const QString &text) {
             m_port->setBaudRate(parsed.baudRate) && m_port->setParity(parsed.parity) &&
             m_port->setDataBits(parsed.dataBits) && m_port->setStopBits(parsed.stopBits);
         if (!applied)
-            throw CommError(m_port->errorString().toStdString());
+            throw CommError(m_where + QStringLiteral(": ") + m_port->errorString());
     }
     m_settings = parsed;
 }
 
 void MSComm::setRThreshold(int count) {
-    requireShortCount(count, "invalid receive threshold");
+    requireShortCount(count, "receive threshold");
     m_rThreshold = count;
 }
 
 void MSComm::setSThreshold(int count) {
-    requireShortCount(count, "invalid send threshold");
+    requireShortCount(count, "send threshold");
     m_sThreshold = count;
 }
 
 void MSComm::setInputLen(int count) {
-    requireShortCount(count, "invalid input length");
+    requireShortCount(count, "input length");
     m_inputLen = count;
 }
 
 bool MSComm::portOpen() const {
-    return m_port->isOpen();
+    return m_state == State::Open || m_state == State::ClosingAfterFault;
 }
 
 std::optional<PortNumber::NumberedPort> MSComm::awaitedPort() const {
-    return m_replug->port();
+    return m_state == State::AwaitingDevice ? m_device : std::nullopt;
 }
 
 void MSComm::setPortOpen(bool open) {
     if (!open) {
-        m_replug->stop();
-        closePort();
+        enter(State::Closed);
         return;
     }
     if (portOpen())
         throw CommError(QStringLiteral("port %1: already open").arg(m_commPort));
+    openDevice(deviceToOpen());
+    m_received.clear();
+    enter(State::Open);
+}
 
-    // While the device of this number is waited for, "the device" is that
-    // one, not whatever the number names now.
-    if (const auto awaited = m_replug->port(); awaited && awaited->number == m_commPort) {
+void MSComm::enter(State next) {
+    m_state = next;
+    switch (next) {
+        case State::Closed:
+            m_replug->stop();
+            releasePort();
+            break;
+        case State::Open:
+            m_replug->stop();
+            break;
+        case State::ClosingAfterFault:
+            // The port's own code is still running below the failure that
+            // brought us here: the port closes once control is back in the
+            // event loop.
+            QMetaObject::invokeMethod(this, &MSComm::closeAfterFault, Qt::QueuedConnection);
+            break;
+        case State::AwaitingDevice:
+            releasePort();
+            m_replug->start(*m_device);
+            break;
+    }
+}
+
+// The device an open of CommPort opens: while the device of that number is
+// waited for, that device, if it is back; otherwise what the number names
+// now, looked up afresh so that an adapter plugged in a moment ago is found.
+PortNumber::NumberedPort MSComm::deviceToOpen() {
+    if (m_state == State::AwaitingDevice && m_device->number == m_commPort) {
         const auto port = m_replug->find();
         if (!port)
             throw CommError(m_where + QStringLiteral(": the device has not come back"));
-        openDevice(*port);
-        m_replug->stop();
-        m_received.clear();
-        return;
+        return *port;
     }
-    m_replug->stop();
-
-    // The number is looked up afresh, so that an adapter plugged in a moment
-    // ago is found.
-    const auto port = PortNumber::lookUp(m_commPort, m_roots);
+    // Another number ends the waiting.
+    enter(State::Closed);
+    const auto port = m_ports.lookUp(m_commPort);
     if (!port)
         throw CommError(QStringLiteral("port %1: no serial port has this number").arg(m_commPort));
-    openDevice(*port);
-    m_received.clear();
+    return *port;
 }
 
 void MSComm::openDevice(const PortNumber::NumberedPort &port) {
@@ -134,11 +162,9 @@ void MSComm::openDevice(const PortNumber::NumberedPort &port) {
     m_port->setFlowControl(QSerialPort::NoFlowControl);
 
     // Qt SerialPort names its lock file after the path it opens and sets
-    // TIOCEXCL.
-    m_opening = true;
-    const bool opened = m_port->open(QIODevice::ReadWrite);
-    m_opening = false;
-    if (!opened) {
+    // TIOCEXCL. What fails here is reported by the open, not as a fault of
+    // an open port (portFailed).
+    if (!m_port->open(QIODevice::ReadWrite)) {
         reason = m_port->errorString();
         m_port->clearError();
         m_lock.release();
@@ -146,9 +172,8 @@ void MSComm::openDevice(const PortNumber::NumberedPort &port) {
     }
     if (!m_lock.note().isEmpty())
         qCWarning(lcLink).noquote() << where + QStringLiteral(": ") + m_lock.note();
-    m_opened = port;
+    m_device = port;
     m_where = where;
-    m_faultClosePending = false;
 }
 
 void MSComm::setOutput(const QString &text) {
@@ -213,23 +238,20 @@ void MSComm::bytesSent() {
 }
 
 void MSComm::portFailed(QSerialPort::SerialPortError error) {
-    if (error == QSerialPort::NoError || m_opening)
+    // Outside Open and ClosingAfterFault the port is closed, or an open is
+    // under way, which reports its own failure.
+    if (error == QSerialPort::NoError || !portOpen())
         return;
     // A device that vanished (a pty whose other side closed, an adapter
-    // pulled out) keeps reporting errors as fast as the port is polled. Stop
-    // listening now and close once control is back in the event loop: the
-    // port's own code is still running below this call.
+    // pulled out) keeps reporting errors as fast as the port is polled.
     m_port->clearError();
-    if (m_faultClosePending || !m_port->isOpen())
-        return;
-    m_faultClosePending = true;
-    QMetaObject::invokeMethod(this, &MSComm::closeAfterFault, Qt::QueuedConnection);
+    if (m_state == State::Open)
+        enter(State::ClosingAfterFault);
 }
 
 void MSComm::closeAfterFault() {
-    if (!m_faultClosePending)
+    if (m_state != State::ClosingAfterFault)
         return;
-    m_faultClosePending = false;
     // What arrived before the fault is delivered as a normal receive
     // notification while the port is still open, even below the threshold:
     // no more bytes will come to reach it.
@@ -237,37 +259,35 @@ void MSComm::closeAfterFault() {
     if (m_rThreshold > 0 && !m_received.isEmpty())
         raise(ComEvReceive);
     // The receive handler may have closed the port itself.
-    if (!m_port->isOpen())
+    if (m_state != State::ClosingAfterFault)
         return;
-    closePort();
-    if (!m_opened || !ReplugWatch::canComeBack(*m_opened)) {
+    if (!ReplugWatch::canComeBack(*m_device)) {
         qCWarning(lcLink).noquote() << m_where + QStringLiteral(": the device is gone");
+        enter(State::Closed);
         return;
     }
     qCWarning(lcLink).noquote() << m_where + QStringLiteral(
                                                  ": the device is gone; waiting for it to "
                                                  "come back");
-    m_replug->start(*m_opened, m_roots);
+    enter(State::AwaitingDevice);
 }
 
-void MSComm::lookForDevice() {
-    const auto port = m_replug->find();
-    if (!port)
+void MSComm::deviceBack(const PortNumber::NumberedPort &port) {
+    if (m_state != State::AwaitingDevice)
         return;
     try {
-        openDevice(*port);
+        openDevice(port);
     } catch (const CommError &e) {
         // Not yet (its permissions may come a moment after the node): the
         // next look tries again.
         qCDebug(lcLink).noquote() << e.reason();
         return;
     }
-    m_replug->stop();
+    enter(State::Open);
     qCInfo(lcLink).noquote() << m_where + QStringLiteral(": the device is back; reopened");
 }
 
-void MSComm::closePort() {
-    m_faultClosePending = false;
+void MSComm::releasePort() {
     m_port->close();
     m_lock.release();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "linesettings.h"
+#include "portdirectory.h"
 #include "portlock.h"
 #include "portnumber.h"
 #include "receivedtext.h"
@@ -26,8 +27,10 @@ class ReplugWatch;
 // delivers what had arrived with a last receive notification, closes the
 // port itself, and waits for the same device to come back (replugwatch.h;
 // a pseudo-terminal named by its own node never does): then it reopens it on
-// its own with the same settings, and reception goes on. Closing the port ends the waiting. A line
-// on the link's log tells of each: the device gone, the device back.
+// its own with the same settings, and reception goes on. Closing the port
+// ends the waiting. A line on the link's log tells of each: the device gone,
+// the device back. Port numbers are looked up in the directory the control
+// is given (portdirectory.h).
 class MSComm : public QObject {
     Q_OBJECT
 
@@ -38,7 +41,7 @@ public:
         ComEvReceive = 2,  // at least RThreshold characters waiting
     };
 
-    explicit MSComm(QObject *parent = nullptr);
+    explicit MSComm(PortDirectory ports, QObject *parent = nullptr);
     ~MSComm() override;
 
     // CommPort: 1 to 255; refused while the port is open. Which device a
@@ -76,11 +79,7 @@ public:
     // The port whose device vanished and is waited for; none while open,
     // closed by the operator, or never opened.
     std::optional<PortNumber::NumberedPort> awaitedPort() const;
-    bool awaitsDevice() const { return awaitedPort().has_value(); }
-
-    // Where the system's ports are read (sysfsports.h); tests give trees of
-    // their own.
-    void setSystemRoots(const SysfsPorts::Roots &roots) { m_roots = roots; }
+    bool awaitsDevice() const { return m_state == State::AwaitingDevice; }
 
     // Output: queues the text for sending, one byte a character, and returns
     // at once. Fails when the port is not open.
@@ -105,21 +104,50 @@ signals:
     void onComm();
 
 private:
+    // Where the port is. Every change goes through enter(), which does what
+    // the new state needs (closing the port, starting or stopping the wait
+    // for a vanished device):
+    //
+    //   Closed ──open──▶ Open ──fault──▶ ClosingAfterFault ──▶ AwaitingDevice
+    //                     ▲                    │                   │
+    //                     │                    ▼ cannot come back  │ back
+    //                     │                 Closed                 │
+    //                     └────────────────────────────────────────┘
+    //
+    //   from               to                 when
+    //   Closed             Open               setPortOpen(true) opens the number's device
+    //   Open               ClosingAfterFault  the port fails (the device vanished); the port
+    //                                         closes once control is back in the event loop
+    //   ClosingAfterFault  AwaitingDevice     what arrived is delivered, and the device can
+    //                                         come back
+    //   ClosingAfterFault  Closed             ... and it cannot (a pty's own node)
+    //   AwaitingDevice     Open               the device is back: the watch found it, or
+    //                                         setPortOpen(true) of the same number did
+    //   AwaitingDevice     Closed             setPortOpen(true) of another number, which
+    //                                         then opens as from Closed
+    //   any                Closed             setPortOpen(false)
+    //
+    // QSerialPort is open in Open and ClosingAfterFault only.
+    enum class State { Closed, Open, ClosingAfterFault, AwaitingDevice };
+    void enter(State next);
+
     void raise(int code);
     void readArrived();
     void takeArrived();
     void bytesSent();
     void portFailed(QSerialPort::SerialPortError error);
     void closeAfterFault();
-    void closePort();
+    void releasePort();
+    PortNumber::NumberedPort deviceToOpen();
     void openDevice(const PortNumber::NumberedPort &port);
-    void lookForDevice();
+    void deviceBack(const PortNumber::NumberedPort &port);
 
+    PortDirectory m_ports;
     QSerialPort *m_port;
     ReplugWatch *m_replug;
     PortLock m_lock;
-    SysfsPorts::Roots m_roots;
-    std::optional<PortNumber::NumberedPort> m_opened;  // what the open port is
+    State m_state = State::Closed;
+    std::optional<PortNumber::NumberedPort> m_device;  // what is open, or awaited
     QString m_where;                                   // "port 2 (/dev/ttyUSB0)", for the log
     QByteArray m_received;
     LineSettings m_settings;
@@ -128,6 +156,4 @@ private:
     int m_sThreshold = 0;
     int m_inputLen = 0;
     int m_commEvent = 0;
-    bool m_opening = false;
-    bool m_faultClosePending = false;
 };

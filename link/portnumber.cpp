@@ -43,6 +43,9 @@ std::optional<qint16> parse(const QString &text) {
 
 namespace {
 
+// The one spelling of the mapping variables' names.
+constexpr auto kMappingPrefix = "RS232_PORT_";
+
 // The kinds of port, in numbering order.
 enum Kind { BuiltIn, UsbAdapter, UsbCdc, Other, NotSerial };
 
@@ -172,14 +175,30 @@ std::optional<int> comNumber(const QString &name) {
 }  // namespace
 
 QString mappingVariable(int number) {
-    return QStringLiteral("RS232_PORT_%1").arg(number);
+    return QLatin1String(kMappingPrefix) + QString::number(number);
 }
 
 QString deviceOf(const PortRecord &port, Scheme scheme) {
     return scheme == Scheme::ComNumber ? port.portName : port.systemLocation;
 }
 
-QList<NumberedPort> numberPorts(const QList<PortRecord> &ports, const QProcessEnvironment &env,
+Mappings mappingsFrom(const QProcessEnvironment &env) {
+    Mappings mappings;
+    const QLatin1String prefix(kMappingPrefix);
+    for (const QString &key : env.keys()) {
+        if (!key.startsWith(prefix))
+            continue;
+        bool ok = false;
+        const int n = QStringView(key).mid(prefix.size()).toInt(&ok);
+        if (!ok || n < kFirst || n > kLast || mappingVariable(n) != key)
+            continue;
+        if (const QString value = env.value(key); !value.isEmpty())
+            mappings.insert(n, value);
+    }
+    return mappings;
+}
+
+QList<NumberedPort> numberPorts(const QList<PortRecord> &ports, const Mappings &mappings,
                                 Scheme scheme) {
     QMap<int, NumberedPort> byNumber;
     if (scheme == Scheme::Ordered) {
@@ -193,20 +212,10 @@ QList<NumberedPort> numberPorts(const QList<PortRecord> &ports, const QProcessEn
         }
     }
 
-    // RS232_PORT_<n> wins over whatever the system put at n.
-    const QString prefix = QStringLiteral("RS232_PORT_");
-    for (const QString &key : env.keys()) {
-        if (!key.startsWith(prefix))
-            continue;
-        const QString digits = key.mid(prefix.size());
-        bool ok = false;
-        const int n = digits.toInt(&ok);
-        if (!ok || n < kFirst || n > kLast || mappingVariable(n) != key)
-            continue;
-        const QString value = env.value(key);
-        if (value.isEmpty())
-            continue;
-        NumberedPort entry{n, value, std::nullopt, true, std::nullopt};
+    // A mapping wins over whatever the system put at its number.
+    for (auto mapping = mappings.cbegin(); mapping != mappings.cend(); ++mapping) {
+        const int n = mapping.key();
+        NumberedPort entry{n, mapping.value(), std::nullopt, true, std::nullopt};
         if (const auto it = byNumber.constFind(n); it != byNumber.cend())
             entry.hidden = it->port;
         byNumber.insert(n, entry);
@@ -215,10 +224,10 @@ QList<NumberedPort> numberPorts(const QList<PortRecord> &ports, const QProcessEn
 }
 
 std::optional<NumberedPort> numberedPort(int number, const QList<PortRecord> &ports,
-                                         const QProcessEnvironment &env, Scheme scheme) {
+                                         const Mappings &mappings, Scheme scheme) {
     if (number < kFirst || number > kLast)
         return std::nullopt;
-    for (const NumberedPort &entry : numberPorts(ports, env, scheme))
+    for (const NumberedPort &entry : numberPorts(ports, mappings, scheme))
         if (entry.number == number)
             return entry;
     // COM<n> whether or not the system lists it.
@@ -247,13 +256,6 @@ QList<PortRecord> systemPorts(const SysfsPorts::Roots &roots) {
                       {}});
     return ports;
 #endif
-}
-
-std::optional<NumberedPort> lookUp(int number, const SysfsPorts::Roots &roots) {
-    const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    // A mapped number needs no listing.
-    const bool mapped = !env.value(mappingVariable(number)).isEmpty();
-    return numberedPort(number, mapped ? QList<PortRecord>() : systemPorts(roots), env);
 }
 
 }  // namespace PortNumber

@@ -4,6 +4,7 @@
 #include "sysfsports.h"
 
 #include <QList>
+#include <QMap>
 #include <QProcessEnvironment>
 #include <QString>
 
@@ -20,9 +21,9 @@
 // hardware) and pseudo-terminals get no number; on macOS a tty.*/cu.* pair
 // counts once, as cu.*. On Windows n names COM<n>.
 //
-// The numbering itself is a pure function of a port list and an environment,
-// so that any list can be numbered without the hardware; systemPorts() and
-// lookUp() read the system afresh on every call.
+// The numbering itself is a pure function of a port list and the mappings,
+// so that any list can be numbered without the hardware; systemPorts() reads
+// the system afresh on every call (portdirectory.h puts the two together).
 namespace PortNumber {
 
 inline constexpr int kFirst = 1;
@@ -54,6 +55,9 @@ struct NumberedPort {
     std::optional<PortRecord> hidden;  // the reported port that the mapping hides
 };
 
+// The operator's mappings: port number n names the device in RS232_PORT_<n>.
+using Mappings = QMap<int, QString>;
+
 // The variable that maps number n: RS232_PORT_<n>.
 QString mappingVariable(int number);
 
@@ -61,22 +65,22 @@ QString mappingVariable(int number);
 // numbered in order, its name (COM5, not \\.\COM5) where n is COM<n>.
 QString deviceOf(const PortRecord &port, Scheme scheme = kNativeScheme);
 
+// The mappings an environment holds: every RS232_PORT_<n> with n a port
+// number written plainly (no sign, no leading zero) and a value that is not
+// empty.
+Mappings mappingsFrom(const QProcessEnvironment &env);
+
 // Every number that names a port, in ascending order.
-QList<NumberedPort> numberPorts(const QList<PortRecord> &ports, const QProcessEnvironment &env,
+QList<NumberedPort> numberPorts(const QList<PortRecord> &ports, const Mappings &mappings,
                                 Scheme scheme = kNativeScheme);
 
 // What number n opens, or nothing when n names no port.
 std::optional<NumberedPort> numberedPort(int number, const QList<PortRecord> &ports,
-                                         const QProcessEnvironment &env,
-                                         Scheme scheme = kNativeScheme);
+                                         const Mappings &mappings, Scheme scheme = kNativeScheme);
 
 // The serial ports the system reports now: on Linux read from sysfs under
 // `roots` (sysfsports.h), never opening a port; elsewhere through Qt
 // SerialPort, and `roots` is not used.
 QList<PortRecord> systemPorts(const SysfsPorts::Roots &roots = {});
-
-// numberedPort() over the system's ports and environment as they are now.
-// A mapped number needs no listing.
-std::optional<NumberedPort> lookUp(int number, const SysfsPorts::Roots &roots = {});
 
 }  // namespace PortNumber

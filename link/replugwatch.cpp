@@ -22,24 +22,24 @@ constexpr int kSettleMs = 20;
 
 }  // namespace
 
-ReplugWatch::ReplugWatch(QObject *parent) : QObject(parent) {
+ReplugWatch::ReplugWatch(PortDirectory ports, QObject *parent)
+    : QObject(parent), m_ports(std::move(ports)) {
     m_poll.setInterval(kPollMs);
     m_poll.setTimerType(Qt::CoarseTimer);
     m_soon.setInterval(kSettleMs);
     m_soon.setSingleShot(true);
-    connect(&m_poll, &QTimer::timeout, this, &ReplugWatch::lookDue);
-    connect(&m_soon, &QTimer::timeout, this, &ReplugWatch::lookDue);
+    connect(&m_poll, &QTimer::timeout, this, &ReplugWatch::look);
+    connect(&m_soon, &QTimer::timeout, this, &ReplugWatch::look);
 }
 
 bool ReplugWatch::canComeBack(const PortNumber::NumberedPort &port) {
     return !port.device.startsWith(QLatin1String("/dev/pts/"));
 }
 
-void ReplugWatch::start(const PortNumber::NumberedPort &port, const SysfsPorts::Roots &roots) {
+void ReplugWatch::start(const PortNumber::NumberedPort &port) {
     stop();
     m_port = port;
     m_goneLink = ptyLink(port.device);
-    m_roots = roots;
 #ifndef Q_OS_WIN
     // A folder's changes show the device coming back. COM ports are no
     // files: on Windows the look once a second finds them.
@@ -49,7 +49,7 @@ void ReplugWatch::start(const PortNumber::NumberedPort &port, const SysfsPorts::
             m_soon.start();
     });
     // A device known by its serial number may come back under any name.
-    watchNearest(bySerialNumber() ? roots.dev : QFileInfo(port.device).absolutePath());
+    watchNearest(bySerialNumber() ? m_ports.roots().dev : QFileInfo(port.device).absolutePath());
 #endif
     m_poll.start();
 }
@@ -63,26 +63,25 @@ void ReplugWatch::stop() {
     m_watcher = nullptr;
 }
 
+void ReplugWatch::look() {
+    if (const auto port = find())
+        emit deviceBack(*port);
+}
+
 std::optional<PortNumber::NumberedPort> ReplugWatch::find() {
     if (!m_port)
         return std::nullopt;
+    // A mapped number's device is the path its mapping names.
     QString path = m_port->device;
-    if (m_port->mapped) {
-        // The path the mapping names now.
-        if (const QString now =
-                qEnvironmentVariable(qPrintable(PortNumber::mappingVariable(m_port->number)));
-            !now.isEmpty())
-            path = now;
-    }
 #ifdef Q_OS_WIN
     // COM ports are no files: the system's listing says whether it is back.
-    const auto listed = findAmong(*m_port, path, PortNumber::systemPorts(m_roots));
+    const auto listed = findAmong(*m_port, path, m_ports.systemPorts());
     if (!listed)
         return std::nullopt;
     path = *listed;
 #else
     if (bySerialNumber()) {
-        const auto listed = findAmong(*m_port, path, PortNumber::systemPorts(m_roots));
+        const auto listed = findAmong(*m_port, path, m_ports.systemPorts());
         if (!listed)
             return std::nullopt;
         path = *listed;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "portdirectory.h"
 #include "portnumber.h"
 
 #include <QObject>
@@ -11,7 +12,8 @@
 class QFileSystemWatcher;
 
 // Waits for the device of a port that vanished (an adapter pulled out) to
-// come back, and says where it is then.
+// come back, and tells where it is then. It only tells: whoever started it
+// decides what to do, and stops it.
 //
 // "The same device" is the one with the same USB serial number where the
 // port has one, whatever its name now; otherwise the same path; for a
@@ -23,12 +25,13 @@ class QFileSystemWatcher;
 // once a second besides, for what a folder does not show (a node whose
 // permissions come a moment after it, a COM port). Cost while waiting: one
 // inotify watch and a timer that fires once a second; a look lists the
-// ports (sysfs) or resolves one path.
+// ports (sysfs) or resolves one path. Ports are looked up in the directory
+// it is given.
 class ReplugWatch : public QObject {
     Q_OBJECT
 
 public:
-    explicit ReplugWatch(QObject *parent = nullptr);
+    explicit ReplugWatch(PortDirectory ports, QObject *parent = nullptr);
 
     // Whether the device of `port` can come back: a pseudo-terminal named by
     // its own node (/dev/pts/N) cannot, its number goes to the next terminal
@@ -38,12 +41,8 @@ public:
     static bool canComeBack(const PortNumber::NumberedPort &port);
 
     // Starts waiting for `port`, as it was when it was open.
-    void start(const PortNumber::NumberedPort &port, const SysfsPorts::Roots &roots);
+    void start(const PortNumber::NumberedPort &port);
     void stop();
-
-    bool isWaiting() const { return m_port.has_value(); }
-    // The port waited for.
-    const std::optional<PortNumber::NumberedPort> &port() const { return m_port; }
 
     // The awaited port with the path of its device now, if it is back.
     std::optional<PortNumber::NumberedPort> find();
@@ -59,10 +58,12 @@ public:
                                             PortNumber::Scheme scheme = PortNumber::kNativeScheme);
 
 signals:
-    // Time to look whether the device is back (find()).
-    void lookDue();
+    // The device is back, at `port`; raised at every look that finds it,
+    // until the waiting is stopped.
+    void deviceBack(const PortNumber::NumberedPort &port);
 
 private:
+    void look();
     bool bySerialNumber() const;
     // Watches `folder`, or the nearest folder above it that exists.
     void watchNearest(QString folder);
@@ -77,10 +78,10 @@ private:
     // The identity of the link at path when it leads to a pseudo-terminal.
     static std::optional<LinkIdentity> ptyLink(const QString &path);
 
+    PortDirectory m_ports;
     std::optional<PortNumber::NumberedPort> m_port;
     // The link to the vanished pseudo-terminal, while it is still there.
     std::optional<LinkIdentity> m_goneLink;
-    SysfsPorts::Roots m_roots;
     QFileSystemWatcher *m_watcher = nullptr;
     QTimer m_poll;
     QTimer m_soon;

@@ -7,7 +7,7 @@
 #include <QApplication>
 #include <QTest>
 
-ConsoleFixture::ConsoleFixture() : m_window(new Form1) {
+ConsoleFixture::ConsoleFixture(PortDirectory ports) : m_window(new Form1(std::move(ports))) {
     m_window->show();
     if (!QTest::qWaitForWindowExposed(m_window))
         qWarning("the main window was not exposed");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "form1.h"
+#include "portdirectory.h"
 
 #include <QAbstractButton>
 #include <QLineEdit>
@@ -9,14 +10,20 @@
 #include <QString>
 
 class DataView;
-
 class MSComm;
+
+// The designed texts of the failure boxes of opening the port and of
+// sending, as the operator reads them.
+inline const QString kOpenFailure = QStringLiteral("Niewłaściwy numer portu lub port już otwarty");
+inline const QString kSendFailure = QStringLiteral("Port zamknięty...");
 
 // The main window as a test drives it: controls by their names, and the
 // failure messages it shows.
 class ConsoleFixture {
 public:
-    ConsoleFixture();
+    // The console's port numbers are mapped as the environment maps them
+    // now (RS232_PORT_<n>), as the console reads them when it starts.
+    explicit ConsoleFixture(PortDirectory ports = PortDirectory::fromEnvironment());
     ~ConsoleFixture();
 
     Form1 *window() const { return m_window; }

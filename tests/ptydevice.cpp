@@ -1,7 +1,10 @@
 #include "ptydevice.h"
 
+#include "portnumber.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QFile>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -32,7 +35,7 @@ PtyDevice::~PtyDevice() {
 }
 
 void PtyDevice::mapToPort(int number) const {
-    qputenv(("RS232_PORT_" + QByteArray::number(number)).constData(), m_slaveName.toLocal8Bit());
+    qputenv(qPrintable(PortNumber::mappingVariable(number)), m_slaveName.toLocal8Bit());
 }
 
 bool PtyDevice::send(const QByteArray &bytes) {
@@ -101,4 +104,26 @@ void PtyDevice::closeSlave() {
     if (m_slave >= 0)
         ::close(m_slave);
     m_slave = -1;
+}
+
+LinkedPty::LinkedPty(int number)
+    : m_number(number), m_link(m_dir.filePath(QStringLiteral("port%1").arg(number))) {
+    qputenv(qPrintable(PortNumber::mappingVariable(m_number)), QFile::encodeName(m_link));
+    plugIn();
+}
+
+LinkedPty::~LinkedPty() {
+    qunsetenv(qPrintable(PortNumber::mappingVariable(m_number)));
+}
+
+void LinkedPty::pullOut() {
+    m_pty->closeSlave();
+    m_pty->closeMaster();
+}
+
+bool LinkedPty::plugIn() {
+    m_pty = std::make_unique<PtyDevice>();
+    m_pty->closeSlave();
+    QFile::remove(m_link);
+    return m_pty->isValid() && QFile::link(m_pty->slaveName(), m_link);
 }

@@ -2,6 +2,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
 
 // A pseudo-terminal that plays the device: the console opens the slave side
 // as its serial port, the test reads and writes the master side.
@@ -17,7 +20,8 @@ public:
     int masterFd() const { return m_master; }
     int slaveFd() const { return m_slave; }
 
-    // Maps port number n to this pty for the console (RS232_PORT_<n>).
+    // Maps port number n to this pty for the consoles started from now on
+    // (RS232_PORT_<n>).
     void mapToPort(int number) const;
 
     // The device sends these bytes.
@@ -44,4 +48,28 @@ private:
     int m_master = -1;
     int m_slave = -1;
     QString m_slaveName;
+};
+
+// A pty behind a link in a folder of the test's own, the link mapped to a
+// port number, so that one device can go and another come at the same path.
+class LinkedPty {
+public:
+    explicit LinkedPty(int number = 2);
+    ~LinkedPty();
+
+    bool isValid() const { return m_pty && m_pty->isValid(); }
+    QString link() const { return m_link; }
+    PtyDevice &pty() { return *m_pty; }
+
+    // The device goes, and its link is left leading nowhere.
+    void pullOut();
+    // A new device behind the same link; only the console will hold its
+    // terminal side.
+    bool plugIn();
+
+private:
+    int m_number;
+    QTemporaryDir m_dir;
+    QString m_link;
+    std::unique_ptr<PtyDevice> m_pty;
 };

@@ -5,6 +5,7 @@
 #include "consolefixture.h"
 #include "dataview.h"
 #include "form1.h"
+#include "kalvexversion.h"
 #include "module1.h"
 #include "mscomm.h"
 #include "ptydevice.h"
@@ -19,8 +20,6 @@
 
 namespace {
 
-const QString kOpenFailure = QStringLiteral("Niewłaściwy numer portu lub port już otwarty");
-const QString kSendFailure = QStringLiteral("Port zamknięty...");
 const QString kInitialData = QStringLiteral("DATA\r\n");
 
 struct CommandRow {
@@ -140,7 +139,7 @@ void TestConsole::failureBoxLooksAsDesigned() {
         if (auto *b = qobject_cast<QMessageBox *>(w); b && b->isVisible())
             box = b;
     QVERIFY(box);
-    QCOMPARE(box->windowTitle(), QStringLiteral("RS232 Kalvex v1.0"));
+    QCOMPARE(box->windowTitle(), QString::fromUtf8(KalvexVersion::kProgramTitle));
     QCOMPARE(box->icon(), QMessageBox::Critical);
     QCOMPARE(box->buttons().size(), 1);
     QCOMPARE(box->standardButton(box->buttons().first()), QMessageBox::Ok);
@@ -417,27 +416,28 @@ void TestConsole::largeReplyArrivesWhole() {
 }
 
 void TestConsole::lastBytesOfVanishedDeviceReachTheView() {
+    LinkedPty device;
     ConsoleFixture c;
     c.press("Command1");
-    m_pty->send("FIRST\r\n");
+    device.pty().send("FIRST\r\n");
     QTRY_COMPARE(c.dataView()->text(), kInitialData + "FIRST\r\n");
     // The device's last words wait in the control (a threshold that they do
     // not reach), then it vanishes at once.
     c.comm()->setRThreshold(1000);
-    m_pty->send("LAST\r\n");
+    device.pty().send("LAST\r\n");
     QTRY_COMPARE(c.comm()->inBufferCount(), 6);
-    m_pty->closeSlave();
-    m_pty->closeMaster();
+    device.pullOut();
     QTRY_VERIFY(!c.comm()->portOpen());
     QCOMPARE(c.dataView()->text(), kInitialData + "FIRST\r\nLAST\r\n");
     QCOMPARE(Module1::receiveBuffer.toString(), QStringLiteral("LAST\r\n"));
     QVERIFY(c.takeFailures().isEmpty());
 
-    // A new device on the same number starts afresh after the old one's bytes.
-    m_pty = std::make_unique<PtyDevice>();
-    m_pty->mapToPort(2);
+    // A new device on the same number starts afresh after the old one's
+    // bytes, once the operator has closed the port and opened it again.
+    c.press("Command2");
+    QVERIFY(device.plugIn());
     c.press("Command1");
-    m_pty->send("NEW");
+    device.pty().send("NEW");
     QTRY_COMPARE(c.dataView()->text(), kInitialData + "FIRST\r\nLAST\r\nNEW");
 }
 

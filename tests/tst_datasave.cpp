@@ -10,6 +10,8 @@
 #include "dataview_p.h"
 #include "disksync.h"
 #include "editingmodel.h"
+#include "codepage.h"
+#include "kalvexversion.h"
 #include "receivelog.h"
 #include "receivelogcontrol.h"
 #include "saveprogressdialog.h"
@@ -60,7 +62,7 @@ void writeFile(const QString &path, const QByteArray &bytes) {
 // A model holding what the console holds: "DATA" CR LF, then received bytes.
 std::unique_ptr<EditingModel> receivedText(const QByteArray &bytes) {
     auto model = std::make_unique<EditingModel>();
-    model->setByteCharset(TextEncoder::windows1250());
+    model->setByteCharset(CodePage::charset());
     model->setText(u"DATA\r\n");
     model->appendReceivedBytes(bytes);
     return model;
@@ -350,7 +352,7 @@ void TestDataSave::failureIsShownAndViewKept() {
         if (auto *b = qobject_cast<QMessageBox *>(w); b && b->isVisible())
             box = b;
     QVERIFY(box);
-    QCOMPARE(box->windowTitle(), QStringLiteral("RS232 Kalvex v1.0"));
+    QCOMPARE(box->windowTitle(), QString::fromUtf8(KalvexVersion::kProgramTitle));
     QCOMPARE(box->icon(), QMessageBox::Critical);
     QVERIFY2(box->text().contains(QStringLiteral("no such folder/data.txt")) &&
                  box->text().contains(qt_error_string(ENOENT)),

@@ -6,6 +6,7 @@
 #include "../ui/ui_form2.h"
 #include "fontfallback.h"
 #include "form1.h"
+#include "kalvexversion.h"
 
 #include <QFile>
 #include <QFontDatabase>
@@ -103,14 +104,14 @@ const Control kForm1[] = {
     {"Picture1", "QFrame", "Frame1", 1680, 240, 7575, 1095, nullptr, Font::Window, WhiteBackground},
     {"Text3", "DataView", "Frame1", 240, 1560, 9015, 2295, nullptr, Font::Window, 0},
     {"Picture2", "QLabel", "Picture1", 480, 240, 735, 615, nullptr, Font::Window, WhiteBackground},
-    {"Label3", "QLabel", "Picture1", 1320, 240, 6015, 615, "RS232 CF Kalvex v1.0", Font::Banner,
+    {"Label3", "QLabel", "Picture1", 1320, 240, 6015, 615, KalvexVersion::kLongName, Font::Banner,
      BlueText},
 };
 
 const Control kForm2[] = {
     {"Picture1", "QFrame", "Form2", 120, 120, 6495, 1335, nullptr, Font::Window, 0},
     {"Frame2", "QGroupBox", "Form2", 120, 1560, 6495, 3375, "", Font::Window, 0},
-    {"Label1", "QLabel", "Picture1", 480, 360, 5655, 735, "RS232 CF Kalvex v1.0", Font::Banner,
+    {"Label1", "QLabel", "Picture1", 480, 360, 5655, 735, KalvexVersion::kLongName, Font::Banner,
      BlueText},
     {"Label2", "QLabel", "Frame2", 2040, 360, 3375, 255, nullptr, Font::AboutLine, 0},
     {"Label3", "QLabel", "Frame2", 2040, 720, 2295, 255, nullptr, Font::AboutLine, 0},
@@ -356,7 +357,7 @@ void TestDesign::windows() {
     QCOMPARE(m_form1->size(), QSize(649, 666));
     // The caption is the program's title and the author credit, which the
     // window puts together itself.
-    const QString prefix = QStringLiteral("RS232 Kalvex v1.0 ");
+    const QString prefix = QString::fromUtf8(KalvexVersion::kProgramTitle) + u' ';
     const QString title = Form1().windowTitle();
     QVERIFY2(title.startsWith(prefix), qPrintable(title));
     QVERIFY2(title.size() > prefix.size() && !title.at(prefix.size()).isSpace(),

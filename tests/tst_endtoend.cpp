@@ -100,7 +100,7 @@ void TestEndToEnd::wholeSession() {
     c.press("Command2");
     QVERIFY(!c.comm()->portOpen());
     c.press("Command10");
-    QCOMPARE(c.takeFailures(), QStringList{QStringLiteral("Port zamknięty...")});
+    QCOMPARE(c.takeFailures(), QStringList{kSendFailure});
 }
 
 QTEST_MAIN(TestEndToEnd)

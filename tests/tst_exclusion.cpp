@@ -24,7 +24,6 @@
 
 namespace {
 
-const QString kOpenFailure = QStringLiteral("Niewłaściwy numer portu lub port już otwarty");
 const QString kLockDirectory = QStringLiteral("/var/lock");
 
 // The UUCP lock file of a device: LCK.. and its path below /dev, '/' as '_'.

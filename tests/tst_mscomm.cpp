@@ -3,6 +3,7 @@
 #include "commerror.h"
 #include "cputime.h"
 #include "mscomm.h"
+#include "portdirectory.h"
 #include "ptydevice.h"
 
 #include <QDir>
@@ -22,6 +23,12 @@ void configure(MSComm &comm, int number = kPort) {
     comm.setSettings(QStringLiteral("9600,N,8,1"));
     comm.setRThreshold(1);
     comm.setInputLen(0);
+}
+
+// The ports as the environment maps them now (PtyDevice::mapToPort), read
+// as the console reads them when it starts.
+PortDirectory mappedPorts() {
+    return PortDirectory::fromEnvironment();
 }
 
 // Lock files that Qt SerialPort may leave for a device.
@@ -64,7 +71,7 @@ void TestMSComm::opensAt9600N81() {
     PtyDevice pty;
     QVERIFY(pty.isValid());
     pty.mapToPort(kPort);
-    MSComm comm;
+    MSComm comm(mappedPorts());
     QVERIFY(!comm.portOpen());
     configure(comm);
     comm.setPortOpen(true);
@@ -85,7 +92,7 @@ void TestMSComm::opensAt9600N81() {
 }
 
 void TestMSComm::portNumberRange() {
-    MSComm comm;
+    MSComm comm(mappedPorts());
     for (int bad : {0, -1, 256, 32767, -32768})
         QVERIFY_THROWS_EXCEPTION(CommError, comm.setCommPort(bad));
     comm.setCommPort(1);
@@ -100,7 +107,7 @@ void TestMSComm::portNumberRange() {
 void TestMSComm::portNumberFixedWhileOpen() {
     PtyDevice pty;
     pty.mapToPort(kPort);
-    MSComm comm;
+    MSComm comm(mappedPorts());
     configure(comm);
     comm.setPortOpen(true);
     QVERIFY_THROWS_EXCEPTION(CommError, comm.setCommPort(kPort + 1));
@@ -111,33 +118,29 @@ void TestMSComm::portNumberFixedWhileOpen() {
 }
 
 void TestMSComm::missingDeviceRefusedThenOtherOpens() {
-    qputenv("RS232_PORT_9", "/dev/kalvex-no-such-device");
-    MSComm comm;
+    PtyDevice pty;
+    MSComm comm(PortDirectory(
+        {{9, QStringLiteral("/dev/kalvex-no-such-device")}, {kPort, pty.slaveName()}}));
     configure(comm, 9);
     QVERIFY_THROWS_EXCEPTION(CommError, comm.setPortOpen(true));
     QVERIFY(!comm.portOpen());
 
-    PtyDevice pty;
-    pty.mapToPort(kPort);
     comm.setCommPort(kPort);
     comm.setPortOpen(true);
     QVERIFY(comm.portOpen());
-    qunsetenv("RS232_PORT_9");
 }
 
 void TestMSComm::portHeldElsewhereRefused() {
     PtyDevice held;
-    held.mapToPort(kPort);
+    PtyDevice free;
     QSerialPort other(held.slaveName());
     QVERIFY2(other.open(QIODevice::ReadWrite), qPrintable(other.errorString()));
 
-    MSComm comm;
+    MSComm comm(PortDirectory({{kPort, held.slaveName()}, {kPort + 1, free.slaveName()}}));
     configure(comm);
     QVERIFY_THROWS_EXCEPTION(CommError, comm.setPortOpen(true));
     QVERIFY(!comm.portOpen());
 
-    PtyDevice free;
-    free.mapToPort(kPort + 1);
     comm.setCommPort(kPort + 1);
     comm.setPortOpen(true);
     QVERIFY(comm.portOpen());
@@ -146,7 +149,7 @@ void TestMSComm::portHeldElsewhereRefused() {
 void TestMSComm::outputIsByteExactAndNeedsOpenPort() {
     PtyDevice pty;
     pty.mapToPort(kPort);
-    MSComm comm;
+    MSComm comm(mappedPorts());
     configure(comm);
     QVERIFY_THROWS_EXCEPTION(CommError, comm.setOutput(QStringLiteral("DSTA\r")));
 
@@ -164,7 +167,7 @@ void TestMSComm::outputIsByteExactAndNeedsOpenPort() {
 void TestMSComm::receiveNotificationFollowsThreshold() {
     PtyDevice pty;
     pty.mapToPort(kPort);
-    MSComm comm;
+    MSComm comm(mappedPorts());
     configure(comm);
     comm.setPortOpen(true);
     QSignalSpy spy(&comm, &MSComm::onComm);
@@ -195,7 +198,7 @@ void TestMSComm::receiveNotificationFollowsThreshold() {
 void TestMSComm::inputLenLimitsOneRead() {
     PtyDevice pty;
     pty.mapToPort(kPort);
-    MSComm comm;
+    MSComm comm(mappedPorts());
     configure(comm);
     comm.setRThreshold(0);
     comm.setPortOpen(true);
@@ -213,7 +216,7 @@ void TestMSComm::inputLenLimitsOneRead() {
 void TestMSComm::inputAsReceivedTextKeepsEveryChunk() {
     PtyDevice pty;
     pty.mapToPort(kPort);
-    MSComm comm;
+    MSComm comm(mappedPorts());
     configure(comm);
     comm.setRThreshold(0);
     comm.setPortOpen(true);
@@ -248,7 +251,7 @@ void TestMSComm::inputAsReceivedTextKeepsEveryChunk() {
 void TestMSComm::nothingDroppedBeyondInputBuffer() {
     PtyDevice pty;
     pty.mapToPort(kPort);
-    MSComm comm;
+    MSComm comm(mappedPorts());
     configure(comm);
     comm.setRThreshold(0);  // nobody reads while the device floods
     comm.setPortOpen(true);
@@ -266,7 +269,7 @@ void TestMSComm::destroyingReleasesThePort() {
     PtyDevice pty;
     pty.mapToPort(kPort);
     {
-        MSComm comm;
+        MSComm comm(mappedPorts());
         configure(comm);
         comm.setPortOpen(true);
         QCOMPARE(lockFilesFor(pty.slaveName()).size(), 1);
@@ -277,20 +280,18 @@ void TestMSComm::destroyingReleasesThePort() {
 }
 
 void TestMSComm::vanishedDeviceClosesPortWithoutSpinning() {
-    auto pty = std::make_unique<PtyDevice>();
-    pty->mapToPort(kPort);
-    const QString device = pty->slaveName();
-    MSComm comm;
+    LinkedPty linked(kPort);
+    const QString device = linked.pty().slaveName();
+    MSComm comm(mappedPorts());
     configure(comm);
     comm.setPortOpen(true);
     QSignalSpy spy(&comm, &MSComm::onComm);
 
-    pty->send("LAST");
+    linked.pty().send("LAST");
     QTRY_VERIFY(spy.count() >= 1);
     QCOMPARE(comm.input(), QStringLiteral("LAST"));
 
-    pty->closeSlave();
-    pty->closeMaster();
+    linked.pullOut();
     QTRY_VERIFY(!comm.portOpen());
     QVERIFY(lockFilesFor(device).isEmpty());
     QVERIFY_THROWS_EXCEPTION(CommError, comm.setOutput(QStringLiteral("DSTA\r")));
@@ -299,19 +300,20 @@ void TestMSComm::vanishedDeviceClosesPortWithoutSpinning() {
     QTest::qWait(1000);
     QVERIFY2(cpuSeconds() - before < 0.3, "the port keeps the CPU busy after the device vanished");
 
-    // A new device opens on the same number.
-    pty = std::make_unique<PtyDevice>();
-    pty->mapToPort(kPort);
+    // A new device opens on the same number, once the waiting for the old
+    // one is ended.
+    comm.setPortOpen(false);
+    QVERIFY(linked.plugIn());
     comm.setPortOpen(true);
     QVERIFY(comm.portOpen());
     comm.setOutput(QStringLiteral("GETT\r"));
-    QCOMPARE(pty->readAtLeast(5), QByteArray("GETT\r"));
+    QCOMPARE(linked.pty().readAtLeast(5), QByteArray("GETT\r"));
 }
 
 void TestMSComm::vanishedDeviceDeliversWaitingBytesFirst() {
     PtyDevice pty;
     pty.mapToPort(kPort);
-    MSComm comm;
+    MSComm comm(mappedPorts());
     configure(comm);
     comm.setRThreshold(5);
     comm.setPortOpen(true);
@@ -347,7 +349,7 @@ void TestMSComm::vanishedDeviceDeliversWaitingBytesFirst() {
 void TestMSComm::vanishedDeviceDeliversBytesThePortHeld() {
     PtyDevice pty;
     pty.mapToPort(kPort);
-    MSComm comm;
+    MSComm comm(mappedPorts());
     configure(comm);
     comm.setPortOpen(true);
     const QSerialPort *port = comm.findChild<QSerialPort *>();

@@ -4,6 +4,7 @@
 // which reads the system when it opens and never opens a port.
 #include "consolefixture.h"
 #include "openwatch.h"
+#include "portdirectory.h"
 #include "portnumber.h"
 #include "portstate.h"
 #include "porttip.h"
@@ -35,15 +36,9 @@ PortRecord port(QString name) {
 
 // The device that number n opens.
 std::optional<QString> deviceFor(int n, const QList<PortRecord> &ports,
-                                 const QProcessEnvironment &env,
+                                 const PortNumber::Mappings &mappings,
                                  PortNumber::Scheme scheme = PortNumber::kNativeScheme) {
-    const auto entry = PortNumber::numberedPort(n, ports, env, scheme);
-    return entry ? std::optional(entry->device) : std::nullopt;
-}
-
-// The same over the system's ports and the process's environment.
-std::optional<QString> deviceName(int n) {
-    const auto entry = PortNumber::lookUp(n);
+    const auto entry = PortNumber::numberedPort(n, ports, mappings, scheme);
     return entry ? std::optional(entry->device) : std::nullopt;
 }
 
@@ -53,15 +48,16 @@ QList<PortRecord> ports(const QStringList &names) {
     return list;
 }
 
-QProcessEnvironment environment(const QList<std::pair<QString, QString>> &variables) {
+// The mappings of an environment with these variables.
+PortNumber::Mappings environment(const QList<std::pair<QString, QString>> &variables) {
     QProcessEnvironment env;
     env.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin"));
     for (const auto &[name, value] : variables) env.insert(name, value);
-    return env;
+    return PortNumber::mappingsFrom(env);
 }
 
 // The devices that numbers 1, 2, ... name, in order.
-QStringList numbered(const QList<PortRecord> &list, const QProcessEnvironment &env = {}) {
+QStringList numbered(const QList<PortRecord> &list, const PortNumber::Mappings &env = {}) {
     QStringList devices;
     for (const NumberedPort &entry : PortNumber::numberPorts(list, env))
         devices << QStringLiteral("%1=%2").arg(entry.number).arg(entry.device);
@@ -153,7 +149,7 @@ void TestPortNumbers::order() {
 
 void TestPortNumbers::mappingWins() {
     const QList<PortRecord> list = ports({"ttyUSB0", "ttyS0", "ttyACM0"});
-    const QProcessEnvironment env = environment({
+    const PortNumber::Mappings env = environment({
         {"RS232_PORT_2", "/tmp/kalvex-link"},  // over ttyUSB0
         {"RS232_PORT_9", "/dev/pts/4"},        // past the end
         {"RS232_PORT_3", ""},                  // empty: not a mapping
@@ -176,11 +172,12 @@ void TestPortNumbers::mappingWins() {
     QCOMPARE(deviceFor(9, list, env), QStringLiteral("/dev/pts/4"));
     QCOMPARE(deviceFor(4, list, env), std::nullopt);
 
-    // Read at each call: the process's environment as it is now.
+    // The console reads its environment once, when it starts: a mapping
+    // made later is not seen, one removed later stays.
     qputenv("RS232_PORT_200", "/tmp/kalvex-now");
-    QCOMPARE(deviceName(200), QStringLiteral("/tmp/kalvex-now"));
+    const auto atStart = PortDirectory::fromEnvironment();
     qunsetenv("RS232_PORT_200");
-    QCOMPARE(deviceName(200), std::nullopt);
+    QCOMPARE(atStart.lookUp(200)->device, QStringLiteral("/tmp/kalvex-now"));
 }
 
 void TestPortNumbers::numberPastTheEnd() {
@@ -311,7 +308,7 @@ void TestPortNumbers::tooltipListsNumbersWithStates() {
         {"ttyACM0", "/dev/ttyACM0", "Uno", "Arduino", {}, false, {}},
         {"ttyUSB0", "/dev/ttyUSB0", "CP2102", "CP2102", {}, false, {}},
     };
-    const QProcessEnvironment env = environment(
+    const PortNumber::Mappings env = environment(
         {{"RS232_PORT_2", "/tmp/kalvex-port2"}, {"RS232_PORT_7", "/dev/serial/by-id/gone"}});
     QHash<QString, PortState> states;
     states.insert("/dev/ttyS0", {PortState::Free, 0, {}, {}});
@@ -372,7 +369,7 @@ void TestPortNumbers::tooltipShowsTheAwaitedPort() {
              (QStringList{"Numery portów:", waiting, order}));
 
     // A mapped port waits under its mapping.
-    const QProcessEnvironment env = environment({{"RS232_PORT_2", "/tmp/kalvex-port2"}});
+    const PortNumber::Mappings env = environment({{"RS232_PORT_2", "/tmp/kalvex-port2"}});
     const NumberedPort mapped{2, "/tmp/kalvex-port2", std::nullopt, true, std::nullopt};
     QVERIFY(PortTip::text(PortNumber::numberPorts(now, env), {}, mapped)
                 .contains("\n2: /tmp/kalvex-port2 — przypisany (RS232_PORT_2, zamiast "
@@ -415,7 +412,7 @@ void TestPortNumbers::tooltipNeverOpensAPort() {
     // system's own ports (here /dev/ttyS0 is the machine's console) are
     // watched, never opened, by the test.
     PtyDevice mapped;
-    mapped.mapToPort(3);
+    const PortDirectory ports({{3, mapped.slaveName()}});
     OpenWatch watch;
     QVERIFY(watch.watch(mapped.slaveName()));
     int watched = 1;
@@ -423,7 +420,7 @@ void TestPortNumbers::tooltipNeverOpensAPort() {
         watched += watch.watch(p.systemLocation) ? 1 : 0;
     QVERIFY(!watch.sawOpen());
 
-    const QString text = PortTip::current();
+    const QString text = PortTip::current(ports);
     QVERIFY2(text.contains(mapped.slaveName()), qPrintable(text));
     QVERIFY2(!watch.sawOpen(), qPrintable(QStringLiteral("%1 ports watched").arg(watched)));
 

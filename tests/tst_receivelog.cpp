@@ -122,6 +122,8 @@ void TestReceiveLog::floodIsLoggedExactly() {
 
 void TestReceiveLog::goesOnAcrossPortCloseAndVanishedDevice() {
     const QString path = m_dir.filePath(QStringLiteral("session.log"));
+    LinkedPty device;
+    PtyDevice *pty = &device.pty();
     ConsoleFixture c;
     auto *control = c.dataView()->findChild<ReceiveLogControl *>();
     auto *label = c.window()->findChild<QLabel *>(QStringLiteral("receiveLogLabel"));
@@ -133,23 +135,23 @@ void TestReceiveLog::goesOnAcrossPortCloseAndVanishedDevice() {
     QVERIFY(label->toolTip().contains(path));
 
     c.press("Command1");
-    m_pty->send("one\r\n");
+    pty->send("one\r\n");
     QTRY_VERIFY(c.dataView()->text().endsWith("one\r\n"));
     c.press("Command2");
     c.press("Command1");
-    m_pty->send("two\r");
+    pty->send("two\r");
     QTRY_VERIFY(c.dataView()->text().endsWith("two\r"));
     // The adapter is pulled out; a new one takes port 2.
-    m_pty->send("last");
+    pty->send("last");
     QTRY_VERIFY(c.dataView()->text().endsWith("last"));
-    m_pty->closeSlave();
-    m_pty->closeMaster();
+    device.pullOut();
     QTRY_VERIFY(!c.comm()->portOpen());
-    m_pty = std::make_unique<PtyDevice>();
-    m_pty->mapToPort(2);
+    c.press("Command2");
+    QVERIFY(device.plugIn());
+    pty = &device.pty();
     c.press("Command1");
     QVERIFY(c.comm()->portOpen());
-    m_pty->send("three\n");
+    pty->send("three\n");
     QTRY_VERIFY(c.dataView()->text().endsWith("three\n"));
     QCOMPARE(readFile(path), QByteArray("one\r\ntwo\rlastthree\n"));
     QCOMPARE(QStringLiteral("DATA\r\n") + QString::fromLatin1(readFile(path)),
@@ -158,7 +160,7 @@ void TestReceiveLog::goesOnAcrossPortCloseAndVanishedDevice() {
     control->toggle();  // unchecking the entry
     QVERIFY(!c.window()->receiveLog()->isOn());
     QVERIFY(label->isHidden() && !control->action()->isChecked());
-    m_pty->send("after");
+    pty->send("after");
     QTRY_VERIFY(c.dataView()->text().endsWith("after"));
     QCOMPARE(readFile(path), QByteArray("one\r\ntwo\rlastthree\n"));
     QVERIFY(c.takeFailures().isEmpty());

@@ -18,9 +18,6 @@
 
 namespace {
 
-const QString kOpenFailure = QStringLiteral("Niewłaściwy numer portu lub port już otwarty");
-const QString kSendFailure = QStringLiteral("Port zamknięty...");
-
 int openDescriptors() {
     return int(QDir(QStringLiteral("/proc/self/fd"))
                    .entryList(QDir::NoDotAndDotDot | QDir::System | QDir::Files)
@@ -74,15 +71,16 @@ private slots:
 
 private:
     void survivesVanishedDevice(ConsoleFixture &c, const QString &device);
-
-    std::unique_ptr<PtyDevice> m_pty;
+    std::unique_ptr<LinkedPty> m_device;
+    PtyDevice *m_pty = nullptr;
     QRandomGenerator m_rng{20261207};
 };
 
 void TestReliability::init() {
-    m_pty = std::make_unique<PtyDevice>();
-    QVERIFY(m_pty->isValid());
-    m_pty->mapToPort(2);
+    m_device.reset();  // its mapping goes with it
+    m_device = std::make_unique<LinkedPty>();
+    QVERIFY(m_device->isValid());
+    m_pty = &m_device->pty();
 }
 
 void TestReliability::randomFloodArrivesExact() {
@@ -193,8 +191,11 @@ void TestReliability::survivesVanishedDevice(ConsoleFixture &c, const QString &d
     c.press("Command10");
     QCOMPARE(c.takeFailures(), QStringList{kSendFailure});
 
-    m_pty = std::make_unique<PtyDevice>();
-    m_pty->mapToPort(2);
+    // The operator stops the waiting for the old device and opens the port
+    // once the new one is there.
+    c.press("Command2");
+    QVERIFY(m_device->plugIn());
+    m_pty = &m_device->pty();
     c.press("Command1");
     QVERIFY(c.takeFailures().isEmpty());
     QVERIFY(c.comm()->portOpen());

@@ -27,7 +27,6 @@
 namespace {
 
 const QString kData = QStringLiteral("DATA\r\n");
-const QString kOpenFailure = QStringLiteral("Niewłaściwy numer portu lub port już otwarty");
 
 // Lets the console's events run for a while, sleeping in the event loop
 // between them as the console itself does.
@@ -81,37 +80,6 @@ public:
 private:
     QString m_link;
     QProcess m_process;
-};
-
-// A pty behind a link in a folder of the test's own, mapped to port 2.
-class LinkedPty {
-public:
-    LinkedPty() : m_link(m_dir.filePath(QStringLiteral("port2"))) {
-        qputenv("RS232_PORT_2", QFile::encodeName(m_link));
-        plugIn();
-    }
-    ~LinkedPty() { qunsetenv("RS232_PORT_2"); }
-
-    QString link() const { return m_link; }
-    PtyDevice &pty() { return *m_pty; }
-
-    // The device goes, and its link is left leading nowhere.
-    void pullOut() {
-        m_pty->closeSlave();
-        m_pty->closeMaster();
-    }
-    // A new device behind the same link.
-    void plugIn() {
-        m_pty = std::make_unique<PtyDevice>();
-        m_pty->closeSlave();
-        QFile::remove(m_link);
-        QFile::link(m_pty->slaveName(), m_link);
-    }
-
-private:
-    QTemporaryDir m_dir;
-    QString m_link;
-    std::unique_ptr<PtyDevice> m_pty;
 };
 
 // The tooltip of "Nr portu:" as the window shows it now, in plain text.
@@ -203,8 +171,7 @@ void TestReplug::anotherSerialNumberUnderTheOldName() {
     };
     PtyDevice first;
     plugIn("1-1", "ttyUSB0", "A1", first);
-    ConsoleFixture c;
-    c.comm()->setSystemRoots(tree.roots());
+    ConsoleFixture c(PortDirectory({}, tree.roots()));
     c.box("Text7")->setText("1");
     c.press("Command1");
     QVERIFY(c.comm()->portOpen());

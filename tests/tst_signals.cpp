@@ -37,7 +37,7 @@ constexpr char kLogVariable[] = "KALVEX_SIGNALS_LOG";
 int runConsole(int argc, char **argv) {
     Application app(argc, argv);
     app.endOnTerminationSignals();
-    auto *form1 = new Form1;
+    auto *form1 = new Form1(PortDirectory::fromEnvironment());
     if (const QString log = qEnvironmentVariable(kLogVariable); !log.isEmpty()) {
         form1->receiveLog()->start(log, ReceiveLog::Existing::Append);
         DiskSync::failFor(log);

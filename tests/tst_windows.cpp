@@ -7,7 +7,7 @@
 #include "receivelog.h"
 #include "replugwatch.h"
 #include "savefiledialog.h"
-#include "textencoder.h"
+#include "codepage.h"
 #include "textsavejob.h"
 
 #include <QDir>
@@ -85,7 +85,7 @@ void TestWindows::savesUnderPolishNames() {
     QVERIFY(QDir().mkdir(folder));
     const QString path = folder + u'/' + kPolishName + QStringLiteral(".txt");
     EditingModel model;
-    model.setByteCharset(TextEncoder::windows1250());
+    model.setByteCharset(CodePage::charset());
     model.setText(u"DATA\r\n");
     QByteArray received = "OK \xb1\xe6\xea\xb3\xf1\xf3\x9c\x9f\xbf\r\n";
     for (int byte = 0; byte < 256; ++byte) received += char(byte);
@@ -130,7 +130,7 @@ void TestWindows::saveDialogOpensInDocuments() {
     QWidget window;
     QFileDialog *dialog =
         SaveFileDialog::open(&window, QStringLiteral("Zapisz"), {QStringLiteral("Tekst (*.txt)")},
-                             QStringLiteral("txt"), true);
+                             QStringLiteral("txt"), SaveFileDialog::Existing::ConfirmReplace);
     QCOMPARE(QDir(dialog->directory()).canonicalPath(), QDir(documents).canonicalPath());
     dialog->close();
 }

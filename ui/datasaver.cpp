@@ -63,7 +63,7 @@ void DataSaver::chooseFile(Encoding encoding, Lines lines, const QString &folder
     QFileDialog *dialog = SaveFileDialog::open(
         m_view->window(), tr("Zapisz jako"),
         {filterOf(Encoding::Windows1250), filterOf(Encoding::Utf8), timedFilter()},
-        QStringLiteral("txt"), true, folder);
+        QStringLiteral("txt"), SaveFileDialog::Existing::ConfirmReplace, folder);
     dialog->selectNameFilter(lines == Lines::WithReceiveTimes ? timedFilter() : filterOf(encoding));
     connect(dialog, &QFileDialog::fileSelected, this, [this, dialog](const QString &path) {
         const QString filter = dialog->selectedNameFilter();

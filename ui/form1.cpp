@@ -3,9 +3,11 @@
 #include "ui_form1.h"
 
 #include "clocktext.h"
+#include "codepage.h"
 #include "commerror.h"
 #include "datasaver.h"
 #include "failurebox.h"
+#include "kalvexversion.h"
 #include "linklog.h"
 #include "module1.h"
 #include "mscomm.h"
@@ -14,7 +16,6 @@
 #include "programtitle.h"
 #include "receivelog.h"
 #include "receivelogcontrol.h"
-#include "textencoder.h"
 
 #include <QFontMetrics>
 #include <QHelpEvent>
@@ -31,18 +32,21 @@ constexpr int kCountEveryMs = 250;
 
 }  // namespace
 
-Form1::Form1(QWidget *parent)
+Form1::Form1(PortDirectory ports, QWidget *parent)
     : QWidget(parent),
       ui(new Ui::Form1),
-      m_comm(new MSComm(this)),
+      m_ports(std::move(ports)),
+      m_comm(new MSComm(m_ports, this)),
       m_timer(new QTimer(this)),
       m_log(new ReceiveLog(this)),
       m_counterTimer(new QTimer(this)) {
     ui->setupUi(this);
     setWindowTitle(QString::fromUtf8(kProgramTitle) + u' ' + QString::fromUtf8(kAuthorCredit));
+    // The banner names the program with the version it was built as.
+    ui->Label3->setText(QString::fromLatin1(KalvexVersion::kLongName));
     // The DATA view holds received bytes as they came, and reads them as the
     // line's code page does.
-    ui->Text3->setByteCharset(TextEncoder::windows1250());
+    ui->Text3->setByteCharset(CodePage::charset());
     // The DATA view's initial text ends in CR LF, which a form file cannot
     // carry (uic turns it into a lone LF).
     ui->Text3->setText(QStringLiteral("DATA\r\n"));
@@ -99,7 +103,7 @@ Form1::~Form1() {
 bool Form1::eventFilter(QObject *watched, QEvent *event) {
     if (event->type() == QEvent::ToolTip && (watched == ui->Label1 || watched == ui->Text7)) {
         PortTip::show(static_cast<QHelpEvent *>(event)->globalPos(),
-                      static_cast<QWidget *>(watched), m_comm->awaitedPort());
+                      static_cast<QWidget *>(watched), m_ports, m_comm->awaitedPort());
         return true;
     }
     return QWidget::eventFilter(watched, event);

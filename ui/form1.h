@@ -1,5 +1,6 @@
 #pragma once
 
+#include "portdirectory.h"
 #include "receivecounter.h"
 
 #include <QElapsedTimer>
@@ -18,12 +19,13 @@ class Form1;
 // The main window: every working control, the serial port object MSComm1,
 // the clock timer Timer1, the receive log and the count of received bytes.
 // Its handlers only read boxes and ask the port; closing the window
-// destroys it together with the port, and ends the log.
+// destroys it together with the port, and ends the log. Port numbers name
+// the ports of `ports`.
 class Form1 : public QWidget {
     Q_OBJECT
 
 public:
-    explicit Form1(QWidget *parent = nullptr);
+    explicit Form1(PortDirectory ports = PortDirectory(), QWidget *parent = nullptr);
     ~Form1() override;
 
     // Every received chunk goes here before it reaches the DATA view.
@@ -49,6 +51,7 @@ private:
     QLabel *makeCounterLabel();
 
     Ui::Form1 *ui;
+    PortDirectory m_ports;
     MSComm *m_comm;
     QTimer *m_timer;
     ReceiveLog *m_log;

@@ -1,7 +1,6 @@
 #include "porttip.h"
 
 #include <QLoggingCategory>
-#include <QProcessEnvironment>
 #include <QToolTip>
 
 #include <algorithm>
@@ -69,10 +68,10 @@ QString PortTip::text(const QList<PortNumber::NumberedPort> &ports,
                 parts << entry.port->byId.join(QStringLiteral(", "));
         }
         if (entry.mapped) {
-            parts << (entry.hidden ? tr("przypisany (RS232_PORT_%1, zamiast %2)")
-                                         .arg(entry.number)
-                                         .arg(entry.hidden->systemLocation)
-                                   : tr("przypisany (RS232_PORT_%1)").arg(entry.number));
+            const QString variable = PortNumber::mappingVariable(entry.number);
+            parts << (entry.hidden ? tr("przypisany (%1, zamiast %2)")
+                                         .arg(variable, entry.hidden->systemLocation)
+                                   : tr("przypisany (%1)").arg(variable));
         }
         const QString state = awaited && entry.number == awaited->number
                                   ? tr("czeka na ponowne podłączenie")
@@ -86,16 +85,16 @@ QString PortTip::text(const QList<PortNumber::NumberedPort> &ports,
     return lines.join(u'\n');
 }
 
-QString PortTip::current(const std::optional<PortNumber::NumberedPort> &awaited) {
-    const QList<PortNumber::NumberedPort> ports = PortNumber::numberPorts(
-        PortNumber::systemPorts(), QProcessEnvironment::systemEnvironment());
+QString PortTip::current(const PortDirectory &ports,
+                         const std::optional<PortNumber::NumberedPort> &awaited) {
+    const QList<PortNumber::NumberedPort> numbered = ports.numbered();
     QHash<QString, PortState> states;
-    for (const PortNumber::NumberedPort &entry : ports)
+    for (const PortNumber::NumberedPort &entry : numbered)
         states.insert(entry.device, PortState::probe(entry.device));
-    return text(ports, states, awaited);
+    return text(numbered, states, awaited);
 }
 
-void PortTip::show(const QPoint &globalPos, QWidget *widget,
+void PortTip::show(const QPoint &globalPos, QWidget *widget, const PortDirectory &ports,
                    const std::optional<PortNumber::NumberedPort> &awaited) {
     // While it shows, moving the mouse must not read the system again.
     static QString shown;
@@ -103,7 +102,7 @@ void PortTip::show(const QPoint &globalPos, QWidget *widget,
         QToolTip::showText(globalPos, shown, widget);
         return;
     }
-    const QString plain = current(awaited);
+    const QString plain = current(ports, awaited);
     qCDebug(lcUi).noquote() << "port number tooltip:\n" + plain;
     // Rich text that keeps each line whole: a tooltip would wrap plain text.
     shown = QStringLiteral("<p style=\"white-space:pre\">%1</p>")

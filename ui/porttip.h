@@ -1,5 +1,6 @@
 #pragma once
 
+#include "portdirectory.h"
 #include "portnumber.h"
 #include "portstate.h"
 
@@ -30,12 +31,13 @@ public:
                         const std::optional<PortNumber::NumberedPort> &awaited = {},
                         PortNumber::Scheme scheme = PortNumber::kNativeScheme);
 
-    // The text for the system's ports and environment as they are now.
-    static QString current(const std::optional<PortNumber::NumberedPort> &awaited = {});
+    // The text for the ports of `ports` as they are now.
+    static QString current(const PortDirectory &ports,
+                           const std::optional<PortNumber::NumberedPort> &awaited = {});
 
     // Shows the tooltip for `widget` at `globalPos`, read afresh unless it is
     // already showing there.
-    static void show(const QPoint &globalPos, QWidget *widget,
+    static void show(const QPoint &globalPos, QWidget *widget, const PortDirectory &ports,
                      const std::optional<PortNumber::NumberedPort> &awaited = {});
 
 private:

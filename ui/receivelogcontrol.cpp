@@ -66,7 +66,7 @@ void ReceiveLogControl::chooseFile(const QString &folder) {
     QFileDialog *dialog =
         SaveFileDialog::open(m_view->window(), tr("Zapisuj odbierane do pliku"),
                              {tr("Zapis odbieranych danych (*.log)"), tr("Wszystkie pliki (*)")},
-                             QStringLiteral("log"), false, folder);
+                             QStringLiteral("log"), SaveFileDialog::Existing::Accept, folder);
     connect(dialog, &QFileDialog::fileSelected, this, &ReceiveLogControl::fileChosen);
 }
 

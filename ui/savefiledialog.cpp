@@ -11,12 +11,12 @@ QString defaultName(const QDateTime &when, const QString &suffix) {
 }
 
 QFileDialog *open(QWidget *parent, const QString &title, const QStringList &filters,
-                  const QString &suffix, bool confirmOverwrite, const QString &folder) {
+                  const QString &suffix, Existing existing, const QString &folder) {
     auto *dialog = new QFileDialog(parent, title);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setFileMode(QFileDialog::AnyFile);
-    dialog->setOption(QFileDialog::DontConfirmOverwrite, !confirmOverwrite);
+    dialog->setOption(QFileDialog::DontConfirmOverwrite, existing == Existing::Accept);
     dialog->setNameFilters(filters);
     dialog->setDefaultSuffix(suffix);
     // The documents folder, where the desktop has one.

@@ -14,10 +14,16 @@ class QWidget;
 // itself when closed.
 namespace SaveFileDialog {
 
+// What the dialog does when the operator chooses a file that exists.
+enum class Existing {
+    ConfirmReplace,  // asks whether to replace it
+    Accept,          // takes it: the caller asks what to do with it
+};
+
 // `filters` in the order shown, the first selected; `folder`, when given,
 // instead of the documents.
 QFileDialog *open(QWidget *parent, const QString &title, const QStringList &filters,
-                  const QString &suffix, bool confirmOverwrite, const QString &folder = {});
+                  const QString &suffix, Existing existing, const QString &folder = {});
 
 // The name the dialog offers at `when`.
 QString defaultName(const QDateTime &when, const QString &suffix);

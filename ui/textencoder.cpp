@@ -23,20 +23,10 @@ int toUtf8(char16_t c, char *out) {
 
 }  // namespace
 
-std::shared_ptr<const ByteCharset> TextEncoder::windows1250() {
-    static const auto charset = std::make_shared<const ByteCharset>(CodePage::characters());
-    return charset;
-}
-
 TextEncoder::TextEncoder(Encoding encoding, const ByteCharset &source)
-    : m_encoding(encoding), m_codePage(*windows1250()) {
+    : m_encoding(encoding), m_source(source), m_codePage(*CodePage::charset()) {
     m_passThrough =
         encoding == Encoding::Windows1250 && source.characters() == m_codePage.characters();
-    for (int byte = 0; byte < 0x100; ++byte) {
-        const char16_t c = source.character(uchar(byte));
-        m_bytes[byte] = short(m_codePage.byteOf(c));
-        m_utf8[byte].size = uchar(toUtf8(c, m_utf8[byte].bytes));
-    }
 }
 
 bool TextEncoder::encode(const TextStore::Part &part, QByteArray &out) {
@@ -58,15 +48,15 @@ bool TextEncoder::encode(const TextStore::Part &part, QByteArray &out) {
     char *to = out.data() + start;
     for (qsizetype i = 0; i < size; ++i) {
         const uchar byte = bytes[i];
+        if (byte < 0x80) {  // ASCII in every code page
+            *to++ = char(byte);
+            continue;
+        }
+        const char16_t c = m_source.character(byte);
         if (m_encoding == Encoding::Utf8) {
-            if (byte < 0x80) {
-                *to++ = char(byte);
-                continue;
-            }
-            const Utf8 &utf8 = m_utf8[byte];
-            for (int k = 0; k < utf8.size; ++k) *to++ = utf8.bytes[k];
-        } else if (m_bytes[byte] >= 0) {
-            *to++ = char(m_bytes[byte]);
+            to += toUtf8(c, to);
+        } else if (const int target = m_codePage.byteOf(c); target >= 0) {
+            *to++ = char(target);
         } else {
             out.truncate(to - out.constData());
             return fail(m_position + i);

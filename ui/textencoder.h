@@ -4,9 +4,6 @@
 
 #include <QByteArray>
 
-#include <array>
-#include <memory>
-
 // The DATA view's text as the bytes of a file, part by part, in one of the
 // two encodings a save offers. Line ends stay exactly as they are.
 // - Windows-1250: one byte a character. Received text is held as the bytes
@@ -18,7 +15,8 @@ class TextEncoder {
 public:
     enum class Encoding { Windows1250, Utf8 };
 
-    // `source`: what the parts' single bytes stand for.
+    // `source`: what the parts' single bytes stand for; Windows-1250 is the
+    // line's code page (codepage.h).
     TextEncoder(Encoding encoding, const ByteCharset &source);
 
     // Appends the bytes of a part to out. Returns false at the first
@@ -33,24 +31,15 @@ public:
     // The position of the character that stopped the encoding, or -1.
     qsizetype failedAt() const { return m_failedAt; }
 
-    // The serial line's code page as the DATA view holds it.
-    static std::shared_ptr<const ByteCharset> windows1250();
-
 private:
     bool encodeWide(const char16_t *chars, qsizetype size, QByteArray &out);
     bool fail(qsizetype at);
 
-    struct Utf8 {
-        char bytes[3];
-        uchar size;
-    };
-
     Encoding m_encoding;
+    const ByteCharset &m_source;
     const ByteCharset &m_codePage;
-    bool m_passThrough = false;        // Windows-1250 bytes to Windows-1250
-    std::array<short, 256> m_bytes{};  // a source byte's Windows-1250 byte, or -1
-    std::array<Utf8, 256> m_utf8{};    // a source byte's UTF-8
-    char16_t m_highSurrogate = 0;      // UTF-8: a pair's first half, waiting
+    bool m_passThrough = false;    // Windows-1250 bytes to Windows-1250
+    char16_t m_highSurrogate = 0;  // UTF-8: a pair's first half, waiting
     qsizetype m_position = 0;
     qsizetype m_failedAt = -1;
 };

@@ -166,27 +166,30 @@ private slots:
         model.setText(QStringLiteral("ERR 1\r\n") + filler);
         FindSearch search(&model);
         search.setSliceTime(0);  // one slice a turn of the event loop
-        QSignalSpy finished(&search, &FindSearch::finished);
+        QSignalSpy found(&search, &FindSearch::found);
+        QSignalSpy notFound(&search, &FindSearch::notFound);
+        const auto match = [&found] { return found.takeFirst().at(0).value<FindMatch>(); };
+        using Route = FindMatch::Route;
 
         const TextFinder finder(u"err", Qt::CaseInsensitive);
         search.start(finder, 1, FindDirection::Forward);
         QVERIFY(search.isRunning());
-        QCOMPARE(finished.size(), 0);
-        QTRY_COMPARE(finished.size(), 1);
-        QCOMPARE(finished.takeFirst(), (QVariantList{0, 3, true}));  // around from the start
+        QCOMPARE(found.size(), 0);
+        QTRY_COMPARE(found.size(), 1);
+        QVERIFY(match() == (FindMatch{0, 3, Route::Around}));  // around from the start
 
         // A reply received during the search is found before going around.
         search.start(finder, 1, FindDirection::Forward);
         model.appendReceived(u"ERR 2\r\n");
-        QTRY_COMPARE(finished.size(), 1);
-        QCOMPARE(finished.takeFirst(), (QVariantList{7 + filler.size(), 3, false}));
+        QTRY_COMPARE(found.size(), 1);
+        QVERIFY(match() == (FindMatch{7 + filler.size(), 3, Route::Direct}));
 
         search.start(finder, model.length(), FindDirection::Backward);
-        QTRY_COMPARE(finished.size(), 1);
-        QCOMPARE(finished.takeFirst(), (QVariantList{7 + filler.size(), 3, false}));
+        QTRY_COMPARE(found.size(), 1);
+        QVERIFY(match() == (FindMatch{7 + filler.size(), 3, Route::Direct}));
         search.start(TextFinder(u"none", Qt::CaseSensitive), 0, FindDirection::Backward);
-        QTRY_COMPARE(finished.size(), 1);
-        QCOMPARE(finished.takeFirst(), (QVariantList{-1, 4, true}));
+        QTRY_COMPARE(notFound.size(), 1);
+        QCOMPARE(found.size(), 0);
     }
 };
 

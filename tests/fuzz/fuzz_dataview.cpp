@@ -256,7 +256,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     static char *argv[] = {name, nullptr};
     app = new QApplication(argc, argv);
     view = new DataView;
-    view->setByteCharset(std::make_shared<const ByteCharset>(CodePage::characters()));
+    view->setByteCharset(CodePage::charset());
     view->resize(400, 200);
     view->show();
     model = new Model;

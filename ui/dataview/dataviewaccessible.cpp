@@ -1,5 +1,6 @@
 #include "dataviewaccessible.h"
 
+#include "clamptoint.h"
 #include "dataview_p.h"
 #include "editingmodel.h"
 #include "wordrule.h"
@@ -9,13 +10,7 @@
 #include <algorithm>
 #include <climits>
 
-namespace {
-
-int clampToInt(qsizetype value) {
-    return int(std::clamp<qsizetype>(value, 0, INT_MAX));
-}
-
-}  // namespace
+namespace {}  // namespace
 
 DataViewAccessible::DataViewAccessible(DataView *view)
     : QAccessibleWidget(view, QAccessible::EditableText) {}

@@ -50,8 +50,8 @@ void FindBox::focusText() {
     ui->findText->selectAll();
 }
 
-void FindBox::showFound(FindDirection direction, bool wrapped) {
-    if (!wrapped)
+void FindBox::showFound(FindDirection direction, FindMatch::Route route) {
+    if (route == FindMatch::Route::Direct)
         ui->status->clear();
     else if (direction == FindDirection::Backward)
         ui->status->setText(tr("Doszło do początku, szukano od końca"));

@@ -27,7 +27,7 @@ public:
     void focusText();
 
     // How the last search went.
-    void showFound(FindDirection direction, bool wrapped);
+    void showFound(FindDirection direction, FindMatch::Route route);
     void showNotFound();
 
 signals:

@@ -16,7 +16,8 @@ constexpr qsizetype kFindFromSelection = 256;
 FindRunner::FindRunner(EditingModel *model, QWidget *view)
     : QObject(view), m_model(model), m_view(view), m_search(new FindSearch(model, this)) {
     connect(m_model, &EditingModel::textChanged, this, &FindRunner::textChanged);
-    connect(m_search, &FindSearch::finished, this, &FindRunner::found);
+    connect(m_search, &FindSearch::found, this, &FindRunner::found);
+    connect(m_search, &FindSearch::notFound, this, &FindRunner::notFound);
 }
 
 void FindRunner::open() {
@@ -58,13 +59,14 @@ void FindRunner::textChanged(qsizetype position, qsizetype removed, qsizetype in
         run(m_search->direction());
 }
 
-void FindRunner::found(qsizetype position, qsizetype length, bool wrapped) {
+void FindRunner::found(const FindMatch &match) {
     if (!m_box)
         return;
-    if (position < 0) {
+    m_model->select(match.position, match.position + match.length);
+    m_box->showFound(m_search->direction(), match.route);
+}
+
+void FindRunner::notFound() {
+    if (m_box)
         m_box->showNotFound();
-        return;
-    }
-    m_model->select(position, position + length);
-    m_box->showFound(m_search->direction(), wrapped);
 }

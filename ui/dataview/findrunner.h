@@ -32,7 +32,8 @@ public:
 
 private:
     void textChanged(qsizetype position, qsizetype removed, qsizetype inserted);
-    void found(qsizetype position, qsizetype length, bool wrapped);
+    void found(const FindMatch &match);
+    void notFound();
 
     EditingModel *m_model;
     QWidget *m_view;

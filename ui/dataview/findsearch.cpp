@@ -52,7 +52,7 @@ bool FindSearch::step() {
             m_next = to;
             if (m_next >= bound) {
                 if (m_wrapped) {
-                    finish(-1);
+                    finish(std::nullopt);
                     return true;
                 }
                 m_wrapped = true;
@@ -69,7 +69,7 @@ bool FindSearch::step() {
             m_next = from;
             if (m_next <= m_bound) {
                 if (m_wrapped) {
-                    finish(-1);
+                    finish(std::nullopt);
                     return true;
                 }
                 m_wrapped = true;
@@ -81,10 +81,13 @@ bool FindSearch::step() {
     return false;
 }
 
-void FindSearch::finish(qsizetype position) {
+void FindSearch::finish(std::optional<qsizetype> position) {
+    const FindMatch::Route route = m_wrapped ? FindMatch::Route::Around : FindMatch::Route::Direct;
     const qsizetype length = m_finder->length();
-    const bool wrapped = m_wrapped;
     m_timer.stop();
     m_finder.reset();
-    emit finished(position, length, wrapped);
+    if (position)
+        emit found(FindMatch{*position, length, route});
+    else
+        emit notFound();
 }

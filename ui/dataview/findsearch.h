@@ -27,9 +27,9 @@ public:
     void setSliceTime(int ms) { m_sliceMs = ms; }
 
 signals:
-    // position is -1 when nothing was found; wrapped when it was found only
-    // after going around.
-    void finished(qsizetype position, qsizetype length, bool wrapped);
+    // The search is over: one of these.
+    void found(const FindMatch &match);
+    void notFound();
 
 protected:
     void timerEvent(QTimerEvent *event) override;
@@ -37,7 +37,8 @@ protected:
 private:
     // Searches one slice; true when the search is over.
     bool step();
-    void finish(qsizetype position);
+    // Ends the search with the match at `position`, or with none.
+    void finish(std::optional<qsizetype> position);
 
     const TextReader *m_text;
     std::optional<TextFinder> m_finder;

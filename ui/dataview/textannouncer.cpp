@@ -1,5 +1,6 @@
 #include "textannouncer.h"
 
+#include "clamptoint.h"
 #include "editingmodel.h"
 #include "framepacer.h"
 
@@ -12,10 +13,6 @@
 namespace {
 
 QAccessible::UpdateHandler handler = nullptr;
-
-int clampToInt(qsizetype value) {
-    return int(std::clamp<qsizetype>(value, 0, INT_MAX));
-}
 
 }  // namespace
 

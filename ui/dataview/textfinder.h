@@ -11,6 +11,19 @@
 // Which way a find goes from where it starts.
 enum class FindDirection { Forward, Backward };
 
+// Where a find found its text.
+struct FindMatch {
+    // Around: found only after going around the end of the text (or its
+    // start, backward), behind where the find started.
+    enum class Route { Direct, Around };
+
+    qsizetype position = 0;
+    qsizetype length = 0;
+    Route route = Route::Direct;
+
+    bool operator==(const FindMatch &) const = default;
+};
+
 // Finds a text in the DATA view's text, character for character, with or
 // without regard to case. It reads the text part by part through
 // TextReader::visit() and mid(), so a match may run across pieces, across a

@@ -1,8 +1,5 @@
 #include "codepage.h"
 
-#include <array>
-#include <memory>
-
 namespace {
 
 // Bytes 128-255 of Windows-1250; the five it leaves undefined stand for the
@@ -28,58 +25,38 @@ constexpr char16_t kUpperHalf[128] = {
     0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9,  // F8
 };
 
-constexpr std::array<char16_t, 256> kCharacters = [] {
-    std::array<char16_t, 256> table{};
-    for (int byte = 0; byte < 0x80; ++byte) table[byte] = char16_t(byte);
-    for (int byte = 0x80; byte < 0x100; ++byte) table[byte] = kUpperHalf[byte - 0x80];
-    return table;
-}();
-
-// The inverse of kCharacters over the whole BMP; 0 means "not encodable"
-// except for U+0000 itself, which is handled separately.
-const std::array<unsigned char, 0x10000> &fromUnicode() {
-    static const auto table = [] {
-        auto inverse = std::make_unique<std::array<unsigned char, 0x10000>>();
-        inverse->fill(0);
-        for (int byte = 255; byte >= 0; --byte)
-            (*inverse)[kCharacters[byte]] = static_cast<unsigned char>(byte);
-        return inverse;
-    }();
-    return *table;
+ByteCharset::Table table() {
+    ByteCharset::Table characters{};
+    for (int byte = 0; byte < 0x80; ++byte) characters[byte] = char16_t(byte);
+    for (int byte = 0x80; byte < 0x100; ++byte) characters[byte] = kUpperHalf[byte - 0x80];
+    return characters;
 }
 
 }  // namespace
 
 namespace CodePage {
 
-const std::array<char16_t, 256> &characters() {
-    return kCharacters;
+const std::shared_ptr<const ByteCharset> &charset() {
+    static const auto windows1250 = std::make_shared<const ByteCharset>(table());
+    return windows1250;
 }
 
 QString decode(const char *data, qsizetype size) {
-    QString out(size, Qt::Uninitialized);
-    QChar *dst = out.data();
-    for (qsizetype i = 0; i < size; ++i)
-        dst[i] = QChar(kCharacters[static_cast<unsigned char>(data[i])]);
+    QString out;
+    charset()->decodeAppend(out, QByteArrayView(data, size));
     return out;
 }
 
 QByteArray encode(const QString &text) {
-    const auto &bytes = fromUnicode();
+    const ByteCharset &code = *charset();
     QByteArray out;
     out.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar ch = text.at(i);
-        if (ch.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+        if (ch.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
             ++i;  // one character outside the BMP is one "?"
-            out.append('?');
-            continue;
-        }
-        const unsigned char byte = bytes[ch.unicode()];
-        if (byte == 0 && ch.unicode() != 0)
-            out.append('?');
-        else
-            out.append(char(byte));
+        const int byte = code.byteOf(ch.unicode());
+        out.append(byte >= 0 ? char(byte) : '?');
     }
     return out;
 }
