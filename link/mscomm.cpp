@@ -150,9 +150,7 @@ void MSComm::openDevice(const PortNumber::NumberedPort &port) {
         !real.isEmpty() && real != device
             ? QStringLiteral("port %1 (%2 -> %3)").arg(port.number).arg(device, real)
             : QStringLiteral("port %1 (%2)").arg(port.number).arg(device);
-    QString reason;
-    if (!m_lock.acquire(real, &reason))
-        throw CommError(where + QStringLiteral(": ") + reason);
+    m_lock.acquire(real, where);
 
     m_port->setPortName(m_lock.openPath());
     m_port->setBaudRate(m_settings.baudRate);
@@ -165,7 +163,7 @@ void MSComm::openDevice(const PortNumber::NumberedPort &port) {
     // TIOCEXCL. What fails here is reported by the open, not as a fault of
     // an open port (portFailed).
     if (!m_port->open(QIODevice::ReadWrite)) {
-        reason = m_port->errorString();
+        const QString reason = m_port->errorString();
         m_port->clearError();
         m_lock.release();
         throw CommError(where + QStringLiteral(": ") + reason);

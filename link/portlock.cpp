@@ -1,5 +1,7 @@
 #include "portlock.h"
 
+#include "commerror.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -205,12 +207,13 @@ std::optional<Holder> flockHolder(const QString &realDevice) {
 
 }  // namespace PortLocks
 
-bool PortLock::acquire(const QString &real, QString *reason) {
+void PortLock::acquire(const QString &real, const QString &where) {
     release();
-    if (real.isEmpty()) {
-        *reason = systemReason(ENOENT);
-        return false;
-    }
+    const auto refuse = [&where](const QString &reason) {
+        return CommError(where + QStringLiteral(": ") + reason);
+    };
+    if (real.isEmpty())
+        throw refuse(systemReason(ENOENT));
 
     // A live holder of a lock file refuses the port; the file of a process
     // that has ended is removed, so that it never blocks, or, where this user
@@ -218,38 +221,31 @@ bool PortLock::acquire(const QString &real, QString *reason) {
     QStringList stuck;
     QStringList commands;
     for (const LockFile &lock : lockFiles(real)) {
-        if (lock.holder) {
-            *reason = QStringLiteral("in use by %1 (lock file %2)")
-                          .arg(describe(*lock.holder), lock.path);
-            return false;
-        }
+        if (lock.holder)
+            throw refuse(QStringLiteral("in use by %1 (lock file %2)")
+                             .arg(describe(*lock.holder), lock.path));
         if (::unlink(QFile::encodeName(lock.path).constData()) != 0 && errno != ENOENT) {
             stuck << stuckReason(lock, errno);
             commands << removeCommand(lock.path);
         }
     }
 #ifndef Q_OS_LINUX
-    if (!stuck.isEmpty()) {
-        *reason = (stuck + commands).join(QStringLiteral("; "));
-        return false;
-    }
+    if (!stuck.isEmpty())
+        throw refuse((stuck + commands).join(QStringLiteral("; ")));
 #endif
 
     const int fd =
         ::open(QFile::encodeName(real).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        *reason = systemReason(errno);
-        return false;
-    }
+    if (fd < 0)
+        throw refuse(systemReason(errno));
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
         ::close(fd);
-        *reason =
+        throw refuse(
             error == EWOULDBLOCK
                 ? QStringLiteral("in use by %1 (flock)")
                       .arg(describe(PortLocks::flockHolder(real).value_or(PortLocks::Holder{})))
-                : systemReason(error);
-        return false;
+                : systemReason(error));
     }
     m_fd = fd;
     m_openPath = real;
@@ -265,7 +261,6 @@ bool PortLock::acquire(const QString &real, QString *reason) {
                   commands)
                      .join(QStringLiteral("; "));
     }
-    return true;
 }
 
 void PortLock::release() {
@@ -290,9 +285,8 @@ std::optional<Holder> flockHolder(const QString &) {
 
 }  // namespace PortLocks
 
-bool PortLock::acquire(const QString &realDevice, QString *) {
+void PortLock::acquire(const QString &realDevice, const QString &) {
     m_openPath = realDevice;
-    return true;
 }
 
 void PortLock::release() {

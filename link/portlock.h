@@ -34,10 +34,10 @@ public:
     PortLock(const PortLock &) = delete;
     PortLock &operator=(const PortLock &) = delete;
 
-    // Claims the real device (PortLocks::realDevice()). On failure returns
-    // false and puts the reason in `reason`. Costs a few system calls and
-    // reads of small files.
-    bool acquire(const QString &realDevice, QString *reason);
+    // Claims the real device (PortLocks::realDevice()). On failure throws
+    // CommError, its reason prefixed with `where` ("port 3 (/dev/ttyUSB0)").
+    // Costs a few system calls and reads of small files.
+    void acquire(const QString &realDevice, const QString &where);
 
     // Gives the claim up; the lock file goes with Qt SerialPort's close.
     void release();
