@@ -1,5 +1,6 @@
 #include "editingmodel.h"
 
+#include "lineindex.h"
 #include "wordrule.h"
 
 #include <QDateTime>
@@ -21,7 +22,10 @@ constexpr qsizetype kTrimAfter = 1 << 20;
 using LineBreaks = ReceiveTimes::LineBreaks;
 
 LineBreaks lineBreaksIn(QStringView text) {
-    return text.contains(u'\r') || text.contains(u'\n') ? LineBreaks::Some : LineBreaks::None;
+    return std::any_of(text.cbegin(), text.cend(),
+                       [](QChar c) { return LineEndScan::isLineEnd(c.unicode()); })
+               ? LineBreaks::Some
+               : LineBreaks::None;
 }
 
 // Looks no further than the first line break.
@@ -32,8 +36,8 @@ LineBreaks lineBreaksIn(const TextStore &text) {
             found = lineBreaksIn(QStringView(part.chars(), part.size())) == LineBreaks::Some;
         } else {
             // CR and LF are the same bytes in every charset.
-            found = std::memchr(part.bytes(), '\r', size_t(part.size())) ||
-                    std::memchr(part.bytes(), '\n', size_t(part.size()));
+            found = std::memchr(part.bytes(), LineEndScan::Cr, size_t(part.size())) ||
+                    std::memchr(part.bytes(), LineEndScan::Lf, size_t(part.size()));
         }
         return !found;
     });
@@ -406,14 +410,17 @@ void EditingModel::redo() {
 QString EditingModel::windowsLineEnds(QStringView text) {
     QString out;
     out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar ch = text.at(i);
-        if (ch == u'\r' || ch == u'\n') {
-            out += u"\r\n";
-            if (ch == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
-                ++i;
-        } else {
-            out += ch;
+    LineEndScan scan;
+    for (const QChar ch : text) {
+        switch (scan.next(ch.unicode())) {
+            case LineEndScan::Char::End:
+                out += u"\r\n";
+                break;
+            case LineEndScan::Char::EndRest:
+                break;
+            case LineEndScan::Char::Text:
+                out += ch;
+                break;
         }
     }
     return out;

@@ -3,8 +3,11 @@
 #include "editingmodel.h"
 #include "findbox.h"
 #include "findsearch.h"
+#include "lineindex.h"
 
 #include <QWidget>
+
+#include <algorithm>
 
 namespace {
 
@@ -28,7 +31,9 @@ void FindRunner::open() {
     const qsizetype selected = m_model->selectionEnd() - m_model->selectionStart();
     if (selected > 0 && selected <= kFindFromSelection) {
         const QString text = m_model->selectedText();
-        if (!text.contains(u'\r') && !text.contains(u'\n'))
+        // One line only: the find box's field holds no line end.
+        if (std::none_of(text.cbegin(), text.cend(),
+                         [](QChar c) { return LineEndScan::isLineEnd(c.unicode()); }))
             m_box->setText(text);
     }
     m_box->show();

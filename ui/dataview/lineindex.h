@@ -12,6 +12,34 @@ class TextStore;
 // the last line, which is still open.
 enum class LineEnd : quint8 { None, CrLf, Lf, Cr, Break };
 
+// Which characters end a line, the rule LineIndex keeps, for a pass over a
+// text in order that keeps no index (a save, a paste): CR LF, a lone CR and a
+// lone LF each end one line. Costs a compare and a flag a character.
+class LineEndScan {
+public:
+    enum class Char : quint8 {
+        Text,     // not a line end
+        End,      // a line end begins: a CR, or an LF after anything but a CR
+        EndRest,  // the LF of a CR LF, whose CR ended the line
+    };
+
+    static constexpr char16_t Cr = u'\r';
+    static constexpr char16_t Lf = u'\n';
+    static constexpr bool isLineEnd(char16_t c) { return c == Cr || c == Lf; }
+
+    // The next character of the text.
+    Char next(char16_t c) {
+        const Char kind = c == Cr || (c == Lf && !m_afterCr) ? Char::End
+                          : c == Lf                          ? Char::EndRest
+                                                             : Char::Text;
+        m_afterCr = c == Cr;
+        return kind;
+    }
+
+private:
+    bool m_afterCr = false;
+};
+
 // The displayed lines of a text. CR LF, a lone CR and a lone LF each end one
 // line, also when the CR and the LF came in separate appends; a line without
 // a line end is cut every Limit characters (one character earlier rather
