@@ -4,13 +4,13 @@
 // changes no file and leaves nothing behind, and its last step cannot be
 // cancelled; the view goes on changing while a snapshot of it is saved; the
 // save and the receive log never take each other's file.
+#include "codepage.h"
 #include "consolefixture.h"
 #include "datasaver.h"
 #include "dataview.h"
 #include "dataview_p.h"
 #include "disksync.h"
 #include "editingmodel.h"
-#include "codepage.h"
 #include "kalvexversion.h"
 #include "receivelog.h"
 #include "receivelogcontrol.h"
@@ -243,8 +243,9 @@ void TestDataSave::failedSaveChangesNothing() {
 
     QCOMPARE(result.outcome, Outcome::Failed);
     // The system's own reason, whichever write it came with.
-    QVERIFY2(!result.reason.isEmpty() && result.reason != QLatin1String("Unknown error"),
-             qPrintable(result.reason));
+    QVERIFY2(
+        !result.failure.reason.isEmpty() && result.failure.reason != QLatin1String("Unknown error"),
+        qPrintable(result.failure.reason));
     if (cause == QLatin1String("gone")) {
         QVERIFY(!QFileInfo::exists(folder));
     } else {

@@ -120,8 +120,9 @@ void TestSignals::signalEndsConsoleAndFreesPort() {
     if (failingLog) {
         QCOMPARE(console.exitStatus(), QProcess::NormalExit);
         QCOMPARE(console.exitCode(), EXIT_FAILURE);
-        QVERIFY2(err.contains(QStringLiteral("receive log %1: the last sync to the disk failed: %2")
-                                  .arg(log, qt_error_string(EIO))),
+        QVERIFY2(err.contains(
+                     QStringLiteral("receive log: file %1: the last sync to the disk failed: %2")
+                         .arg(log, qt_error_string(EIO))),
                  qPrintable(err));
     } else {
         QCOMPARE(console.exitStatus(), QProcess::CrashExit);  // ended by the signal

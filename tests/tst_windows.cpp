@@ -3,11 +3,11 @@
 // dialog in the documents. The port lists are checked on every system; the
 // rest runs where the console does, and on Windows (under Wine in CI) meets
 // the system's own file calls.
+#include "codepage.h"
 #include "editingmodel.h"
 #include "receivelog.h"
 #include "replugwatch.h"
 #include "savefiledialog.h"
-#include "codepage.h"
 #include "textsavejob.h"
 
 #include <QDir>
@@ -98,7 +98,8 @@ void TestWindows::savesUnderPolishNames() {
         TextSaveJob::Control control;
         const TextSaveJob::Result result =
             TextSaveJob::write(model.snapshot(), path, TextEncoder::Encoding::Windows1250, control);
-        QVERIFY2(result.outcome == TextSaveJob::Result::Outcome::Saved, qPrintable(result.reason));
+        QVERIFY2(result.outcome == TextSaveJob::Result::Outcome::Saved,
+                 qPrintable(result.failure.text()));
         QVERIFY(readFile(path) == "DATA\r\n" + received);
     }
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),

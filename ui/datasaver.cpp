@@ -134,9 +134,9 @@ void DataSaver::jobFinished() {
         case Outcome::Cancelled:
             break;
         case Outcome::Failed:
-            qCWarning(lcSave).noquote() << path + QStringLiteral(":") << result.reason;
+            qCWarning(lcSave).noquote() << result.failure.text();
             showFailure(m_view->window(),
-                        tr("Nie zapisano pliku\n%1\n\n%2").arg(path, result.reason));
+                        tr("Nie zapisano pliku\n%1\n\n%2").arg(path, result.failure.reason));
             break;
         case Outcome::Unencodable:
             if (encoding == Encoding::Windows1250)
@@ -177,7 +177,7 @@ void DataSaver::offerUtf8(const TextSaveJob::Result &result, const QString &path
 
 // Nothing was written. The operator chooses another name, in the same folder.
 void DataSaver::refuseLogFile(const QString &path, Encoding encoding, Lines lines) {
-    qCWarning(lcSave).noquote() << path + QStringLiteral(":")
+    qCWarning(lcSave).noquote() << "file" << path + QStringLiteral(":")
                                 << "refused: the receive log is writing this file";
     offerAnotherName(
         m_view->window(),

@@ -1,10 +1,10 @@
 #include "receivelogcontrol.h"
 
+#include "capturelog.h"
 #include "datasaver.h"
 #include "dataview.h"
 #include "failurebox.h"
 #include "fileerror.h"
-#include "linklog.h"
 #include "questionbox.h"
 #include "savefiledialog.h"
 
@@ -19,14 +19,16 @@
 namespace {
 
 // Why the log stopped, in a few words.
-QString whyStopped(const LogFailure &failure) {
+QString whyStopped(const FileFailure &failure) {
     switch (failure.kind) {
-        case LogFailure::Kind::Write:
-        case LogFailure::Kind::Sync:
+        case FileFailure::Kind::Open:
+        case FileFailure::Kind::Write:
+        case FileFailure::Kind::Sync:
+        case FileFailure::Kind::Commit:
             return ReceiveLogControl::tr("błąd zapisu: %1").arg(failure.reason);
-        case LogFailure::Kind::LastSync:
+        case FileFailure::Kind::LastSync:
             return ReceiveLogControl::tr("błąd ostatniego zapisu na dysk: %1").arg(failure.reason);
-        case LogFailure::Kind::Replaced:
+        case FileFailure::Kind::Replaced:
             return ReceiveLogControl::tr("plik został usunięty lub zastąpiony przez inny program");
     }
     return {};
@@ -101,7 +103,7 @@ void ReceiveLogControl::start(const QString &path, ReceiveLog::Existing existing
     try {
         m_log->start(path, existing);
     } catch (const FileError &e) {
-        qCWarning(lcLink).noquote() << "receive log:" << path + QStringLiteral(":") << e.reason();
+        qCWarning(lcCapture).noquote() << "receive log:" << e.what();
         showFailure(m_view->window(),
                     tr("Nie można zapisywać odbieranych danych do pliku\n%1\n\n%2")
                         .arg(QDir::toNativeSeparators(path), e.reason()));
@@ -111,8 +113,8 @@ void ReceiveLogControl::start(const QString &path, ReceiveLog::Existing existing
 bool ReceiveLogControl::refuseSavedFile(const QString &path) {
     if (!m_saver || !m_saver->writesTo(path))
         return false;
-    qCWarning(lcLink).noquote() << "receive log:" << path + QStringLiteral(":")
-                                << "refused: a save is writing this file";
+    qCWarning(lcCapture).noquote() << "receive log: file" << path + QStringLiteral(":")
+                                   << "refused: a save is writing this file";
     offerAnotherName(
         m_view->window(),
         tr("Nie można zapisywać odbieranych danych do pliku\n%1\n\nDo tego pliku jest właśnie "
@@ -158,23 +160,25 @@ void ReceiveLogControl::showIndicator(const QString &mark, const QString &lead,
     m_indicator->setToolTip(toolTip);
 }
 
-void ReceiveLogControl::showFailed(const LogFailure &failure) {
+void ReceiveLogControl::showFailed(const FileFailure &failure) {
     m_stopped = failure;
     showState();
     const QString file = QDir::toNativeSeparators(failure.fileName);
     QString text;
     switch (failure.kind) {
-        case LogFailure::Kind::Write:
-        case LogFailure::Kind::Sync:
+        case FileFailure::Kind::Open:
+        case FileFailure::Kind::Write:
+        case FileFailure::Kind::Sync:
+        case FileFailure::Kind::Commit:
             text = tr("Zapisywanie odbieranych danych przerwane: błąd zapisu do pliku\n%1\n\n%2")
                        .arg(file, failure.reason);
             break;
-        case LogFailure::Kind::LastSync:
+        case FileFailure::Kind::LastSync:
             text = tr("Zapisywanie odbieranych danych zakończone z błędem: ostatnie dane mogły nie "
                       "trafić na dysk w pliku\n%1\n\n%2")
                        .arg(file, failure.reason);
             break;
-        case LogFailure::Kind::Replaced:
+        case FileFailure::Kind::Replaced:
             text = tr("Zapisywanie odbieranych danych przerwane: plik\n%1\nzostał usunięty lub "
                       "zastąpiony przez inny program.")
                        .arg(file);

@@ -47,12 +47,12 @@ private:
     void showState();
     void showIndicator(const QString &mark, const QString &lead, const QString &fileName,
                        const QString &toolTip);
-    void showFailed(const LogFailure &failure);
+    void showFailed(const FileFailure &failure);
 
     ReceiveLog *m_log;
     const DataSaver *m_saver;
     DataView *m_view;
     QLabel *m_indicator;
     QAction *m_action;
-    std::optional<LogFailure> m_stopped;  // why the log stopped, until it starts again
+    std::optional<FileFailure> m_stopped;  // why the log stopped, until it starts again
 };

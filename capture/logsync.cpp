@@ -1,5 +1,7 @@
 #include "logsync.h"
 
+#include "fileerror.h"
+
 #include <QtGlobal>
 
 #include <cerrno>
@@ -67,7 +69,7 @@ quint64 LogSync::follow(int fd, const QString &path) {
     File file;
     file.fd = duplicate(fd);
     if (file.fd < 0)
-        return 0;
+        throw FileError({FileFailure::Kind::Open, path, qt_error_string(errno)});
     file.path = path;
     file.identity = FileIdentity::ofDescriptor(file.fd);
     finish();
@@ -94,23 +96,19 @@ void LogSync::finish(bool told) {
     m_wake.notify_one();
 }
 
-bool LogSync::check(const File &file, bool dirty, LogFailure *failure) {
+std::optional<FileFailure> LogSync::check(const File &file, bool dirty) {
     if (dirty) {
-        if (const int error = syncData(file.fd)) {
-            *failure = {LogFailure::Kind::Sync, file.path, qt_error_string(error)};
-            return false;
-        }
+        if (const int error = syncData(file.fd))
+            return FileFailure{FileFailure::Kind::Sync, file.path, qt_error_string(error)};
     }
     // Written on through its descriptor, a file that the path no longer
     // names keeps nothing for whoever looks there.
-    if (FileIdentity::ofPath(file.path) != file.identity) {
-        *failure = {LogFailure::Kind::Replaced, file.path, QString()};
-        return false;
-    }
-    return true;
+    if (FileIdentity::ofPath(file.path) != file.identity)
+        return FileFailure{FileFailure::Kind::Replaced, file.path, QString()};
+    return std::nullopt;
 }
 
-void LogSync::tell(quint64 number, const LogFailure &failure, std::unique_lock<std::mutex> &lock) {
+void LogSync::tell(quint64 number, const FileFailure &failure, std::unique_lock<std::mutex> &lock) {
     // Wherever the file is now, followed or finishing, it is told about once.
     bool untold = false;
     if (m_file.number == number && !m_file.told)
@@ -137,7 +135,7 @@ void LogSync::run() {
                 closeFd(file.fd);
                 if (error != 0 && !file.told)
                     m_failed(file.number,
-                             {LogFailure::Kind::LastSync, file.path, qt_error_string(error)});
+                             {FileFailure::Kind::LastSync, file.path, qt_error_string(error)});
             }
             lock.lock();
             continue;
@@ -163,10 +161,9 @@ void LogSync::run() {
         if (file.told)
             continue;
         lock.unlock();
-        LogFailure failure;
-        const bool failed = !check(file, dirty, &failure);
+        const std::optional<FileFailure> failure = check(file, dirty);
         lock.lock();
-        if (failed)
-            tell(file.number, failure, lock);
+        if (failure)
+            tell(file.number, *failure, lock);
     }
 }

@@ -1,5 +1,6 @@
 #include "textsavejob.h"
 
+#include "lineindex.h"
 #include "writeall.h"
 
 #include <QSaveFile>
@@ -19,15 +20,14 @@ Result ended(Outcome outcome) {
     return result;
 }
 
-Result failed(const QString &reason) {
+Result failed(FileFailure::Kind kind, const QString &path, const QString &reason) {
     Result result;
     result.outcome = Outcome::Failed;
-    result.reason = reason;
+    result.failure = {kind, path, reason};
     return result;
 }
 
-// Where a character is, as the operator finds it: lines end at CR LF, a lone
-// CR or a lone LF.
+// Where a character is, as the operator finds it, by the view's line rule.
 Result unencodable(const TextSnapshot &text, qsizetype position) {
     Result result;
     result.outcome = Outcome::Unencodable;
@@ -35,16 +35,15 @@ Result unencodable(const TextSnapshot &text, qsizetype position) {
     qsizetype line = 1;
     qsizetype lineStart = 0;
     qsizetype at = 0;
-    bool afterCr = false;
+    LineEndScan scan;
     text.visit(0, [&](const TextStore::Part &part) {
         const qsizetype n = qMin(part.size(), position - at);
         for (qsizetype i = 0; i < n; ++i) {
-            const char16_t c = part.isWide() ? part.chars()[i] : part.bytes()[i];
-            if (c == u'\r' || (c == u'\n' && !afterCr))
+            const auto kind = scan.next(part.isWide() ? part.chars()[i] : part.bytes()[i]);
+            if (kind == LineEndScan::Char::End)
                 ++line;
-            if (c == u'\r' || c == u'\n')
+            if (kind != LineEndScan::Char::Text)
                 lineStart = at + i + 1;
-            afterCr = c == u'\r';
         }
         at += n;
         return at < position;
@@ -60,26 +59,25 @@ Result unencodable(const TextSnapshot &text, qsizetype position) {
 }
 
 // Visits the text's parts as TextSnapshot::visit() does, and calls
-// lineStart(position) before the first character of every line (lines end
-// at CR LF, a lone CR or a lone LF; the end of the text starts none).
+// lineStart(position) before the first character of every line, by the
+// view's line rule (the end of the text starts none).
 template <typename Visit, typename LineStart>
 void visitLines(const TextSnapshot &text, Visit visit, LineStart lineStart) {
     qsizetype at = 0;
     bool afterBreak = true;
-    bool afterCr = false;
+    LineEndScan scan;
     text.visit(0, [&](const TextStore::Part &part) {
         qsizetype from = 0;
         for (qsizetype i = 0; i < part.size(); ++i) {
-            const char16_t c = part.isWide() ? part.chars()[i] : part.bytes()[i];
-            if (afterBreak && !(afterCr && c == u'\n')) {
+            const auto kind = scan.next(part.isWide() ? part.chars()[i] : part.bytes()[i]);
+            if (afterBreak && kind != LineEndScan::Char::EndRest) {
                 if (i > from && !visit(part.mid(from, i - from)))
                     return false;
                 from = i;
                 lineStart(at + i);
                 afterBreak = false;
             }
-            afterCr = c == u'\r';
-            afterBreak = afterBreak || afterCr || c == u'\n';
+            afterBreak = afterBreak || kind != LineEndScan::Char::Text;
         }
         at += part.size();
         return visit(part.mid(from, part.size() - from));
@@ -116,7 +114,7 @@ Result TextSaveJob::write(const TextSnapshot &text, const QString &path, Encodin
                           Control &control, Lines lines) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return failed(file.errorString());
+        return failed(FileFailure::Kind::Open, path, file.errorString());
     TextEncoder encoder(encoding, text.charset());
     QByteArray block;
     block.reserve(kBlock + 3 * TextStore::PieceSize);
@@ -161,7 +159,7 @@ Result TextSaveJob::write(const TextSnapshot &text, const QString &path, Encodin
     if (writeFailed || writeAll(file, block) < block.size()) {
         const QString reason = file.errorString();
         file.cancelWriting();
-        return failed(reason);
+        return failed(FileFailure::Kind::Write, path, reason);
     }
     // The last step, the sync and the rename, cannot be interrupted: a
     // cancel that came before it, however late, wins; none comes after.
@@ -170,7 +168,7 @@ Result TextSaveJob::write(const TextSnapshot &text, const QString &path, Encodin
         return ended(Outcome::Cancelled);
     }
     if (!file.commit())
-        return failed(file.errorString());
+        return failed(FileFailure::Kind::Commit, path, file.errorString());
     control.done.store(text.size(), std::memory_order_relaxed);
     return ended(Outcome::Saved);
 }

@@ -1,42 +1,23 @@
 #include "receivelog.h"
 
+#include "capturelog.h"
 #include "fileerror.h"
-#include "linklog.h"
 #include "writeall.h"
 
 #include <QFile>
 #include <QFileInfo>
 
 #include <atomic>
-#include <cerrno>
 
 namespace {
 
 std::atomic<bool> g_failed = false;
 
-QString describe(const LogFailure &failure) {
-    switch (failure.kind) {
-        case LogFailure::Kind::Write:
-            return QStringLiteral("a write failed: ") + failure.reason;
-        case LogFailure::Kind::Sync:
-            return QStringLiteral("a sync to the disk failed: ") + failure.reason;
-        case LogFailure::Kind::LastSync:
-            return QStringLiteral("the last sync to the disk failed: ") + failure.reason +
-                   QStringLiteral("; the file may lack what came last");
-        case LogFailure::Kind::Replaced:
-            return QStringLiteral(
-                "its path no longer names the file written to (deleted, or replaced by another "
-                "program)");
-    }
-    return {};
-}
-
 // Said on standard error at the moment it is known: at the console's end
 // nobody else is left to say it.
-void record(const LogFailure &failure) {
+void record(const FileFailure &failure) {
     g_failed.store(true, std::memory_order_relaxed);
-    qCCritical(lcLink).noquote() << "receive log" << failure.fileName + QStringLiteral(":")
-                                 << describe(failure);
+    qCCritical(lcCapture).noquote() << "receive log:" << failure.text();
 }
 
 }  // namespace
@@ -67,10 +48,10 @@ void ReceiveLog::start(const QString &path, Existing existing) {
     if (existing == Existing::Replace)
         mode |= QIODevice::Truncate;
     if (!file->open(mode))
-        throw FileError(file->errorString());
+        throw FileError({FileFailure::Kind::Open, fileName, file->errorString()});
     if (!m_sync) {
         // Told on the sync thread; acted on here.
-        m_sync = std::make_unique<LogSync>([this](quint64 number, const LogFailure &failure) {
+        m_sync = std::make_unique<LogSync>([this](quint64 number, const FileFailure &failure) {
             record(failure);
             QMetaObject::invokeMethod(
                 this, [this, number, failure] { syncFailed(number, failure); },
@@ -78,8 +59,6 @@ void ReceiveLog::start(const QString &path, Existing existing) {
         });
     }
     const quint64 number = m_sync->follow(file->handle(), fileName);
-    if (number == 0)
-        throw FileError(qt_error_string(errno));
 
     // follow() has handed the old file to its last sync; it closes here.
     m_file = std::move(file);
@@ -87,7 +66,7 @@ void ReceiveLog::start(const QString &path, Existing existing) {
     m_identity = FileIdentity::ofDescriptor(m_file->handle());
     m_fileName = fileName;
     m_written = 0;
-    qCInfo(lcLink).noquote() << "receive log on:" << m_fileName;
+    qCInfo(lcCapture).noquote() << "receive log on:" << m_fileName;
     emit stateChanged();
 }
 
@@ -97,7 +76,7 @@ void ReceiveLog::stop() {
     m_sync->finish(m_told.contains(m_syncNumber));
     m_file.reset();
     m_identity = FileIdentity();
-    qCInfo(lcLink).noquote() << "receive log off:" << m_fileName << m_written << "bytes";
+    qCInfo(lcCapture).noquote() << "receive log off:" << m_fileName << m_written << "bytes";
     emit stateChanged();
 }
 
@@ -107,7 +86,7 @@ void ReceiveLog::append(QByteArrayView bytes) {
     const qint64 written = writeAll(*m_file, bytes);
     m_written += written;
     if (written < bytes.size()) {
-        const LogFailure failure{LogFailure::Kind::Write, m_fileName, m_file->errorString()};
+        const FileFailure failure{FileFailure::Kind::Write, m_fileName, m_file->errorString()};
         record(failure);
         fail(failure);
         return;
@@ -116,13 +95,13 @@ void ReceiveLog::append(QByteArrayView bytes) {
 }
 
 // Stops the log, which is on, and tells why, once.
-void ReceiveLog::fail(const LogFailure &failure) {
+void ReceiveLog::fail(const FileFailure &failure) {
     m_told.insert(m_syncNumber);
     stop();
     emit failed(failure);
 }
 
-void ReceiveLog::syncFailed(quint64 file, const LogFailure &failure) {
+void ReceiveLog::syncFailed(quint64 file, const FileFailure &failure) {
     // A write that failed meanwhile may have told of the file already.
     if (m_told.contains(file))
         return;

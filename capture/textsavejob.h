@@ -1,5 +1,6 @@
 #pragma once
 
+#include "filefailure.h"
 #include "textencoder.h"
 #include "textsnapshot.h"
 
@@ -33,7 +34,7 @@ public:
     struct Result {
         enum class Outcome { Saved, Failed, Cancelled, Unencodable };
         Outcome outcome = Outcome::Failed;
-        QString reason;           // Failed: the system's reason
+        FileFailure failure;      // Failed: which step, the file and the system's reason
         qsizetype position = -1;  // Unencodable: where the first such character is,
         qsizetype line = 0;       // on which line (lines end at CR LF, CR or LF)
         qsizetype column = 0;     // and column, both from 1,

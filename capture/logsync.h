@@ -1,5 +1,6 @@
 #pragma once
 
+#include "filefailure.h"
 #include "fileidentity.h"
 
 #include <QString>
@@ -9,21 +10,9 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
-
-// What went wrong with the receive log's file.
-struct LogFailure {
-    enum class Kind {
-        Write,     // a write failed: the disk full, the stick pulled out
-        Sync,      // a sync to the disk failed while the log was on
-        LastSync,  // the sync when the log stopped failed
-        Replaced,  // the log's path names another file now, or none
-    };
-    Kind kind = Kind::Write;
-    QString fileName;
-    QString reason;  // the system's reason; empty for Replaced
-};
 
 // Syncs the receive log's file to the disk on a thread of its own, so that a
 // slow disk (a USB stick takes a tenth of a second and more) never holds up
@@ -43,7 +32,7 @@ struct LogFailure {
 class LogSync {
 public:
     // `file` is the number follow() gave the file.
-    using Failed = std::function<void(quint64 file, const LogFailure &failure)>;
+    using Failed = std::function<void(quint64 file, const FileFailure &failure)>;
 
     explicit LogSync(Failed failed);
     ~LogSync();
@@ -52,8 +41,8 @@ public:
 
     // Follows the file open on descriptor fd (the writer's, which keeps it)
     // at path: a file followed before is finished. Returns the file's
-    // number, or 0, with errno set, when the descriptor cannot be
-    // duplicated.
+    // number (never 0); throws FileError when the descriptor cannot be
+    // duplicated, and the file followed before stays followed.
     quint64 follow(int fd, const QString &path);
     // Bytes were written to the followed file: it is due for a sync at the
     // next tick. Costs an atomic store.
@@ -78,9 +67,9 @@ private:
 
     void run();
     // The tick's work on the followed file, unlocked; the failure, if any.
-    static bool check(const File &file, bool dirty, LogFailure *failure);
+    static std::optional<FileFailure> check(const File &file, bool dirty);
     // Tells a failure of the file with this number, unless it was told.
-    void tell(quint64 number, const LogFailure &failure, std::unique_lock<std::mutex> &lock);
+    void tell(quint64 number, const FileFailure &failure, std::unique_lock<std::mutex> &lock);
 
     Failed m_failed;
     std::mutex m_mutex;

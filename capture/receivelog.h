@@ -54,7 +54,7 @@ public:
 
     // Starts the log on path, creating the file when it is missing; a log
     // that was on ends, unless the new file fails to open: then FileError
-    // says why and the log stays as it was.
+    // (FileFailure::Kind::Open) says why and the log stays as it was.
     void start(const QString &path, Existing existing);
     // Stops the log and closes the file; its last sync follows on the sync
     // thread. Does nothing when the log is off.
@@ -71,11 +71,11 @@ signals:
     // Started or stopped, by request or by a failure.
     void stateChanged();
     // The log stopped for a failure, or its last sync failed.
-    void failed(const LogFailure &failure);
+    void failed(const FileFailure &failure);
 
 private:
-    void fail(const LogFailure &failure);
-    void syncFailed(quint64 file, const LogFailure &failure);
+    void fail(const FileFailure &failure);
+    void syncFailed(quint64 file, const FileFailure &failure);
 
     std::unique_ptr<LogSync> m_sync;  // made at the first start
     std::unique_ptr<QFile> m_file;

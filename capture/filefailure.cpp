@@ -1,0 +1,29 @@
+#include "filefailure.h"
+
+QString FileFailure::text() const {
+    QString what;
+    switch (kind) {
+        case Kind::Open:
+            what = QStringLiteral("cannot be opened: ") + reason;
+            break;
+        case Kind::Write:
+            what = QStringLiteral("a write failed: ") + reason;
+            break;
+        case Kind::Sync:
+            what = QStringLiteral("a sync to the disk failed: ") + reason;
+            break;
+        case Kind::LastSync:
+            what = QStringLiteral("the last sync to the disk failed: ") + reason +
+                   QStringLiteral("; the file may lack what came last");
+            break;
+        case Kind::Replaced:
+            what = QStringLiteral(
+                "its path no longer names the file written to (deleted, or replaced by another "
+                "program)");
+            break;
+        case Kind::Commit:
+            what = QStringLiteral("the last step (sync and rename into place) failed: ") + reason;
+            break;
+    }
+    return QStringLiteral("file %1: %2").arg(fileName, what);
+}
