@@ -1,5 +1,17 @@
 #pragma once
 
+//
+//  W A R N I N G
+//  -------------
+//
+// This file is not part of the DATA view's API. It exists for the engine's
+// own implementation and for its tests, which reach it through the
+// kalvex_dataview_private target. It may change from version to version
+// without notice, or even be removed.
+//
+// We mean it.
+//
+
 #include "receivetimes.h"
 #include "textstore.h"
 
