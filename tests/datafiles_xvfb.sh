@@ -19,25 +19,6 @@ start_display
 start_simulator "$simulator" --card-size 8000000 --preload "$lines"
 simulator_pid=${pids[-1]}
 
-failed=0
-passed=0
-# Places in the window's client area, at 96 dpi.
-click() { xdotool mousemove --sync $((X + $1)) $((Y + $2)) click "${3:-1}"; sleep 0.3; }
-keys() { xdotool key --clearmodifiers "$@"; sleep 0.3; }
-# The DATA view, a pixel further each time: xdotool's --sync waits for the
-# pointer to move, and would wait long for one already there.
-at=0
-view() { at=$(((at + 1) % 8)); click $((320 + at)) 556; }
-open_port() { click 68 64; }          # "Otwórz port"
-status() { click 552 58; sleep 0.5; } # "Sprawdź status dysku": the device answers
-clear_data() { click 60 428; }        # "Czyść DATA"
-read_all() { click 296 346; }         # "Odczytaj wszystko": the card's lines, a flood
-# The view's whole text, through Ctrl+A and Ctrl+C, into a file.
-copy_all() {
-    view
-    keys ctrl+a ctrl+c
-    timeout 20 xclip -o -selection clipboard >"$1" 2>/dev/null || true
-}
 # Waits until the view ends with the reply to "Odczytaj wszystko", copying it
 # to a file.
 copy_after_flood() {
@@ -54,15 +35,6 @@ choose_file() {
     keys ctrl+a
     xdotool type --delay 20 "$2"
     keys Return
-}
-report() {
-    if [ "$2" = yes ]; then
-        echo "ok: $1"
-        passed=$((passed + 1))
-    else
-        echo "FAIL: $1"
-        failed=$((failed + 1))
-    fi
 }
 same() { cmp -s "$1" "$2" && echo yes || { cmp "$1" "$2" | head -n 3 >&2; echo no; }; }
 

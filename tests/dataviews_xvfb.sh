@@ -28,29 +28,6 @@ pids+=($!)
 for _ in $(seq 100); do [ -e "$work/port2" ] && break; sleep 0.05; done
 export RS232_PORT_2="$work/port2"
 
-failed=0
-passed=0
-click() { xdotool mousemove --sync $((X + $1)) $((Y + $2)) click "${3:-1}"; sleep 0.3; }
-keys() { xdotool key --clearmodifiers "$@"; sleep 0.3; }
-at=0
-view() { at=$(((at + 1) % 8)); click $((320 + at)) 556; }
-open_port() { click 68 64; }
-clear_data() { click 60 428; }
-read_all() { click 296 346; }
-report() {
-    if [ "$2" = yes ]; then
-        echo "ok: $1"
-        passed=$((passed + 1))
-    else
-        echo "FAIL: $1"
-        failed=$((failed + 1))
-    fi
-}
-copy_all() {
-    view
-    keys ctrl+a ctrl+c
-    timeout 20 xclip -o -selection clipboard >"$1" 2>/dev/null || true
-}
 # Waits until the view's text holds the reply's end; in the hex view, until
 # the bytes of its rows do.
 wait_for_end() {

@@ -5,6 +5,10 @@
 #   "$console" & pids+=($!); find_main_window; find_window TITLE
 #   step "what comes next"    named in the report if the script stops there
 #   show_port_tooltip LOG     the tooltip of "Nr portu:", as the console logged it
+#   report WHAT yes|no        an "ok:" or "FAIL:" line, counted in passed and failed
+#   click X Y [BUTTON], keys KEY...   the operator's hands, in the main window
+#   view, open_port, status, clear_data, read_all   its controls, by place
+#   copy_all FILE             the DATA view's whole text, through the clipboard
 #
 # The tests need no window manager, and the test tools install none: a window
 # manager's package makes itself the system's default (x-window-manager).
@@ -138,4 +142,33 @@ show_port_tooltip() {
     sleep 0.5
     grep -q 'port number tooltip' "$1" || { echo "FAIL: no tooltip was shown"; exit 1; }
     sed -n '/port number tooltip/,$p' "$1"
+}
+
+failed=0
+passed=0
+report() {
+    if [ "$2" = yes ]; then
+        echo "ok: $1"
+        passed=$((passed + 1))
+    else
+        echo "FAIL: $1"
+        failed=$((failed + 1))
+    fi
+}
+# Places in the main window's client area (X, Y from find_main_window), at
+# 96 dpi.
+click() { xdotool mousemove --sync $((X + $1)) $((Y + $2)) click "${3:-1}"; sleep 0.3; }
+keys() { xdotool key --clearmodifiers "$@"; sleep 0.3; }
+# The DATA view, a pixel further each time: xdotool's --sync waits for the
+# pointer to move, and would wait long for one already there.
+view_at=0
+view() { view_at=$(((view_at + 1) % 8)); click $((320 + view_at)) 556; }
+open_port() { click 68 64; }          # "Otwórz port"
+status() { click 552 58; sleep 0.5; } # "Sprawdź status dysku": the device answers
+clear_data() { click 60 428; }        # "Czyść DATA"
+read_all() { click 296 346; }         # "Odczytaj wszystko": the card's lines
+copy_all() {
+    view
+    keys ctrl+a ctrl+c
+    timeout 20 xclip -o -selection clipboard >"$1" 2>/dev/null || true
 }

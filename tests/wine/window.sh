@@ -12,20 +12,6 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # Wine's own processes end before the display and the prefix go.
 trap 'wineserver -k 2>/dev/null || true; cleanup' EXIT
 
-failed=0
-passed=0
-report() {
-    if [ "$2" = yes ]; then
-        echo "ok: $1"
-        passed=$((passed + 1))
-    else
-        echo "FAIL: $1"
-        failed=$((failed + 1))
-    fi
-}
-# Places in the main window's client area, as the Linux scripts have them.
-click() { xdotool mousemove --sync $((X + $1)) $((Y + $2)) click 1; sleep 0.3; }
-keys() { xdotool key --clearmodifiers "$@"; sleep 0.3; }
 
 # Wine names a window before it maps it, and takes a while to start.
 find_mapped_main_window() {
