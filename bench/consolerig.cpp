@@ -14,9 +14,8 @@
 #include <QPlainTextEdit>
 #include <QWindow>
 
-// The port's mapping is the environment's, as the console reads it at start.
-ConsoleRig::ConsoleRig(View view)
-    : m_view(view), m_window(new Form1(PortDirectory::fromEnvironment())) {
+ConsoleRig::ConsoleRig(View view, PortDirectory ports)
+    : m_view(view), m_window(new Form1(std::move(ports))) {
     m_comm = m_window->findChild<MSComm *>(QStringLiteral("MSComm1"));
     if (view == View::Baseline)
         m_baseline = new BaselineView(m_window);
@@ -27,6 +26,12 @@ ConsoleRig::ConsoleRig(View view)
 
 ConsoleRig::~ConsoleRig() {
     delete m_window;
+}
+
+PortDirectory ConsoleRig::portsWith(int number, const QString &device) {
+    PortDirectory ports = PortDirectory::fromEnvironment();
+    ports.map(number, device);
+    return ports;
 }
 
 QWidget *ConsoleRig::paintTarget() const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "portdirectory.h"
+
 #include <QObject>
 
 #include <functional>
@@ -18,7 +20,11 @@ class ConsoleRig : public QObject {
 public:
     enum class View { Ours, Baseline };
 
-    explicit ConsoleRig(View view);
+    // The window numbers the ports of `ports`, as the console's own does
+    // those it read at start.
+    ConsoleRig(View view, PortDirectory ports);
+    // The ports of the environment, with number n mapped to device.
+    static PortDirectory portsWith(int number, const QString &device);
     ~ConsoleRig() override;
 
     View view() const { return m_view; }

@@ -100,7 +100,8 @@ private:
 // frames watched.
 class Session {
 public:
-    Session(BenchApplication &app, ConsoleRig::View view) : m_app(app), m_rig(view) {}
+    Session(BenchApplication &app, ConsoleRig::View view)
+        : m_app(app), m_rig(view, ConsoleRig::portsWith(2, m_pty.slaveName())) {}
     ~Session() { m_app.watchFrames(nullptr, {}, {}); }
 
     bool start() {
@@ -108,7 +109,6 @@ public:
             return fail(QStringLiteral("no pty"));
         if (!m_rig.show())
             return fail(QStringLiteral("the window was not exposed"));
-        m_pty.mapToPort(2);
         if (!m_rig.openPort())
             return fail(QStringLiteral("the port did not open"));
         m_app.watchFrames(
@@ -130,8 +130,8 @@ private:
     }
 
     BenchApplication &m_app;
+    PtyDevice m_pty;  // before the rig, whose port 2 it is
     ConsoleRig m_rig;
-    PtyDevice m_pty;
     ReplyTracker m_replies;
     QString m_error;
 };
@@ -615,11 +615,10 @@ QJsonObject replug(const BenchScale &scale) {
     };
     if (plugIn() < 0)
         return {{"error", "no pty"}};
-    qputenv("RS232_PORT_2", QFile::encodeName(link));
     // Two lines of the link's log for every round would drown the progress.
     QLoggingCategory::setFilterRules(
         QStringLiteral("kalvex.link.info=false\nkalvex.link.warning=false"));
-    ConsoleRig rig(ConsoleRig::View::Ours);
+    ConsoleRig rig(ConsoleRig::View::Ours, ConsoleRig::portsWith(2, link));
     if (!rig.show())
         return {{"error", "the window was not exposed"}};
     if (!rig.openPort())
@@ -653,7 +652,6 @@ QJsonObject replug(const BenchScale &scale) {
     const double waitS = double(ProcStats::monotonicNs() - startNs) / kNsPerS;
     const double cpuS = double(ProcStats::processCpuNs() - startCpuNs) / kNsPerS;
     const bool stillWaiting = comm->awaitsDevice() && !comm->portOpen();
-    qunsetenv("RS232_PORT_2");
     return {{"reopenMs", reopenMs},
             {"waitS", waitS},
             {"waitCpuS", cpuS},
