@@ -4,6 +4,7 @@
 // as itself.
 #include <QApplication>
 #include <QClipboard>
+#include <QFontDatabase>
 #include <QScrollBar>
 #include <QTest>
 
@@ -65,6 +66,10 @@ private slots:
     }
 
     void followsTheEndAndStaysWhereScrolled() {
+        // Qt's offscreen platform finds no fonts on Windows (the suites run so
+        // under Wine): a row is then a pixel or two high, and all are in sight.
+        if (QFontDatabase::families().isEmpty())
+            QSKIP("no fonts on this platform, so no row height to scroll by");
         DataView view;
         showView(view);
         if (QTest::currentTestFailed())
