@@ -7,6 +7,7 @@
 #include <memory>
 
 class DataViewPrivate;
+class TextSnapshot;
 
 // The DATA view: an editable multi-line view whose text is exactly what it
 // was given, what the operator typed and every received character, in order.
@@ -25,8 +26,8 @@ class DataViewPrivate;
 // This is what a window needs of it. The widget keeps events, painting and
 // the scroll bars; the text, the caret and every edit belong to its
 // EditingModel, and the rest of the engine reaches them through
-// DataViewPrivate (dataview_p.h). Assistive technology reads and edits it
-// through DataViewAccessible, once the application has called
+// DataViewPrivate (private/dataview_p.h). Assistive technology reads and
+// edits it through DataViewAccessible, once the application has called
 // DataViewEngine::initialize(). Ctrl+F opens a find box in the view's
 // window; the search runs in slices, so reception never waits for it.
 //
@@ -47,8 +48,6 @@ class DataViewPrivate;
 // (addAction(), with Qt::WidgetShortcut): its context menu lists them after
 // its own entries, and their keys reach them, as the view claims only its
 // own.
-class TextSnapshot;
-
 class DataView : public QAbstractScrollArea {
     Q_OBJECT
     Q_PROPERTY(QString text READ text WRITE setText)
