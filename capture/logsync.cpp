@@ -85,12 +85,12 @@ quint64 LogSync::follow(int fd, const QString &path) {
     return m_lastNumber;
 }
 
-void LogSync::finish(bool told) {
+void LogSync::finish(Failure failure) {
     {
         const std::lock_guard lock(m_mutex);
         if (m_file.fd < 0)
             return;
-        m_file.told = m_file.told || told;
+        m_file.told = m_file.told || failure == Failure::Told;
         m_finishing.push_back(std::exchange(m_file, File()));
     }
     m_wake.notify_one();

@@ -47,10 +47,11 @@ public:
     // Bytes were written to the followed file: it is due for a sync at the
     // next tick. Costs an atomic store.
     void written() { m_dirty.store(true, std::memory_order_relaxed); }
+    // Whether a failure of the file was told already: then nothing more is.
+    enum class Failure { Untold, Told };
     // The followed file is written no more: its last sync, and its close, go
-    // ahead on the thread. `told`: its failure has been told already, and
-    // nothing more is told of it.
-    void finish(bool told = false);
+    // ahead on the thread.
+    void finish(Failure failure = Failure::Untold);
 
     static constexpr std::chrono::seconds kTick{1};
 

@@ -73,7 +73,8 @@ void ReceiveLog::start(const QString &path, Existing existing) {
 void ReceiveLog::stop() {
     if (!m_file)
         return;
-    m_sync->finish(m_told.contains(m_syncNumber));
+    m_sync->finish(m_told.contains(m_syncNumber) ? LogSync::Failure::Told
+                                                 : LogSync::Failure::Untold);
     m_file.reset();
     m_identity = FileIdentity();
     qCInfo(lcCapture).noquote() << "receive log off:" << m_fileName << m_written << "bytes";
