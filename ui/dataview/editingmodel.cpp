@@ -22,8 +22,7 @@ constexpr qsizetype kTrimAfter = 1 << 20;
 using LineBreaks = ReceiveTimes::LineBreaks;
 
 LineBreaks lineBreaksIn(QStringView text) {
-    return std::any_of(text.cbegin(), text.cend(),
-                       [](QChar c) { return LineEndScan::isLineEnd(c.unicode()); })
+    return text.contains(QChar(LineEndScan::Cr)) || text.contains(QChar(LineEndScan::Lf))
                ? LineBreaks::Some
                : LineBreaks::None;
 }
