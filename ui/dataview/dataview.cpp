@@ -1,5 +1,6 @@
 #include "dataview.h"
 
+#include "clamptoint.h"
 #include "dataview_p.h"
 #include "findbox.h"
 #include "findrunner.h"
@@ -663,7 +664,7 @@ void DataViewPrivate::syncVerticalBar() {
     const int lines = visibleLines();
     vertical->setSingleStep(1);
     vertical->setPageStep(lines);
-    vertical->setRange(0, int(qMin<qsizetype>(qMax<qsizetype>(0, rowCount() - lines), INT_MAX)));
+    vertical->setRange(0, clampToInt(rowCount() - lines));
     if (m_followPending)
         vertical->setValue(vertical->maximum());
     m_followPending = false;

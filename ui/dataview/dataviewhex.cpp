@@ -3,6 +3,7 @@
 // between the two views.
 #include "dataview_p.h"
 
+#include "clamptoint.h"
 #include "textannouncer.h"
 
 #include <QAccessible>
@@ -82,7 +83,7 @@ void DataViewPrivate::setHexShown(bool shown) {
     sync();
     if (!following) {
         const qsizetype top = shown ? inSight / kRow : m_model.lineAt(inSight).number;
-        vertical->setValue(int(qMin<qsizetype>(top, INT_MAX)));
+        vertical->setValue(clampToInt(top));
         m_topLine = vertical->value();
         if (caretInSight) {
             if (shown)
@@ -97,7 +98,7 @@ void DataViewPrivate::setHexShown(bool shown) {
     changed.editable = true;
     QAccessibleStateChangeEvent event(q, changed);
     QAccessible::updateAccessibility(&event);
-    QAccessibleTextCursorEvent moved(q, int(qMin<qsizetype>(reader().caret(), INT_MAX)));
+    QAccessibleTextCursorEvent moved(q, clampToInt(reader().caret()));
     QAccessible::updateAccessibility(&moved);
     q->viewport()->update();
 }
@@ -193,9 +194,9 @@ void DataViewPrivate::ensureHexVisible(qsizetype position) {
     const int lines = visibleLines();
     QScrollBar *vertical = q->verticalScrollBar();
     if (row < m_topLine)
-        vertical->setValue(int(qMin<qsizetype>(row, INT_MAX)));
+        vertical->setValue(clampToInt(row));
     else if (row >= m_topLine + lines)
-        vertical->setValue(int(qMin<qsizetype>(row - lines + 1, INT_MAX)));
+        vertical->setValue(clampToInt(row - lines + 1));
     const qreal x = m_hexRows.hexColumn(int(position % kRow)) * m_cellWidth;
     const int width = q->viewport()->width() - 2 * kMargin - 1;
     QScrollBar *horizontal = q->horizontalScrollBar();

@@ -17,8 +17,8 @@
 #include <algorithm>
 #include <climits>
 
-// An offset into the text for Qt's accessibility interfaces, which count in
-// int: past INT_MAX characters, everything is at INT_MAX.
+// An offset or a row for Qt's interfaces that count in int (accessibility,
+// scroll bars): below 0 it is 0, past INT_MAX everything is at INT_MAX.
 inline int clampToInt(qsizetype value) {
     return int(std::clamp<qsizetype>(value, 0, INT_MAX));
 }
