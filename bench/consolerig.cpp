@@ -1,6 +1,7 @@
 #include "consolerig.h"
 
 #include "baselineview.h"
+#include "dataview.h"
 #include "form1.h"
 #include "module1.h"
 #include "mscomm.h"
@@ -8,7 +9,6 @@
 #include "windowplacement.h"
 
 #include <QAbstractButton>
-#include <QAbstractScrollArea>
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -34,13 +34,12 @@ PortDirectory ConsoleRig::portsWith(int number, const QString &device) {
     return ports;
 }
 
+DataView *ConsoleRig::dataView() const {
+    return m_window->findChild<DataView *>(QStringLiteral("Text3"));
+}
+
 QWidget *ConsoleRig::paintTarget() const {
-    if (m_baseline)
-        return m_baseline->editor()->viewport();
-    auto *view = m_window->findChild<QWidget *>(QStringLiteral("Text3"));
-    if (auto *area = qobject_cast<QAbstractScrollArea *>(view))
-        return area->viewport();
-    return view;
+    return m_baseline ? m_baseline->editor()->viewport() : dataView()->viewport();
 }
 
 bool ConsoleRig::show(int timeoutMs) {
@@ -62,7 +61,7 @@ bool ConsoleRig::openPort() {
 }
 
 QString ConsoleRig::viewText() const {
-    return m_window->findChild<QWidget *>(QStringLiteral("Text3"))->property("text").toString();
+    return dataView()->text();
 }
 
 void ConsoleRig::received() {

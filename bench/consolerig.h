@@ -7,6 +7,7 @@
 #include <functional>
 
 class BaselineView;
+class DataView;
 class Form1;
 class MSComm;
 class QWidget;
@@ -31,6 +32,8 @@ public:
     Form1 *window() const { return m_window; }
     BaselineView *baseline() const { return m_baseline; }
 
+    // The window's DATA view (Text3), whichever view paints the text.
+    DataView *dataView() const;
     // The widget whose paint puts received text on the screen.
     QWidget *paintTarget() const;
 

@@ -295,7 +295,7 @@ QJsonObject loggedFlood(Session &session, const BenchScale &scale) {
 // The ordinary flood with the receive times shown: each received line given
 // its time, the margin painted every frame.
 QJsonObject timedFlood(Session &session, const BenchScale &scale) {
-    auto *view = session.rig().window()->findChild<DataView *>(QStringLiteral("Text3"));
+    auto *view = session.rig().dataView();
     if (!view)
         return {{"error", "no DATA view"}};
     view->setReceiveTimesShown(true);
@@ -401,7 +401,7 @@ void holdTopLevel(DataView *view, const BenchScale &scale) {
 // undo that.
 QJsonObject history(BenchApplication &app, Session &session, const BenchScale &scale) {
     ConsoleRig &rig = session.rig();
-    auto *view = rig.window()->findChild<DataView *>(QStringLiteral("Text3"));
+    auto *view = rig.dataView();
     if (!view)
         return {{"error", "no DATA view"}};
     DataViewPrivate *inside = DataViewPrivate::get(view);
@@ -498,7 +498,7 @@ QJsonObject history(BenchApplication &app, Session &session, const BenchScale &s
 // across both.
 QJsonObject hexView(BenchApplication &app, Session &session, const BenchScale &scale) {
     ConsoleRig &rig = session.rig();
-    auto *view = rig.window()->findChild<DataView *>(QStringLiteral("Text3"));
+    auto *view = rig.dataView();
     if (!view)
         return {{"error", "no DATA view"}};
     DataViewPrivate *inside = DataViewPrivate::get(view);
