@@ -104,7 +104,7 @@ std::optional<QString> ReplugWatch::findAmong(const PortNumber::NumberedPort &aw
                                               const QString &path,
                                               const QList<PortNumber::PortRecord> &ports,
                                               PortNumber::Scheme scheme) {
-    const bool bySerial = !awaited.mapped && awaited.port && !awaited.port->serialNumber.isEmpty();
+    const bool bySerial = bySerialNumber(awaited);
     const Qt::CaseSensitivity cs =
         scheme == PortNumber::Scheme::ComNumber ? Qt::CaseInsensitive : Qt::CaseSensitive;
     for (const PortNumber::PortRecord &p : ports) {
@@ -135,8 +135,8 @@ std::optional<ReplugWatch::LinkIdentity> ReplugWatch::ptyLink(const QString &pat
 #endif
 }
 
-bool ReplugWatch::bySerialNumber() const {
-    return m_port && !m_port->mapped && m_port->port && !m_port->port->serialNumber.isEmpty();
+bool ReplugWatch::bySerialNumber(const PortNumber::NumberedPort &port) {
+    return !port.mapped && port.port && !port.port->serialNumber.isEmpty();
 }
 
 void ReplugWatch::watchNearest(QString folder) {

@@ -64,7 +64,10 @@ signals:
 
 private:
     void look();
-    bool bySerialNumber() const;
+    // Whether `port` is found again by its adapter's serial number, wherever
+    // the system puts it, rather than by its path (a mapping is a path).
+    static bool bySerialNumber(const PortNumber::NumberedPort &port);
+    bool bySerialNumber() const { return m_port && bySerialNumber(*m_port); }
     // Watches `folder`, or the nearest folder above it that exists.
     void watchNearest(QString folder);
 
