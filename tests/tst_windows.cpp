@@ -1,8 +1,9 @@
 // What the console does its own way on Windows: a COM port found again after
-// a replug, Polish file names in saving and in the receive log, the system's
-// reason for a failure of the log, the save dialog in the documents. The port
-// lists are checked on every system; the rest runs where the console does, and
-// on Windows (under Wine in CI) meets the system's own file calls.
+// a replug, Polish file names in saving and in the receive log, paths as long
+// and as literal as Qt's files take them, the system's reason for a failure
+// of the log, the save dialog in the documents. The port lists are checked on
+// every system; the rest runs where the console does, and on Windows (under
+// Wine in CI) meets the system's own file calls.
 #include "codepage.h"
 #include "editingmodel.h"
 #include "fileerror.h"
@@ -61,6 +62,8 @@ private slots:
     void replugFindsTheSameComPort();
     void savesUnderPolishNames();
     void receiveLogUnderPolishNames();
+    void receiveLogAtPathsAsQtTakesThem_data();
+    void receiveLogAtPathsAsQtTakesThem();
     void logFailureGivesTheFailedCallsReason();
     void saveDialogOpensInDocuments();
 
@@ -134,6 +137,42 @@ void TestWindows::receiveLogUnderPolishNames() {
     QVERIFY2(failed.isEmpty(),
              failed.isEmpty() ? "" : qPrintable(failed.first().at(0).value<FileFailure>().text()));
     QVERIFY(readFile(path) == chunk + chunk + chunk + "end");
+}
+
+void TestWindows::receiveLogAtPathsAsQtTakesThem_data() {
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("name");
+    // Past Windows' 260 characters (MAX_PATH): Qt's files reach it through
+    // the long-path form (\\?\).
+    const QString deep(90, u'f');
+    QTest::newRow("longer than 260 characters")
+        << deep + u'/' + deep + u'/' + deep << QStringLiteral("capture.log");
+    // Taken literally in that form; the ordinary one drops the space and
+    // names another file.
+    QTest::newRow("a name that ends in a space")
+        << QStringLiteral(".") << QStringLiteral("capture.log ");
+}
+
+void TestWindows::receiveLogAtPathsAsQtTakesThem() {
+    QFETCH(QString, folder);
+    QFETCH(QString, name);
+    QVERIFY(QDir(m_dir.path()).mkpath(folder));
+    const QString path = QDir::cleanPath(m_dir.filePath(folder) + u'/' + name);
+    ReceiveLog log;
+    QStringList failures;
+    connect(&log, &ReceiveLog::failed, &log,
+            [&failures](const FileFailure &failure) { failures << failure.text(); });
+    log.start(path, ReceiveLog::Existing::Replace);
+    log.append("first");
+    // The log knows its file by the path, as a save to it is refused.
+    QVERIFY(log.writesTo(path));
+    // Past the check of the path that runs once a second.
+    QTest::qWait(1500);
+    log.append("second");
+    QVERIFY2(failures.isEmpty(), qPrintable(failures.join(u'\n')));
+    QVERIFY(log.isOn());
+    log.stop();
+    QCOMPARE(readFile(path), QByteArray("firstsecond"));
 }
 
 void TestWindows::logFailureGivesTheFailedCallsReason() {
