@@ -6,6 +6,7 @@
 #include "form1.h"
 #include "portdirectory.h"
 #include "receivelog.h"
+#include "runningmark.h"
 #include "windowplacement.h"
 
 #include <cstdio>
@@ -18,6 +19,7 @@ int main(int argc, char *argv[]) {
     commandLine.answerWithoutDisplay(argc, argv);
     Application app(argc, argv);
     commandLine.process(app);
+    RunningMark::set();
     app.endOnTerminationSignals();
     // The operator's port mappings are read here, once.
     PortDirectory ports = PortDirectory::fromEnvironment();

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
@@ -13,12 +14,13 @@
 #include <cstdio>
 
 BenchRunner::BenchRunner(QString self, QString consoleProgram, BenchScale scale, bool quick,
-                         QString windowsBuild)
+                         QString windowsBuild, QString windowsIngest)
     : m_self(std::move(self)),
       m_console(std::move(consoleProgram)),
       m_scale(scale),
       m_quick(quick),
       m_windows(std::move(windowsBuild)),
+      m_windowsIngest(std::move(windowsIngest)),
       m_startNs(ProcStats::monotonicNs()) {}
 
 QJsonObject BenchRunner::runAll() {
@@ -123,8 +125,10 @@ QJsonObject BenchRunner::runStartup() {
     return {{"runs", runs}};
 }
 
-// The Windows build's two files, and the start-up of its program under Wine
-// in the prefix that bench/run.sh made (WINEPREFIX), its server kept running.
+// The Windows build's two files, its ingest beside the Linux build's as
+// bench/wineingest.sh measured them, and the start-up of its program under
+// Wine in the prefix that bench/run.sh made (WINEPREFIX), its server kept
+// running.
 QJsonObject BenchRunner::runWindows() {
     const QDir build(m_windows);
     const QFileInfoList zips =
@@ -135,6 +139,12 @@ QJsonObject BenchRunner::runWindows() {
         return {{"notBuilt", true}};
     QJsonObject result{{"zipBytes", double(zips.first().size())},
                        {"setupBytes", double(setups.first().size())}};
+    if (!m_windowsIngest.isEmpty()) {
+        QFile ingest(m_windowsIngest);
+        result.insert("ingest", ingest.open(QIODevice::ReadOnly)
+                                    ? QJsonDocument::fromJson(ingest.readAll()).object()
+                                    : QJsonObject{{"error", QStringLiteral("no figures written")}});
+    }
     const QString wine = QStandardPaths::findExecutable(QStringLiteral("wine"));
     QString program;
     QDirIterator found(build.filePath(QStringLiteral("stage")), {QStringLiteral("*.exe")},

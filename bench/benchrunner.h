@@ -12,9 +12,10 @@
 class BenchRunner {
 public:
     // `windowsBuild`: the folder where tools/package-windows.sh put the
-    // Windows build, or empty.
+    // Windows build, or empty; `windowsIngest`: the figures that
+    // bench/wineingest.sh wrote, or empty.
     BenchRunner(QString self, QString consoleProgram, BenchScale scale, bool quick,
-                QString windowsBuild = {});
+                QString windowsBuild = {}, QString windowsIngest = {});
 
     QJsonObject runAll();
 
@@ -29,5 +30,6 @@ private:
     BenchScale m_scale;
     bool m_quick;
     QString m_windows;
+    QString m_windowsIngest;
     qint64 m_startNs;
 };

@@ -2,12 +2,15 @@
 // measurement, each in a fresh console process started from this program,
 // and prints one Markdown table; bench/run.sh is the way to call it.
 //
-//   kalvex-bench [--quick] [--console PROGRAM] [--windows BUILD] [--json FILE]
+//   kalvex-bench [--quick] [--console PROGRAM] [--windows BUILD] [--windows-ingest FILE]
+//                [--json FILE]
 //   kalvex-bench --scenario NAME --view ours|baseline [--level BYTES] [--quick]
+//   kalvex-bench --pty-flood LINK BYTES LOG     (bench/wineingest.sh)
 
 #include "benchapplication.h"
 #include "benchrunner.h"
 #include "benchscale.h"
+#include "ptyflood.h"
 #include "report.h"
 #include "scenarios.h"
 
@@ -65,7 +68,7 @@ int runEverything(int argc, char **argv) {
     BenchRunner runner(QCoreApplication::applicationFilePath(),
                        option(args, "--console", QStringLiteral(KALVEX_CONSOLE_PATH)),
                        quick ? BenchScale::quick() : BenchScale::full(), quick,
-                       option(args, "--windows"));
+                       option(args, "--windows"), option(args, "--windows-ingest"));
     QJsonObject results = runner.runAll();
     results.insert("machine", machine());
 
@@ -91,9 +94,28 @@ int runEverything(int argc, char **argv) {
 
 }  // namespace
 
+// One flood into a console started by bench/wineingest.sh; its result on
+// standard output as the scenarios give theirs.
+int runPtyFloodOnly(int argc, char **argv) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const qsizetype at = args.indexOf(QStringLiteral("--pty-flood"));
+    if (at + 3 >= args.size()) {
+        std::fprintf(stderr, "usage: kalvex-bench --pty-flood LINK BYTES LOG\n");
+        return 2;
+    }
+    const QJsonObject result =
+        runPtyFlood(args.at(at + 1), args.at(at + 2).toLongLong(), args.at(at + 3), 120'000);
+    std::printf("RESULT %s\n", QJsonDocument(result).toJson(QJsonDocument::Compact).constData());
+    return result.contains("error") ? 1 : 0;
+}
+
 int main(int argc, char **argv) {
-    for (int i = 1; i < argc; ++i)
+    for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--scenario") == 0)
             return runOneScenario(argc, argv);
+        if (std::strcmp(argv[i], "--pty-flood") == 0)
+            return runPtyFloodOnly(argc, argv);
+    }
     return runEverything(argc, argv);
 }

@@ -595,6 +595,54 @@ Report::Report(const QJsonObject &results) : m_results(results) {
            QStringLiteral("Windows: start-up to a shown window under Wine, ms (median of %1)")
                .arg(wineStartup.size()),
            wineCell, none, {}, false);
+
+    // Its ingest under Wine 10 beside the Linux build's, both taken the same
+    // way in the same run (bench/wineingest.sh), the runs alternating: a
+    // figure to compare, not a goal.
+    const QJsonObject ingest = windows.value("ingest").toObject();
+    const QJsonArray onWine = ingest.value("windows").toArray();
+    const QJsonArray onLinux = ingest.value("linux").toArray();
+    std::vector<double> wineRates, linuxRates, quotients;
+    QJsonObject failedRun = ingest.contains("error") ? ingest : QJsonObject{};
+    int notKept = 0;
+    for (qsizetype i = 0; i < std::min(onWine.size(), onLinux.size()); ++i) {
+        const QJsonObject w = onWine.at(i).toObject();
+        const QJsonObject l = onLinux.at(i).toObject();
+        for (const QJsonObject &run : {w, l}) {
+            if (!usable(run) && failedRun.isEmpty())
+                failedRun = run;
+            notKept += usable(run) && !run.value("kept").toBool();
+        }
+        if (!usable(w) || !usable(l))
+            continue;
+        wineRates.push_back(w.value("mbPerSecond").toDouble());
+        linuxRates.push_back(l.value("mbPerSecond").toDouble());
+        quotients.push_back(wineRates.back() / linuxRates.back());
+    }
+    const QString keptNote =
+        notKept ? QStringLiteral("the log did not hold exactly the flood in %1 of the %2 floods")
+                      .arg(notKept)
+                      .arg(onWine.size() + onLinux.size())
+                : QString();
+    auto ingestCell = [&](std::vector<double> values) -> Cell {
+        if (!built)
+            return notBuilt;
+        if (values.empty())
+            return missing(failedRun.isEmpty() ? ingest : failedRun);
+        return {BenchStats::median(std::move(values)), {}, keptNote};
+    };
+    const QString pairs = QStringLiteral("median of %1").arg(quotients.size());
+    addRow("windowsIngest",
+           QStringLiteral("Windows: ingest of a %1 flood under Wine 10, receive log on, MB/s (%2)")
+               .arg(mbText(ingest.value("bytes").toDouble()), pairs),
+           ingestCell(wineRates), none, {}, false);
+    addRow("windowsIngestLinux",
+           QStringLiteral("Linux: the same flood taken the same way, MB/s (%1)").arg(pairs),
+           ingestCell(linuxRates), none, {}, false);
+    addRow("windowsIngestRatio",
+           QStringLiteral("Windows under Wine 10 ÷ Linux, the same flood (%1 of the pairs)")
+               .arg(pairs),
+           ingestCell(quotients), none, {}, false);
 }
 
 void Report::addRow(const QString &id, const QString &figure, Cell ours, Cell baseline, Goal goal,

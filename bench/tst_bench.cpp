@@ -419,6 +419,30 @@ private slots:
         for (const QJsonObject &results :
              {QJsonObject{}, QJsonObject{{"windows", QJsonObject{{"notBuilt", true}}}}})
             QCOMPARE(Report(results).row("windowsZip")->ours.text, QStringLiteral("not built"));
+
+        // The ingest under Wine beside Linux's: medians of each, and the
+        // median of the pairs' quotients, not the quotient of the medians; a
+        // run whose log lacked the flood is noted.
+        auto flood = [](double mbPerSecond, bool kept = true) {
+            return QJsonObject{{"bytes", 20e6}, {"mbPerSecond", mbPerSecond}, {"kept", kept}};
+        };
+        windows.insert("ingest",
+                       QJsonObject{{"bytes", 20e6},
+                                   {"windows", QJsonArray{flood(1), flood(2, false), flood(3)}},
+                                   {"linux", QJsonArray{flood(10), flood(4), flood(5)}}});
+        report = Report(QJsonObject{{"windows", windows}});
+        QCOMPARE(report.row("windowsIngest")->ours.value.value_or(0), 2.0);
+        QCOMPARE(report.row("windowsIngestLinux")->ours.value.value_or(0), 5.0);
+        QCOMPARE(report.row("windowsIngestRatio")->ours.value.value_or(0), 0.5);
+        QVERIFY(report.row("windowsIngest")->figure.contains("20.0 MB"));
+        QVERIFY(report.row("windowsIngest")->ours.note.contains("1 of the 6 floods"));
+        windows.insert("ingest",
+                       QJsonObject{{"bytes", 20e6},
+                                   {"windows", QJsonArray{flood(2, false)}},
+                                   {"linux", QJsonArray{QJsonObject{{"error", "no pty"}}}}});
+        report = Report(QJsonObject{{"windows", windows}});
+        QCOMPARE(report.row("windowsIngestLinux")->ours.note, QStringLiteral("no pty"));
+        QVERIFY(!report.row("windowsIngest")->ours.value);
     }
 
     // Three console floods, each followed by the bare reader: the table shows

@@ -32,6 +32,8 @@ public:
     friend bool operator!=(const FileIdentity &a, const FileIdentity &b) { return !(a == b); }
 
 private:
+    static QString placeOf(const QString &path);
+
     bool m_exists = false;
     quint64 m_device = 0;
     quint64 m_inode = 0;

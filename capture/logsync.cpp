@@ -1,57 +1,9 @@
 #include "logsync.h"
 
+#include "descriptor.h"
 #include "fileerror.h"
 
-#include <QtGlobal>
-
-#include <cerrno>
 #include <utility>
-
-#ifdef Q_OS_WIN
-#include <io.h>
-#else
-#include <fcntl.h>
-#include <unistd.h>
-#endif
-
-namespace {
-
-int duplicate(int fd) {
-#ifdef Q_OS_WIN
-    return ::_dup(fd);
-#else
-    return ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-#endif
-}
-
-// The file's data (and the size that reaches it) on the disk; returns errno,
-// 0 when it worked or there is no disk behind the descriptor (a pipe, a
-// terminal, /dev/null: EINVAL).
-int syncData(int fd) {
-#if defined(Q_OS_WIN)
-    return ::_commit(fd) == 0 ? 0 : errno;
-#else
-#if defined(Q_OS_LINUX)
-    while (::fdatasync(fd) != 0) {
-#else
-    while (::fsync(fd) != 0) {
-#endif
-        if (errno != EINTR)
-            return errno == EINVAL ? 0 : errno;
-    }
-    return 0;
-#endif
-}
-
-void closeFd(int fd) {
-#ifdef Q_OS_WIN
-    ::_close(fd);
-#else
-    ::close(fd);
-#endif
-}
-
-}  // namespace
 
 LogSync::LogSync(Failed failed) : m_failed(std::move(failed)), m_thread([this] { run(); }) {}
 
@@ -67,9 +19,10 @@ LogSync::~LogSync() {
 
 quint64 LogSync::follow(int fd, const QString &path) {
     File file;
-    file.fd = duplicate(fd);
+    QString reason;
+    file.fd = Descriptor::duplicate(fd, &reason);
     if (file.fd < 0)
-        throw FileError({FileFailure::Kind::Open, path, qt_error_string(errno)});
+        throw FileError({FileFailure::Kind::Open, path, reason});
     file.path = path;
     file.identity = FileIdentity::ofDescriptor(file.fd);
     finish();
@@ -98,8 +51,8 @@ void LogSync::finish(Failure failure) {
 
 std::optional<FileFailure> LogSync::check(const File &file, bool dirty) {
     if (dirty) {
-        if (const int error = syncData(file.fd))
-            return FileFailure{FileFailure::Kind::Sync, file.path, qt_error_string(error)};
+        if (const std::optional<QString> reason = Descriptor::syncData(file.fd))
+            return FileFailure{FileFailure::Kind::Sync, file.path, *reason};
     }
     // Written on through its descriptor, a file that the path no longer
     // names keeps nothing for whoever looks there.
@@ -131,11 +84,10 @@ void LogSync::run() {
             std::vector<File> files = std::exchange(m_finishing, {});
             lock.unlock();
             for (const File &file : files) {
-                const int error = syncData(file.fd);
-                closeFd(file.fd);
-                if (error != 0 && !file.told)
-                    m_failed(file.number,
-                             {FileFailure::Kind::LastSync, file.path, qt_error_string(error)});
+                const std::optional<QString> reason = Descriptor::syncData(file.fd);
+                Descriptor::close(file.fd);
+                if (reason && !file.told)
+                    m_failed(file.number, {FileFailure::Kind::LastSync, file.path, *reason});
             }
             lock.lock();
             continue;

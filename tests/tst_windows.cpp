@@ -1,10 +1,13 @@
 // What the console does its own way on Windows: a COM port found again after
-// a replug, Polish file names in saving and in the receive log, the save
-// dialog in the documents. The port lists are checked on every system; the
-// rest runs where the console does, and on Windows (under Wine in CI) meets
-// the system's own file calls.
+// a replug, Polish file names in saving and in the receive log, paths as long
+// and as literal as Qt's files take them, the system's reason for a failure
+// of the log, the save dialog in the documents. The port lists are checked on
+// every system; the rest runs where the console does, and on Windows (under
+// Wine in CI) meets the system's own file calls.
 #include "codepage.h"
 #include "editingmodel.h"
+#include "fileerror.h"
+#include "logsync.h"
 #include "receivelog.h"
 #include "replugwatch.h"
 #include "savefiledialog.h"
@@ -16,6 +19,14 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 using PortNumber::NumberedPort;
 using PortNumber::PortRecord;
@@ -51,6 +62,9 @@ private slots:
     void replugFindsTheSameComPort();
     void savesUnderPolishNames();
     void receiveLogUnderPolishNames();
+    void receiveLogAtPathsAsQtTakesThem_data();
+    void receiveLogAtPathsAsQtTakesThem();
+    void logFailureGivesTheFailedCallsReason();
     void saveDialogOpensInDocuments();
 
 private:
@@ -120,8 +134,79 @@ void TestWindows::receiveLogUnderPolishNames() {
     QTest::qWait(1200);
     log.append("end");
     log.stop();
-    QVERIFY2(failed.isEmpty(), failed.isEmpty() ? "" : qPrintable(failed.first().at(1).toString()));
+    QVERIFY2(failed.isEmpty(),
+             failed.isEmpty() ? "" : qPrintable(failed.first().at(0).value<FileFailure>().text()));
     QVERIFY(readFile(path) == chunk + chunk + chunk + "end");
+}
+
+void TestWindows::receiveLogAtPathsAsQtTakesThem_data() {
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("name");
+    // Past Windows' 260 characters (MAX_PATH): Qt's files reach it through
+    // the long-path form (\\?\).
+    const QString deep(90, u'f');
+    QTest::newRow("longer than 260 characters")
+        << deep + u'/' + deep + u'/' + deep << QStringLiteral("capture.log");
+    // Taken literally in that form; the ordinary one drops the space and
+    // names another file.
+    QTest::newRow("a name that ends in a space")
+        << QStringLiteral(".") << QStringLiteral("capture.log ");
+}
+
+void TestWindows::receiveLogAtPathsAsQtTakesThem() {
+    QFETCH(QString, folder);
+    QFETCH(QString, name);
+    QVERIFY(QDir(m_dir.path()).mkpath(folder));
+    const QString path = QDir::cleanPath(m_dir.filePath(folder) + u'/' + name);
+    ReceiveLog log;
+    QStringList failures;
+    connect(&log, &ReceiveLog::failed, &log,
+            [&failures](const FileFailure &failure) { failures << failure.text(); });
+    log.start(path, ReceiveLog::Existing::Replace);
+    log.append("first");
+    // The log knows its file by the path, as a save to it is refused.
+    QVERIFY(log.writesTo(path));
+    // Past the check of the path that runs once a second.
+    QTest::qWait(1500);
+    log.append("second");
+    QVERIFY2(failures.isEmpty(), qPrintable(failures.join(u'\n')));
+    QVERIFY(log.isOn());
+    log.stop();
+    QCOMPARE(readFile(path), QByteArray("firstsecond"));
+}
+
+void TestWindows::logFailureGivesTheFailedCallsReason() {
+    std::mutex mutex;
+    QList<FileFailure> failures;
+    LogSync sync([&](quint64, const FileFailure &failure) {
+        const std::lock_guard lock(mutex);
+        failures << failure;
+    });
+#ifdef Q_OS_WIN
+    // A file open for reading only: Windows refuses to flush it to the disk.
+    const QString path = m_dir.filePath(QStringLiteral("read-only.log"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    sync.follow(file.handle(), path);
+    sync.written();
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            const std::lock_guard lock(mutex);
+            return !failures.isEmpty();
+        }(),
+        10000);
+    QCOMPARE(failures.first().kind, FileFailure::Kind::Sync);
+    QCOMPARE(failures.first().reason, qt_error_string(ERROR_ACCESS_DENIED));
+#endif
+    // A descriptor that is not open: the C runtime refuses to duplicate it.
+    try {
+        sync.follow(-1, m_dir.filePath(QStringLiteral("nowhere.log")));
+        QFAIL("a descriptor that is not open was followed");
+    } catch (const FileError &e) {
+        QCOMPARE(e.reason(), QString::fromLocal8Bit(std::strerror(EBADF)));
+    }
 }
 
 void TestWindows::saveDialogOpensInDocuments() {

@@ -25,10 +25,9 @@ test_packages=(
     at-spi2-core python3-pyatspi dbus-daemon
 )
 mingw_packages=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev)
-# Wine's X11 driver loads the X extensions' libraries when it finds them (its
-# package only recommends them): alpha blending, input, screen layout.
-windows_packages=("${mingw_packages[@]}" nsis wine wine64
-                  libxrender1 libxi6 libxrandr2 libxcursor1 libxfixes3 libxinerama1 libxcomposite1)
+# Wine itself is not among them: the tests run Debian 13's Wine 10, in a root
+# that debootstrap makes (tests/wine/root.sh).
+windows_packages=("${mingw_packages[@]}" nsis debootstrap)
 windows_qt_packages=("${mingw_packages[@]}" dpkg-dev perl xz-utils)
 
 packages=("${run_packages[@]}")

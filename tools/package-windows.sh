@@ -3,7 +3,8 @@
 # and packs it twice: a portable zip that runs from any folder, and an installer (NSIS).
 #   tools/package-windows.sh [--tests]
 #     --tests   builds the test suites that run under Wine too (ctest --test-dir build-windows),
-#               and installs what the tests under Wine use (tests/wine/)
+#               and installs what the tests under Wine use: the test tools, and Debian 13's
+#               Wine 10 in a root of its own, made once (tests/wine/root.sh)
 #   tools/package-windows.sh --qt
 #     prints the Qt for Windows that a build would use, or says how to get one, and fails
 # The Qt for Windows: QT_WINDOWS=DIR when set; otherwise the one in the cache folder
@@ -62,6 +63,7 @@ esac
 
 if [ "$tests" = ON ]; then
     tools/install-deps.sh --windows --test   # the real-window tests' tools too
+    tests/wine/root.sh --make
 else
     tools/install-deps.sh --windows
 fi

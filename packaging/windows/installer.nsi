@@ -6,7 +6,10 @@
 ; nothing it did not put there (a folder the user chose may hold files of their own).
 ; It installs to Program Files for every user (administrator rights, once), adds a Start
 ; menu entry and an entry under installed apps; /S installs and uninstalls silently. The
-; program itself runs without administrator rights and writes nothing beside itself.
+; program itself runs without administrator rights and writes nothing beside itself, so
+; the finish page does not offer to start it: started from here it would run with the
+; installer's rights. Neither the installer nor the uninstaller touches the program's files
+; while a console runs.
 Unicode true
 Target amd64-unicode
 ManifestDPIAware true
@@ -38,13 +41,29 @@ VIAddVersionKey /LANG=1045 "LegalCopyright" "${PUBLISHER}"
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
-!define MUI_FINISHPAGE_RUN "$INSTDIR\${EXE}"
+!define MUI_FINISHPAGE_TEXT "$(^NameDA) został zainstalowany na Twoim komputerze.$\r$\n$\r$\nUruchomisz go z menu Start: ${PRODUCT}."
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "Polish"
+
+; Waits while a console runs, asking the user to close it, or gives up (Abort, exit code 2).
+; Every console holds this mutex while it runs (app/runningmark.h names it too). In silent
+; mode it gives up at once.
+!define RUNNING_MUTEX "Global\RS232KalvexConsoleRunning"
+!macro RefuseWhileRunning WHAT
+    ${Do}
+        System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "${RUNNING_MUTEX}") p .R9'
+        ${IfThen} $R9 == 0 ${|} ${Break} ${|}
+        System::Call 'kernel32::CloseHandle(p R9)'
+        ${IfNot} ${Cmd} `MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "${PRODUCT} jest uruchomiony. Nie można go ${WHAT}, dopóki działa.$\r$\n$\r$\nZamknij go (przycisk „Zakończ program”) i wybierz „Ponów próbę”." /SD IDCANCEL IDRETRY`
+            SetErrorLevel 2
+            Abort
+        ${EndIf}
+    ${Loop}
+!macroend
 
 Function .onInit
     ${IfNot} ${RunningX64}
@@ -58,9 +77,11 @@ FunctionEnd
 Function un.onInit
     SetRegView 64
     SetShellVarContext all
+    !insertmacro RefuseWhileRunning "odinstalować"
 FunctionEnd
 
 Section "${PRODUCT}"
+    !insertmacro RefuseWhileRunning "zaktualizować"
     ; An installed version is removed first, so that no file of it stays behind.
     ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
     ${If} $0 != ""
@@ -90,6 +111,8 @@ Section "${PRODUCT}"
 SectionEnd
 
 Section "Uninstall"
+    ; Started again since the uninstaller began?
+    !insertmacro RefuseWhileRunning "odinstalować"
     Delete "$SMPROGRAMS\${PRODUCT}.lnk"
     !insertmacro RemoveFiles
     Delete "$INSTDIR\uninstall.exe"

@@ -26,8 +26,8 @@ cache=${XDG_CACHE_HOME:-$HOME/.cache}/kalvex
 root=$cache/wine10-trixie
 mirror=${KALVEX_DEBIAN_MIRROR:-http://deb.debian.org/debian}
 # Wine (64-bit programs only), the X extensions its X11 driver loads when
-# present (the package only recommends them), and the tools the tests call
-# inside: pkill, and fonts for Qt to find in the Wine prefix.
+# present (the package only recommends them), and pkill for the tests inside.
+# Fonts come from this machine into each Wine prefix (wine.sh).
 packages=(wine wine64 procps
           libxrender1 libxi6 libxrandr2 libxcursor1 libxfixes3 libxinerama1 libxcomposite1)
 

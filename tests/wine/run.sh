@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Runs a Windows program of the build under Wine, for ctest (the cross build's
-# CMAKE_CROSSCOMPILING_EMULATOR): Qt's and the mingw runtime's DLLs on its
-# path, in a Wine prefix of the build's own, made at its first use, with no
-# display; the test's QT_* variables (QT_QPA_PLATFORM=offscreen) reach it.
+# Runs a Windows program of the build under Wine 10, for ctest (the cross
+# build's CMAKE_CROSSCOMPILING_EMULATOR): Qt's and the mingw runtime's DLLs on
+# its path, in a Wine prefix of the build's own, made at its first use, with
+# no display; the test's QT_* variables (QT_QPA_PLATFORM=offscreen) reach it.
+# Outside tests/wine/root.sh (ctest run directly) it enters it for itself.
 #   run.sh QT_BIN PREFIX PROGRAM [ARGUMENT...]
 set -euo pipefail
+[ -n "${KALVEX_WINE_ROOT:-}" ] || exec "$(dirname "$0")/root.sh" "$0" "$@"
 qt_bin=$1
 prefix=$2
 shift 2

@@ -1,7 +1,7 @@
 # Sourced by the scripts that run the console's Windows build under Wine: a
 # Wine prefix of their own, COM ports mapped to Linux devices, Windows paths.
 #   . wine.sh; make_wine_prefix DIR [null|x11]; map_com N PATH
-#   make_wine_prefix        makes the prefix, once; the graphics driver is set then
+#   make_wine_prefix        makes the prefix, once, with fonts; the graphics driver is set then
 #   windows_path PATH       Z:\... for a Linux path
 #   pass_qt_variables       the caller's QT_* variables reach Windows programs
 #
@@ -13,14 +13,21 @@
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=;mshtml="
 
+# Fonts: Wine brings none of its own here, and Qt's offscreen platform on
+# Windows reads only the folder QT_QPA_FONTDIR names, so the prefix's Fonts
+# folder gets the machine's Liberation fonts (fonts-liberation2, which the
+# console's own packages bring), and Windows programs are told of it.
 make_wine_prefix() {
     export WINEPREFIX=$1
-    local graphics=${2:-null}
-    [ -f "$WINEPREFIX/system.reg" ] && return 0
-    mkdir -p "$WINEPREFIX"
-    wineboot --init >"$WINEPREFIX/wineboot.log" 2>&1 ||
-        { cat "$WINEPREFIX/wineboot.log"; return 1; }
-    wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d "$graphics" /f >/dev/null
+    export WINEQT_QPA_FONTDIR='C:\windows\Fonts'
+    local graphics=${2:-null} fonts=$1/drive_c/windows/Fonts
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        mkdir -p "$WINEPREFIX"
+        wineboot --init >"$WINEPREFIX/wineboot.log" 2>&1 ||
+            { cat "$WINEPREFIX/wineboot.log"; return 1; }
+        wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d "$graphics" /f >/dev/null
+    fi
+    [ -f "$fonts/LiberationSans-Regular.ttf" ] || cp /usr/share/fonts/truetype/liberation2/*.ttf "$fonts/"
 }
 
 # COM<n> leads to PATH: in the registry, so that Wine's mount manager keeps it

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+// A file by its C runtime descriptor, as the receive log's sync thread
+// handles it, with the system's reason when a call fails: in the words of
+// the call that failed (on Windows, the C runtime's errno for a C runtime
+// call, GetLastError() for a Win32 one, never one read as the other).
+namespace Descriptor {
+
+// A duplicate of fd, owned by the caller; -1, with the reason, when none
+// can be made.
+int duplicate(int fd, QString *reason);
+// Syncs the file's data, and the size that reaches it, to the disk. The
+// reason when that failed; nothing when it worked or when no disk is behind
+// the descriptor (a pipe, a terminal, the null device).
+std::optional<QString> syncData(int fd);
+void close(int fd);
+
+}  // namespace Descriptor

@@ -1,0 +1,35 @@
+#include "descriptor.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace Descriptor {
+
+int duplicate(int fd, QString *reason) {
+    const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (copy < 0)
+        *reason = qt_error_string(errno);
+    return copy;
+}
+
+std::optional<QString> syncData(int fd) {
+#if defined(Q_OS_LINUX)
+    while (::fdatasync(fd) != 0) {
+#else
+    while (::fsync(fd) != 0) {
+#endif
+        if (errno == EINVAL)  // no disk behind it
+            return std::nullopt;
+        if (errno != EINTR)
+            return qt_error_string(errno);
+    }
+    return std::nullopt;
+}
+
+void close(int fd) {
+    ::close(fd);
+}
+
+}  // namespace Descriptor
