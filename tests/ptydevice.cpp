@@ -12,6 +12,7 @@
 #include <termios.h>
 #include <unistd.h>
 #include <cerrno>
+#include <utility>
 
 PtyDevice::PtyDevice() {
     char name[256] = {};
@@ -34,8 +35,44 @@ PtyDevice::~PtyDevice() {
     closeSlave();
 }
 
+bool runsUnderWine() {
+    return false;
+}
+
+bool PtyDevice::isValid() const {
+    return m_master >= 0;
+}
+
+QString PtyDevice::portName() const {
+    return m_slaveName;
+}
+
 void PtyDevice::mapToPort(int number) const {
     qputenv(qPrintable(PortNumber::mappingVariable(number)), m_slaveName.toLocal8Bit());
+}
+
+LineState PtyDevice::lineState() const {
+    termios tio{};
+    if (tcgetattr(m_master, &tio) != 0)
+        return {};
+    static constexpr std::pair<speed_t, int> kBauds[] = {
+        {B1200, 1200},   {B2400, 2400},   {B4800, 4800},   {B9600, 9600},
+        {B19200, 19200}, {B38400, 38400}, {B57600, 57600}, {B115200, 115200}};
+    const auto baud = [](speed_t speed) {
+        for (const auto &[code, bauds] : kBauds)
+            if (code == speed)
+                return bauds;
+        return -1;
+    };
+    const tcflag_t size = tio.c_cflag & CSIZE;
+    const int dataBits = size == CS5 ? 5 : size == CS6 ? 6 : size == CS7 ? 7 : 8;
+    return {baud(cfgetospeed(&tio)),
+            baud(cfgetispeed(&tio)),
+            dataBits,
+            (tio.c_cflag & PARENB) != 0,
+            (tio.c_cflag & CSTOPB) ? 2 : 1,
+            (tio.c_cflag & CRTSCTS) != 0,
+            (tio.c_iflag & (IXON | IXOFF)) != 0};
 }
 
 bool PtyDevice::send(const QByteArray &bytes) {
@@ -94,6 +131,11 @@ QByteArray PtyDevice::drain(int ms) {
     return out;
 }
 
+void PtyDevice::pullOut() {
+    closeSlave();
+    closeMaster();
+}
+
 void PtyDevice::closeMaster() {
     if (m_master >= 0)
         ::close(m_master);
@@ -107,8 +149,8 @@ void PtyDevice::closeSlave() {
 }
 
 LinkedPty::LinkedPty(int number)
-    : m_number(number), m_link(m_dir.filePath(QStringLiteral("port%1").arg(number))) {
-    qputenv(qPrintable(PortNumber::mappingVariable(m_number)), QFile::encodeName(m_link));
+    : m_number(number), m_portName(m_dir.filePath(QStringLiteral("port%1").arg(number))) {
+    qputenv(qPrintable(PortNumber::mappingVariable(m_number)), QFile::encodeName(m_portName));
     plugIn();
 }
 
@@ -117,13 +159,12 @@ LinkedPty::~LinkedPty() {
 }
 
 void LinkedPty::pullOut() {
-    m_pty->closeSlave();
-    m_pty->closeMaster();
+    m_pty->pullOut();
 }
 
 bool LinkedPty::plugIn() {
     m_pty = std::make_unique<PtyDevice>();
     m_pty->closeSlave();
-    QFile::remove(m_link);
-    return m_pty->isValid() && QFile::link(m_pty->slaveName(), m_link);
+    QFile::remove(m_portName);
+    return m_pty->isValid() && QFile::link(m_pty->slaveName(), m_portName);
 }

@@ -1,6 +1,6 @@
-// The main window's working controls against a pty playing the device:
-// opening and closing the port, the twelve command buttons, and replies
-// arriving in the DATA view.
+// The main window's working controls against a pty playing the device (on
+// Windows, under Wine, behind a COM port): opening and closing the port, the
+// twelve command buttons, and replies arriving in the DATA view.
 #include "codepage.h"
 #include "consolefixture.h"
 #include "dataview.h"
@@ -18,9 +18,22 @@
 #include <cerrno>
 #include <cstring>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace {
 
 const QString kInitialData = QStringLiteral("DATA\r\n");
+
+// The system's reason, in the user's language, for a port with no device.
+QString absentPortReason() {
+#ifdef Q_OS_WIN
+    return qt_error_string(ERROR_FILE_NOT_FOUND);
+#else
+    return QString::fromLocal8Bit(std::strerror(ENOENT));
+#endif
+}
 
 struct CommandRow {
     const char *button;
@@ -152,14 +165,14 @@ void TestConsole::failureBoxLooksAsDesigned() {
 }
 
 void TestConsole::unusableNumberIsStoredAndNextOpenWorks() {
-    qputenv("RS232_PORT_3", "/dev/kalvex-no-such-device");
+    qputenv("RS232_PORT_3", kAbsentPort.toLocal8Bit());
     ConsoleFixture c;
     c.box("Text7")->setText(QStringLiteral("3"));
     // The box keeps its designed text; the system's reason, in the user's
     // language, is logged.
-    QTest::ignoreMessage(QtWarningMsg,
-                         qUtf8Printable(QStringLiteral("port 3 (/dev/kalvex-no-such-device): %1")
-                                            .arg(QString::fromLocal8Bit(std::strerror(ENOENT)))));
+    QTest::ignoreMessage(
+        QtWarningMsg,
+        qUtf8Printable(QStringLiteral("port 3 (%1): %2").arg(kAbsentPort, absentPortReason())));
     c.press("Command1");
     QCOMPARE(c.takeFailures(), QStringList{kOpenFailure});
     QVERIFY(!c.comm()->portOpen());
@@ -233,7 +246,7 @@ void TestConsole::closingWindowReleasesPort() {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY2(window.isNull(), how);
         QVERIFY(c.takeFailures().isEmpty());
-        QSerialPort other(m_pty->slaveName());
+        QSerialPort other(m_pty->portName());
         QVERIFY2(other.open(QIODevice::ReadWrite), how);
     }
 }

@@ -1,10 +1,11 @@
 // A whole working session: the console's windows in this process, the
-// device simulator as a separate program on a pty.
+// device simulator as a separate program on a pty (on Windows, under Wine,
+// on the Linux side behind a COM port).
 #include "consolefixture.h"
 #include "dataview.h"
 #include "mscomm.h"
+#include "simulateddevice.h"
 
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -21,21 +22,16 @@ private:
     // that ends with `end`; returns what arrived.
     QString exchange(ConsoleFixture &c, const char *button, const QString &end = "\r\n");
 
-    QProcess m_sim;
+    SimulatedDevice m_sim{{"--fast", "--quiet", "--card-size", "4096"}};
 };
 
 void TestEndToEnd::initTestCase() {
-    m_sim.start(QStringLiteral(KALVEX_SIM_PATH), {"--fast", "--quiet", "--card-size", "4096"});
-    QVERIFY(m_sim.waitForStarted());
-    QVERIFY(m_sim.waitForReadyRead(5000));
-    const QByteArray path = m_sim.readLine().trimmed();
-    QVERIFY(path.startsWith("/dev/"));
-    qputenv("RS232_PORT_2", path);
+    QVERIFY(m_sim.start());
+    qputenv("RS232_PORT_2", m_sim.portName().toLocal8Bit());
 }
 
 void TestEndToEnd::cleanupTestCase() {
-    m_sim.terminate();
-    m_sim.waitForFinished(5000);
+    qunsetenv("RS232_PORT_2");
 }
 
 QString TestEndToEnd::exchange(ConsoleFixture &c, const char *button, const QString &end) {

@@ -1,4 +1,5 @@
-// The serial port control against pseudo-terminals playing the device.
+// The serial port control against pseudo-terminals playing the device (on
+// Windows, under Wine, behind COM ports: ptydevice.h).
 #include "codepage.h"
 #include "commerror.h"
 #include "cputime.h"
@@ -11,8 +12,6 @@
 #include <QSerialPort>
 #include <QSignalSpy>
 #include <QTest>
-
-#include <termios.h>
 
 namespace {
 
@@ -31,6 +30,7 @@ PortDirectory mappedPorts() {
     return PortDirectory::fromEnvironment();
 }
 
+#ifndef Q_OS_WIN
 // Lock files that Qt SerialPort may leave for a device.
 QStringList lockFilesFor(const QString &device) {
     const QString name =
@@ -44,6 +44,7 @@ QStringList lockFilesFor(const QString &device) {
     }
     return found;
 }
+#endif
 
 }  // namespace
 
@@ -77,15 +78,14 @@ void TestMSComm::opensAt9600N81() {
     comm.setPortOpen(true);
     QVERIFY(comm.portOpen());
 
-    termios tio{};
-    QCOMPARE(tcgetattr(pty.masterFd(), &tio), 0);
-    QCOMPARE(cfgetospeed(&tio), speed_t(B9600));
-    QCOMPARE(cfgetispeed(&tio), speed_t(B9600));
-    QCOMPARE(tio.c_cflag & CSIZE, tcflag_t(CS8));
-    QCOMPARE(tio.c_cflag & PARENB, tcflag_t(0));
-    QCOMPARE(tio.c_cflag & CSTOPB, tcflag_t(0));
-    QCOMPARE(tio.c_cflag & CRTSCTS, tcflag_t(0));
-    QCOMPARE(tio.c_iflag & (IXON | IXOFF), tcflag_t(0));
+    const LineState line = pty.lineState();
+    QCOMPARE(line.outputBaud, 9600);
+    QCOMPARE(line.inputBaud, 9600);
+    QCOMPARE(line.dataBits, 8);
+    QVERIFY(!line.parity);
+    QCOMPARE(line.stopBits, 1);
+    QVERIFY(!line.rtsCts);
+    QVERIFY(!line.xonXoff);
 
     comm.setPortOpen(false);
     QVERIFY(!comm.portOpen());
@@ -119,8 +119,7 @@ void TestMSComm::portNumberFixedWhileOpen() {
 
 void TestMSComm::missingDeviceRefusedThenOtherOpens() {
     PtyDevice pty;
-    MSComm comm(PortDirectory(
-        {{9, QStringLiteral("/dev/kalvex-no-such-device")}, {kPort, pty.slaveName()}}));
+    MSComm comm(PortDirectory({{9, kAbsentPort}, {kPort, pty.portName()}}));
     configure(comm, 9);
     QVERIFY_THROWS_EXCEPTION(CommError, comm.setPortOpen(true));
     QVERIFY(!comm.portOpen());
@@ -131,12 +130,14 @@ void TestMSComm::missingDeviceRefusedThenOtherOpens() {
 }
 
 void TestMSComm::portHeldElsewhereRefused() {
+    if (runsUnderWine())
+        QSKIP("Wine lets a second program open a COM port that one holds");
     PtyDevice held;
     PtyDevice free;
-    QSerialPort other(held.slaveName());
+    QSerialPort other(held.portName());
     QVERIFY2(other.open(QIODevice::ReadWrite), qPrintable(other.errorString()));
 
-    MSComm comm(PortDirectory({{kPort, held.slaveName()}, {kPort + 1, free.slaveName()}}));
+    MSComm comm(PortDirectory({{kPort, held.portName()}, {kPort + 1, free.portName()}}));
     configure(comm);
     QVERIFY_THROWS_EXCEPTION(CommError, comm.setPortOpen(true));
     QVERIFY(!comm.portOpen());
@@ -266,22 +267,27 @@ void TestMSComm::nothingDroppedBeyondInputBuffer() {
 }
 
 void TestMSComm::destroyingReleasesThePort() {
+    if (runsUnderWine())
+        QSKIP("Wine lets a second program open a COM port that one holds");
     PtyDevice pty;
     pty.mapToPort(kPort);
     {
         MSComm comm(mappedPorts());
         configure(comm);
         comm.setPortOpen(true);
+#ifndef Q_OS_WIN
         QCOMPARE(lockFilesFor(pty.slaveName()).size(), 1);
+#endif
     }
+#ifndef Q_OS_WIN
     QVERIFY(lockFilesFor(pty.slaveName()).isEmpty());
-    QSerialPort other(pty.slaveName());
+#endif
+    QSerialPort other(pty.portName());
     QVERIFY2(other.open(QIODevice::ReadWrite), qPrintable(other.errorString()));
 }
 
 void TestMSComm::vanishedDeviceClosesPortWithoutSpinning() {
     LinkedPty linked(kPort);
-    const QString device = linked.pty().slaveName();
     MSComm comm(mappedPorts());
     configure(comm);
     comm.setPortOpen(true);
@@ -293,7 +299,9 @@ void TestMSComm::vanishedDeviceClosesPortWithoutSpinning() {
 
     linked.pullOut();
     QTRY_VERIFY(!comm.portOpen());
-    QVERIFY(lockFilesFor(device).isEmpty());
+#ifndef Q_OS_WIN
+    QVERIFY(lockFilesFor(linked.pty().slaveName()).isEmpty());
+#endif
     QVERIFY_THROWS_EXCEPTION(CommError, comm.setOutput(QStringLiteral("DSTA\r")));
 
     const double before = cpuSeconds();
@@ -333,8 +341,7 @@ void TestMSComm::vanishedDeviceDeliversWaitingBytesFirst() {
     pty.send("abc");
     QTRY_COMPARE(comm.inBufferCount(), 3);
     QVERIFY(seen.isEmpty());
-    pty.closeSlave();
-    pty.closeMaster();
+    pty.pullOut();
     QTRY_VERIFY(!comm.portOpen());
     QCOMPARE(seen.size(), 1);
     QCOMPARE(seen.first().event, int(MSComm::ComEvReceive));
@@ -347,6 +354,11 @@ void TestMSComm::vanishedDeviceDeliversWaitingBytesFirst() {
 // without a notification of their own; when the device then vanishes, they
 // too come through Input while the port is still open.
 void TestMSComm::vanishedDeviceDeliversBytesThePortHeld() {
+#ifdef Q_OS_WIN
+    QSKIP(
+        "Qt SerialPort on Windows announces bytes that arrive during a notification with one "
+        "of their own, within it: none wait unannounced");
+#endif
     PtyDevice pty;
     pty.mapToPort(kPort);
     MSComm comm(mappedPorts());
@@ -367,8 +379,7 @@ void TestMSComm::vanishedDeviceDeliversBytesThePortHeld() {
 
     pty.send("first");
     QTRY_COMPARE(readWhileOpen.size(), 1);
-    pty.closeSlave();
-    pty.closeMaster();
+    pty.pullOut();
     QTRY_VERIFY(!comm.portOpen());
     QCOMPARE(readWhileOpen, (QStringList{"first", "second"}));
 }

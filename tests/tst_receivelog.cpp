@@ -16,6 +16,8 @@
 #include "receivelogcontrol.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QRandomGenerator>
 #include <QScopeGuard>
@@ -131,8 +133,12 @@ void TestReceiveLog::goesOnAcrossPortCloseAndVanishedDevice() {
     startLog(c, path);
     // The operator sees the log, and its file, without opening a menu.
     QVERIFY(label->isVisible() && control->action()->isChecked());
-    QVERIFY2(label->text().contains(QStringLiteral("session.log")), qPrintable(label->text()));
-    QVERIFY(label->toolTip().contains(path));
+    // Where Qt finds no fonts (a Wine prefix without any), no name fits.
+    if (QFontDatabase::families().isEmpty())
+        qInfo("no fonts: the file's name in the label is not checked");
+    else
+        QVERIFY2(label->text().contains(QStringLiteral("session.log")), qPrintable(label->text()));
+    QVERIFY(label->toolTip().contains(QDir::toNativeSeparators(path)));
 
     c.press("Command1");
     pty->send("one\r\n");
@@ -201,12 +207,19 @@ void TestReceiveLog::failureIsToldWhileLineIsIdle_data() {
 void TestReceiveLog::failureIsToldWhileLineIsIdle() {
     QFETCH(QString, cause);
     QFETCH(QString, told);
+#ifdef Q_OS_WIN
+    QSKIP(cause == QLatin1String("sync")
+              ? "the disk's sync fails on request through fdatasync, Linux's (disksync.h)"
+              : "Windows lets no other program delete or replace a file that the log holds open");
+#endif
     const QString path = m_dir.filePath(cause + QStringLiteral(".log"));
     ConsoleFixture c;
     startLog(c, path);
+#ifndef Q_OS_WIN
     if (cause == QLatin1String("sync"))
         DiskSync::failFor(path);  // as on a stick pulled out
     auto healed = qScopeGuard([] { DiskSync::clear(); });
+#endif
     c.press("Command1");
     m_pty->send("abc");
     QTRY_VERIFY(c.dataView()->text().endsWith("abc"));
@@ -237,6 +250,9 @@ void TestReceiveLog::failureIsToldWhileLineIsIdle() {
 }
 
 void TestReceiveLog::failedLastSyncIsToldOnStop() {
+#ifdef Q_OS_WIN
+    QSKIP("the disk's sync fails on request through fdatasync, Linux's (disksync.h)");
+#else
     const QString path = m_dir.filePath(QStringLiteral("last.log"));
     ConsoleFixture c;
     startLog(c, path);
@@ -253,6 +269,7 @@ void TestReceiveLog::failedLastSyncIsToldOnStop() {
     QVERIFY2(failures.first().contains(QStringLiteral("ostatnie dane mogły nie trafić na dysk")) &&
                  failures.first().contains(path) && failures.first().contains(qt_error_string(EIO)),
              qPrintable(failures.first()));
+#endif
 }
 
 QTEST_MAIN(TestReceiveLog)

@@ -1,6 +1,7 @@
 // The console on a bench for hours: floods, devices that vanish, locks left
 // behind, and hostile input. Nothing received may be lost, nothing may spin,
-// no port may stay locked.
+// no port may stay locked. On Windows (under Wine) the device is behind a COM
+// port (ptydevice.h).
 #include "codepage.h"
 #include "consolefixture.h"
 #include "cputime.h"
@@ -16,14 +17,25 @@
 #include <QTest>
 #include <QTimer>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace {
 
+// The descriptors this process holds (its handles on Windows).
 int openDescriptors() {
+#ifdef Q_OS_WIN
+    DWORD handles = 0;
+    return GetProcessHandleCount(GetCurrentProcess(), &handles) ? int(handles) : -1;
+#else
     return int(QDir(QStringLiteral("/proc/self/fd"))
                    .entryList(QDir::NoDotAndDotDot | QDir::System | QDir::Files)
                    .size());
+#endif
 }
 
+// UUCP lock files: Unix's way of claiming a port.
 QString lockName(const QString &device) {
     return "LCK.." + QString(device).remove(QStringLiteral("/dev/")).replace(u'/', u'_');
 }
@@ -134,7 +146,7 @@ void TestReliability::vanishingDevice_data() {
 void TestReliability::vanishingDevice() {
     QFETCH(QString, moment);
     ConsoleFixture c;
-    const QString device = m_pty->slaveName();
+    const QString device = m_pty->portName();
     c.press("Command1");
     QVERIFY(c.comm()->portOpen());
 
@@ -147,8 +159,7 @@ void TestReliability::vanishingDevice() {
         c.box("Text16")->setText(QString(100000, u'x'));
         c.press("Command13");
     }
-    m_pty->closeSlave();
-    m_pty->closeMaster();
+    m_pty->pullOut();
     survivesVanishedDevice(c, device);
 }
 
@@ -156,7 +167,7 @@ void TestReliability::vanishingAtRandomMoments() {
     const char *buttons[] = {"Command10", "Command11", "Command12", "Command13", "Command17"};
     ConsoleFixture c;
     for (int round = 0; round < 6; ++round) {
-        const QString device = m_pty->slaveName();
+        const QString device = m_pty->portName();
         c.press("Command1");
         QVERIFY(c.comm()->portOpen());
         // The device talks and the operator presses buttons until, at a
@@ -170,8 +181,7 @@ void TestReliability::vanishingAtRandomMoments() {
         talk.start(1);
         QTest::qWait(int(m_rng.bounded(300)));
         talk.stop();
-        m_pty->closeSlave();
-        m_pty->closeMaster();
+        m_pty->pullOut();
         survivesVanishedDevice(c, device);
         if (QTest::currentTestFailed())
             return;
@@ -183,7 +193,11 @@ void TestReliability::vanishingAtRandomMoments() {
 // refused with the system's message, and a fresh device opens.
 void TestReliability::survivesVanishedDevice(ConsoleFixture &c, const QString &device) {
     QTRY_VERIFY(!c.comm()->portOpen());
+#ifdef Q_OS_WIN
+    Q_UNUSED(device);  // no lock files there
+#else
     QVERIFY(!lockFileExists(device));
+#endif
     const double before = cpuSeconds();
     QTest::qWait(1000);
     QVERIFY2(cpuSeconds() - before < 0.3, "the console spins after the device vanished");
@@ -204,12 +218,15 @@ void TestReliability::survivesVanishedDevice(ConsoleFixture &c, const QString &d
 }
 
 void TestReliability::staleLockFileDoesNotBlock() {
+#ifdef Q_OS_WIN
+    QSKIP("UUCP lock files are Unix's; Windows itself gives a COM port to one program");
+#endif
     // A lock left by a process that has ended.
     QProcess dead;
     dead.start(QStringLiteral("/bin/true"));
     QVERIFY(dead.waitForFinished());
     const qint64 deadPid = dead.processId() ? dead.processId() : 999999;
-    QFile lock(lockDirectory() + u'/' + lockName(m_pty->slaveName()));
+    QFile lock(lockDirectory() + u'/' + lockName(m_pty->portName()));
     QVERIFY(lock.open(QIODevice::WriteOnly));
     lock.write(QByteArray::number(deadPid) + "\nrs232-kalvex\n" +
                QSysInfo::machineHostName().toUtf8() + "\n");
@@ -220,7 +237,7 @@ void TestReliability::staleLockFileDoesNotBlock() {
     QVERIFY(c.takeFailures().isEmpty());
     QVERIFY(c.comm()->portOpen());
     c.press("Command2");
-    QVERIFY(!lockFileExists(m_pty->slaveName()));
+    QVERIFY(!lockFileExists(m_pty->portName()));
 }
 
 void TestReliability::openCloseCyclesLeakNothing() {
@@ -228,13 +245,19 @@ void TestReliability::openCloseCyclesLeakNothing() {
     c.press("Command1");
     c.press("Command2");
     const int descriptors = openDescriptors();
+#ifdef Q_OS_WIN
+    if (descriptors == 0)
+        QSKIP("this system does not count a process's handles (Wine answers 0)");
+#endif
     for (int i = 0; i < 1000; ++i) {
         c.press("Command1");
         c.press("Command2");
     }
     QVERIFY(c.takeFailures().isEmpty());
     QCOMPARE(openDescriptors(), descriptors);
-    QVERIFY(!lockFileExists(m_pty->slaveName()));
+#ifndef Q_OS_WIN
+    QVERIFY(!lockFileExists(m_pty->portName()));
+#endif
 }
 
 void TestReliability::hostilePortNumbers_data() {

@@ -5,6 +5,13 @@
 # no display; the test's QT_* variables (QT_QPA_PLATFORM=offscreen) reach it.
 # Outside tests/wine/root.sh (ctest run directly) it enters it for itself.
 #   run.sh QT_BIN PREFIX PROGRAM [ARGUMENT...]
+#
+# A serial suite (KALVEX_WINE_DEVICES=1 in its environment) plays the device
+# on COM ports: the program runs under kalvex-nullmodem (nullmodem.cpp),
+# which makes pseudo-terminals behind the prefix's COM ports at its request.
+# That needs Wine 10 and the UART stand-in (root.sh, KALVEX_UART_STANDIN);
+# kalvex-nullmodem is taken from beside the stand-in, or from
+# KALVEX_NULLMODEM_PROGRAM.
 set -euo pipefail
 [ -n "${KALVEX_WINE_ROOT:-}" ] || exec "$(dirname "$0")/root.sh" "$0" "$@"
 qt_bin=$1
@@ -28,4 +35,16 @@ export WINEPATH=$path
 # none: it is told to write to its output.
 export QT_FORCE_STDERR_LOGGING=1
 pass_qt_variables
-exec wine "$@"
+if [ -z "${KALVEX_WINE_DEVICES:-}" ]; then
+    exec wine "$@"
+fi
+helper=${KALVEX_NULLMODEM_PROGRAM:-$(dirname "${KALVEX_UART_STANDIN:-.}")/kalvex-nullmodem}
+if [ -z "${KALVEX_UART_STANDIN:-}" ] || [ ! -x "$helper" ]; then
+    echo "run.sh: $(basename "$1") plays the device on COM ports: it needs Wine 10, the UART" \
+         "stand-in and kalvex-nullmodem of the Linux build beside it:" >&2
+    echo "  cmake --build build-test --target kalvex-uart-standin kalvex-nullmodem" >&2
+    echo "  KALVEX_UART_STANDIN=\$PWD/build-test/tests/libkalvex-uart-standin.so" \
+         "tests/wine/root.sh ctest --test-dir build-windows" >&2
+    exit 1
+fi
+exec "$helper" "$WINEPREFIX/dosdevices" -- wine "$@"
