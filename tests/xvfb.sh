@@ -63,6 +63,11 @@ start_display() {
         return 1
     fi
     export DISPLAY=":$(cat "$work/display")" QT_QPA_PLATFORM=xcb
+    # A plain X display, whatever desktop the tests were started from: there
+    # Qt takes the desktop's platform theme (GTK's on GNOME, where Qt came
+    # with its recommended packages), with GTK's own file dialogs.
+    unset XDG_CURRENT_DESKTOP DESKTOP_SESSION GNOME_DESKTOP_SESSION_ID KDE_FULL_SESSION \
+        QT_QPA_PLATFORMTHEME QT_STYLE_OVERRIDE
 }
 
 start_window_manager() {
