@@ -60,6 +60,11 @@ FileIdentity FileIdentity::ofPath(const QString &path) {
     if (handle != INVALID_HANDLE_VALUE) {
         identity.m_exists = identify(handle, &identity.m_device, &identity.m_inode);
         CloseHandle(handle);
+    } else if (const DWORD error = GetLastError(); error != ERROR_FILE_NOT_FOUND &&
+                                                   error != ERROR_PATH_NOT_FOUND &&
+                                                   error != ERROR_DELETE_PENDING) {
+        identity.m_lookFailure = qt_error_string(int(error));
+        return identity;
     }
     if (!identity.m_exists && !QFileInfo::exists(path))
         identity.m_place = placeOf(path);
@@ -82,8 +87,10 @@ FileIdentity FileIdentity::ofPath(const QString &path) {
         identity.m_exists = true;
         identity.m_device = st.st_dev;
         identity.m_inode = st.st_ino;
-    } else if (errno == ENOENT) {
+    } else if (errno == ENOENT || errno == ENOTDIR) {
         identity.m_place = placeOf(path);
+    } else {
+        identity.m_lookFailure = qt_error_string(errno);
     }
     return identity;
 }
