@@ -292,13 +292,16 @@ QJsonObject loggedFlood(Session &session, const BenchScale &scale) {
     return result;
 }
 
-// The ordinary flood with the receive times shown: each received line given
-// its time, the margin painted every frame.
-QJsonObject timedFlood(Session &session, const BenchScale &scale) {
+// The ordinary flood with the receive times shown, the margin painted every
+// frame (each received line has its time, shown or not); or without any
+// time taken, as the console was before it kept them: what the times cost
+// is the ordinary flood beside that one.
+QJsonObject timedFlood(Session &session, const BenchScale &scale, bool timed) {
     auto *view = session.rig().dataView();
     if (!view)
         return {{"error", "no DATA view"}};
-    view->setReceiveTimesShown(true);
+    view->setReceiveTimesShown(timed);
+    DataViewPrivate::get(view)->model().setRecordingTimes(timed);
     FloodWriter writer(session.pty().masterFd(), &session.replies());
     QJsonObject result =
         flood(session, FloodStream(FloodStream::Shape::Lines, scale.floodBytes, scale.replyEvery),
@@ -675,8 +678,8 @@ QJsonObject runScenario(BenchApplication &app, const QString &name, ConsoleRig::
         return ordinaryFlood(session, scale);
     if (name == QLatin1String("floodlog"))
         return loggedFlood(session, scale);
-    if (name == QLatin1String("floodtimes"))
-        return timedFlood(session, scale);
+    if (name == QLatin1String("floodtimes") || name == QLatin1String("floodnotimes"))
+        return timedFlood(session, scale, name == QLatin1String("floodtimes"));
     if (name == QLatin1String("hexview"))
         return hexView(app, session, scale);
     if (name == QLatin1String("line"))

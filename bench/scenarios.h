@@ -15,6 +15,7 @@ struct BenchScale;
 //   flood   ordinary lines as fast as the console takes them, with replies
 //   floodlog  the same with the receive log on, to a file on the disk
 //   floodtimes  the same with the receive times shown
+//   floodnotimes  the same with no receive times taken, to weigh what they cost
 //   line    one line without line ends
 //   levels  ours: a flood to the top level and beyond, noting cost and memory
 //           on the way; baseline: the text replaced once by `level` bytes,

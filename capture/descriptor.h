@@ -19,4 +19,12 @@ int duplicate(int fd, QString *reason);
 std::optional<QString> syncData(int fd);
 void close(int fd);
 
+// What the descriptor's file is now: its size (-1 when unknown), and
+// whether it has no name left (deleted, though held open here).
+struct State {
+    qint64 size = -1;
+    bool nameless = false;
+};
+State state(int fd);
+
 }  // namespace Descriptor

@@ -1,6 +1,7 @@
 #include "descriptor.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -30,6 +31,16 @@ std::optional<QString> syncData(int fd) {
 
 void close(int fd) {
     ::close(fd);
+}
+
+State state(int fd) {
+    State state;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0) {
+        state.size = st.st_size;
+        state.nameless = st.st_nlink == 0;
+    }
+    return state;
 }
 
 }  // namespace Descriptor

@@ -41,4 +41,15 @@ void close(int fd) {
     ::_close(fd);
 }
 
+State state(int fd) {
+    State state;
+    FILE_STANDARD_INFO info{};
+    if (GetFileInformationByHandleEx(reinterpret_cast<HANDLE>(::_get_osfhandle(fd)),
+                                     FileStandardInfo, &info, sizeof info)) {
+        state.size = info.EndOfFile.QuadPart;
+        state.nameless = info.DeletePending;
+    }
+    return state;
+}
+
 }  // namespace Descriptor

@@ -16,10 +16,16 @@ QString FileFailure::text() const {
             what = QStringLiteral("the last sync to the disk failed: ") + reason +
                    QStringLiteral("; the file may lack what came last");
             break;
+        case Kind::Deleted:
+            what = QStringLiteral("it was deleted: its path names no file now");
+            break;
         case Kind::Replaced:
             what = QStringLiteral(
-                "its path no longer names the file written to (deleted, or replaced by another "
-                "program)");
+                "it was replaced by another program: its path names another file now");
+            break;
+        case Kind::Unverified:
+            what = QStringLiteral("its path cannot be looked at: ") + reason +
+                   QStringLiteral("; the log goes on into the file");
             break;
         case Kind::Commit:
             what = QStringLiteral("the last step (sync and rename into place) failed: ") + reason;

@@ -13,12 +13,16 @@ struct FileFailure {
         Write,     // a write failed: the disk full, the stick pulled out
         Sync,      // a sync to the disk failed while the receive log was on
         LastSync,  // the sync when the receive log stopped failed
-        Replaced,  // the receive log's path names another file now, or none
-        Commit,    // a save's last step, the sync and the rename into place
+        Deleted,   // the receive log's path names no file now
+        Replaced,  // the receive log's path names another file now
+        // The receive log's path could not be looked at for a while; the log
+        // goes on into its file.
+        Unverified,
+        Commit,  // a save's last step, the sync and the rename into place
     };
     Kind kind = Kind::Write;
     QString fileName;
-    QString reason;  // the system's reason; empty for Replaced
+    QString reason;  // the system's reason; empty for Deleted and Replaced
 
     // "file /home/op/capture.log: a sync to the disk failed: Input/output error"
     QString text() const;

@@ -22,6 +22,10 @@ public:
     bool isNull() const { return !m_exists && m_place.isEmpty(); }
     // Whether it names a file that exists.
     bool exists() const { return m_exists; }
+    // Why ofPath() could not look at the path (the system's reason): empty
+    // when it found the file, or found that the path names none. A path that
+    // cannot be looked at names no file that is known: the identity is null.
+    QString lookFailure() const { return m_lookFailure; }
 
     friend bool operator==(const FileIdentity &a, const FileIdentity &b) {
         if (a.isNull() || b.isNull() || a.m_exists != b.m_exists)
@@ -38,4 +42,5 @@ private:
     quint64 m_device = 0;
     quint64 m_inode = 0;
     QString m_place;  // a file not there yet
+    QString m_lookFailure;
 };

@@ -13,8 +13,10 @@ FileIdentity FileIdentity::ofPath(const QString &path) {
         identity.m_exists = true;
         identity.m_device = st.st_dev;
         identity.m_inode = st.st_ino;
-    } else if (errno == ENOENT) {
+    } else if (errno == ENOENT || errno == ENOTDIR) {
         identity.m_place = placeOf(path);
+    } else {
+        identity.m_lookFailure = qt_error_string(errno);
     }
     return identity;
 }

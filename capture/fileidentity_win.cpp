@@ -42,6 +42,11 @@ FileIdentity FileIdentity::ofPath(const QString &path) {
     if (handle != INVALID_HANDLE_VALUE) {
         identity.m_exists = identify(handle, &identity.m_device, &identity.m_inode);
         CloseHandle(handle);
+    } else if (const DWORD error = GetLastError(); error != ERROR_FILE_NOT_FOUND &&
+                                                   error != ERROR_PATH_NOT_FOUND &&
+                                                   error != ERROR_DELETE_PENDING) {
+        identity.m_lookFailure = qt_error_string(int(error));
+        return identity;
     }
     if (!identity.m_exists && !QFileInfo::exists(path))
         identity.m_place = placeOf(path);

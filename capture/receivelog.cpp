@@ -22,7 +22,8 @@ void record(const FileFailure &failure) {
 
 }  // namespace
 
-ReceiveLog::ReceiveLog(QObject *parent) : QObject(parent) {}
+ReceiveLog::ReceiveLog(QObject *parent, std::chrono::milliseconds tick)
+    : QObject(parent), m_tick(tick) {}
 
 ReceiveLog::~ReceiveLog() {
     // Nobody is told: whoever listens is going too.
@@ -51,12 +52,17 @@ void ReceiveLog::start(const QString &path, Existing existing) {
         throw FileError({FileFailure::Kind::Open, fileName, file->errorString()});
     if (!m_sync) {
         // Told on the sync thread; acted on here.
-        m_sync = std::make_unique<LogSync>([this](quint64 number, const FileFailure &failure) {
-            record(failure);
-            QMetaObject::invokeMethod(
-                this, [this, number, failure] { syncFailed(number, failure); },
-                Qt::QueuedConnection);
-        });
+        m_sync = std::make_unique<LogSync>(
+            [this](quint64 number, const FileFailure &failure) {
+                if (failure.kind == FileFailure::Kind::Unverified)
+                    qCWarning(lcCapture).noquote() << "receive log:" << failure.text();
+                else
+                    record(failure);
+                QMetaObject::invokeMethod(
+                    this, [this, number, failure] { syncFailed(number, failure); },
+                    Qt::QueuedConnection);
+            },
+            m_tick);
     }
     const quint64 number = m_sync->follow(file->handle(), fileName);
 
@@ -106,6 +112,11 @@ void ReceiveLog::syncFailed(quint64 file, const FileFailure &failure) {
     // A write that failed meanwhile may have told of the file already.
     if (m_told.contains(file))
         return;
+    if (failure.kind == FileFailure::Kind::Unverified) {
+        if (m_file && file == m_syncNumber)
+            emit unverified(failure);
+        return;
+    }
     if (m_file && file == m_syncNumber) {
         fail(failure);
         return;

@@ -30,6 +30,8 @@ class QFile;
 // log's path being deleted or replaced by another program (LogSync looks
 // once a second) stops the log, and failed() tells it once, within a second
 // of the failure whether bytes arrive or not; later chunks are not written.
+// A path that cannot be looked at for a moment stops nothing; for half a
+// minute, unverified() says so once, and the log goes on.
 // A failure of the last sync, once the log has stopped, is told the same
 // way; at the console's end, when nobody is left to tell, it goes to the
 // log (standard error) alone, and failedInThisProcess() says so.
@@ -40,7 +42,8 @@ public:
     // What becomes of what a file already holds.
     enum class Existing { Append, Replace };
 
-    explicit ReceiveLog(QObject *parent = nullptr);
+    // `tick`: how often the file is synced and its path looked at.
+    explicit ReceiveLog(QObject *parent = nullptr, std::chrono::milliseconds tick = LogSync::kTick);
     ~ReceiveLog() override;
 
     bool isOn() const { return m_file != nullptr; }
@@ -51,6 +54,8 @@ public:
     bool writesTo(const QString &path) const;
     // Bytes appended since the log started.
     qint64 written() const { return m_written; }
+    // The sync thread's ticks begun so far (LogSync::ticks()).
+    quint64 syncTicks() const { return m_sync ? m_sync->ticks() : 0; }
 
     // Starts the log on path, creating the file when it is missing; a log
     // that was on ends, unless the new file fails to open: then FileError
@@ -72,11 +77,15 @@ signals:
     void stateChanged();
     // The log stopped for a failure, or its last sync failed.
     void failed(const FileFailure &failure);
+    // The log's path could not be looked at for LogSync::kLookPatience ticks
+    // (FileFailure::Kind::Unverified); the log goes on.
+    void unverified(const FileFailure &failure);
 
 private:
     void fail(const FileFailure &failure);
     void syncFailed(quint64 file, const FileFailure &failure);
 
+    const std::chrono::milliseconds m_tick;
     std::unique_ptr<LogSync> m_sync;  // made at the first start
     std::unique_ptr<QFile> m_file;
     quint64 m_syncNumber = 0;  // the file's number with m_sync

@@ -5,7 +5,9 @@
 # with a path, then Ctrl+S over that same file (the overwrite confirmed),
 # which is refused, then a flood, then kill -9 of the console leaves a
 # receive log equal to everything that reached the view; and --log FILE
-# does the same from the start, ended by SIGTERM.
+# does the same from the start, ended by SIGTERM, though its folder could
+# not be looked into for a few seconds while the bytes came (no box, no byte
+# lost).
 #   datafiles_xvfb.sh CONSOLE SIMULATOR
 # With KALVEX_SHOT=FILE.png it also saves a picture of the window with the
 # receive log on.
@@ -15,6 +17,8 @@ simulator=$2
 lines=20000
 
 . "$(dirname "$0")/xvfb.sh"
+# The title of the console's boxes, from the version it says it is.
+title=$(program_title "$("$console" --version | awk '{print $NF}')")
 start_display
 start_simulator "$simulator" --card-size 8000000 --preload "$lines"
 simulator_pid=${pids[-1]}
@@ -86,7 +90,7 @@ choose_file 'Zapisz jako' "$work/received.log"
 sleep 0.5
 keys alt+t
 if [ "$(xdotool search --name '^Zapisz jako$' 2>/dev/null | wc -l)" -gt 0 ]; then keys alt+y; fi
-refusal=$(find_window "RS232 Kalvex v1.0" 10 || true)
+refusal=$(find_window "$title" 10 || true)
 if [ -n "${KALVEX_SHOT_REFUSAL:-}" ] && [ -n "$refusal" ]; then
     import -window root "$KALVEX_SHOT_REFUSAL"
     echo "picture: $KALVEX_SHOT_REFUSAL"
@@ -115,7 +119,15 @@ kill "$simulator_pid"
 wait "$simulator_pid" 2>/dev/null || true
 rm -f "$work/port2"
 start_simulator "$simulator" --card-size 8000000 --preload "$lines"
-"$console" --log "$work/cli.log" &
+# The log's folder is reached through a link, so that it can be made
+# unreachable for a while: root reads any folder, so as root the link is
+# made to lead to itself (ELOOP); otherwise the folder is made unreadable.
+# Each change of the link is one rename: a moment without it would be a
+# deleted file.
+mkdir "$work/logs"
+ln -s logs "$work/logdir"
+point_logdir() { ln -s "$1" "$work/logdir.new" && mv -T "$work/logdir.new" "$work/logdir"; }
+"$console" --log "$work/logdir/cli.log" &
 console_pid=$!
 pids+=("$console_pid")
 find_main_window
@@ -125,12 +137,19 @@ if [ -n "${KALVEX_SHOT:-}" ]; then
     import -window "$window" -frame "$KALVEX_SHOT"
     echo "picture: $KALVEX_SHOT"
 fi
+step "the log's folder unreachable for a few seconds while bytes come"
+if [ "$(id -u)" = 0 ]; then point_logdir logdir; else chmod 000 "$work/logs"; fi
 read_all
+sleep 3  # ticks of the log's sync, each looking at its path
+if [ "$(id -u)" = 0 ]; then point_logdir logs; else chmod 755 "$work/logs"; fi
 copy_after_flood "$work/cli-view.txt"
+[ "$(xdotool search --name "^${title//./\\.}\$" 2>/dev/null | wc -l)" = 0 ] &&
+    report "a folder unreachable for a few seconds shows no box" yes ||
+    report "a folder unreachable for a few seconds shows no box" no
 kill -TERM "$console_pid"
 wait "$console_pid" 2>/dev/null || true
-printf 'DATA\r\n' | cat - "$work/cli.log" >"$work/cli-expected.txt"
-report "--log FILE logs from the start; SIGTERM leaves it whole" \
+printf 'DATA\r\n' | cat - "$work/logs/cli.log" >"$work/cli-expected.txt"
+report "--log FILE logs from the start, its folder's trouble costing no byte; SIGTERM leaves it whole" \
     "$(same "$work/cli-expected.txt" "$work/cli-view.txt")"
 
 step "the results: every check above passed"

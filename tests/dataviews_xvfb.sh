@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # The bytes and when they came, in the real console in a real window under
 # Xvfb, with the device simulator on port 2 at the line's own 9600 baud:
-# with "Czas odbioru" on (Ctrl+T), "Odczytaj wszystko" shows its lines with
-# their receive times in a margin that copying leaves out, and the count of
-# received bytes rises while they come; a save of type "Tekst z czasem
-# odbioru" writes each line with its time; the hex view (Ctrl+H) copies as
-# the rows of the bytes, and follows the end while a dump comes.
+# with "Czas odbioru" turned on (Ctrl+T) after a first reply came,
+# "Odczytaj wszystko" shows its lines with their receive times in a margin
+# that copying leaves out, and the count of received bytes rises while they
+# come; a save of type "Tekst z czasem odbioru" writes each received line
+# with its time, the reply before Ctrl+T too; the hex view (Ctrl+H) copies
+# as the rows of the bytes, and follows the end while a dump comes; the
+# rate, 0 B/s after a pause, is the device's own two seconds after the bytes
+# come again.
 #   dataviews_xvfb.sh CONSOLE SIMULATOR PYTHON
 # With KALVEX_SHOTS=FOLDER it keeps its pictures there: the margin, the
 # count, the hex view.
@@ -28,16 +31,17 @@ pids+=($!)
 for _ in $(seq 100); do [ -e "$work/port2" ] && break; sleep 0.05; done
 export RS232_PORT_2="$work/port2"
 
-# Waits until the view's text holds the reply's end; in the hex view, until
-# the bytes of its rows do.
-wait_for_end() {
+# Waits until the view's text holds TEXT, copying it to FILE; until it holds
+# the reply's end; in the hex view, until the bytes of its rows do.
+wait_for() {
     for _ in $(seq 60); do
-        copy_all "$1"
-        grep -q "END $lines" "$1" && return
+        copy_all "$2"
+        grep -q "$1" "$2" && return
         sleep 0.5
     done
     return 1
 }
+wait_for_end() { wait_for "END $lines" "$1"; }
 wait_for_rows_end() {
     for _ in $(seq 60); do
         copy_all "$1"
@@ -86,15 +90,21 @@ changes() {
     shot "$name"
 }
 
-"$console" &
+# The count's debug lines, with the time each was shown.
+QT_LOGGING_RULES=kalvex.ui.debug=true QT_MESSAGE_PATTERN='%{time process} %{message}' \
+    "$console" 2>"$work/console.log" &
 pids+=($!)
 find_main_window
 open_port
 
+step "a reply before the receive times are shown"
+clear_data
+status
+wait_for "OK CF READY" "$work/view.txt"
+
 step "receive times and the count while a dump comes"
 view
 keys ctrl+t
-clear_data
 read_all
 sleep 1.2
 changes "the count of received bytes rises while the dump comes" count 8 376 633 16
@@ -131,6 +141,7 @@ if lines[-1] == "":
 untimed = "\r\n".join(re.sub(r"^(\d\d:\d\d:\d\d\.\d\d\d)?\t", "", l, count=1) for l in lines)
 assert untimed == view, "the lines without their times are not the view's"
 assert lines[-1] == "\tuwaga", lines[-1]
+assert lines[0].endswith("\tOK CF READY"), lines[0]
 stamps = [l.split("\t")[0] for l in lines[:-1]]
 assert all(re.fullmatch(r"\d\d:\d\d:\d\d\.\d\d\d", s) for s in stamps), stamps[:3]
 assert stamps == sorted(stamps) and stamps[0] != stamps[-1], (stamps[0], stamps[-1])
@@ -167,6 +178,34 @@ wait_for_rows_end "$work/rows-2.txt" && report "the hex view shows the dump to i
     report "the hex view shows the dump to its end" no
 keys ctrl+End
 shot hex-end
+
+step "the rate after the pause before that dump"
+sleep 2.5  # until the count says 0 B/s again
+"$python" - "$work/console.log" <<'EOF' && report "the rate falls to 0 B/s in a pause, and is the device's two seconds after it" yes || report "the rate falls to 0 B/s in a pause, and is the device's two seconds after it" no
+import re, sys
+# (seconds, bytes, B/s), as the count was shown four times a second while
+# bytes came, and once more as they stopped.
+shown = [(float(m[1]), int(m[2].replace(" ", "")), int(m[3].replace(" ", "")))
+         for m in re.finditer(r"(\d+\.\d+) Odebrano: ([\d ]+) B \S+ ([\d ]+) B/s",
+                              open(sys.argv[1], encoding="utf-8", errors="replace").read())]
+# The pause: the last gap in the showing after which the count rose.
+pause = max(i for i in range(1, len(shown))
+            if shown[i][0] - shown[i - 1][0] > 1 and shown[i][1] > shown[i - 1][1])
+before, first = shown[pause - 1], shown[pause]
+assert before[2] == 0, f"the last rate before the pause: {before}"
+last_rise = max(i for i in range(1, pause) if shown[i][1] > shown[i - 1][1])
+assert before[0] - shown[last_rise][0] <= 2.5, f"0 B/s only at {before}, bytes to {shown[last_rise]}"
+# The dump after it: from its first bytes (a tick before they were first
+# shown) to the last rise.
+end = max(i for i in range(pause, len(shown)) if shown[i][1] > shown[i - 1][1])
+start = first[0] - 0.25
+assert shown[end][0] - start >= 2.5, f"a dump too short to tell: {first} to {shown[end]}"
+device = (shown[end][1] - before[1]) / (shown[end][0] - start)
+at_two = next(s for s in shown[pause:] if s[0] >= start + 2)
+print(f"pause {first[0] - before[0]:.1f} s; two seconds on: {at_two[2]} B/s at "
+      f"{at_two[0] - start:.2f} s; the device: {device:.0f} B/s")
+assert at_two[0] - start <= 2.3 and abs(at_two[2] - device) <= 0.15 * device
+EOF
 
 step "the results: every check above passed"
 echo "$passed passed, $failed failed"

@@ -312,7 +312,6 @@ void TestDataSave::timedSaveWritesEachLineWithItsTime() {
     const qint64 first = QDateTime(QDate(2026, 3, 2), QTime(23, 59, 59, 995)).toMSecsSinceEpoch();
     const qint64 second = first + 7;  // past midnight, local time
     auto model = receivedText({});
-    model->setRecordingTimes(true);
     model->appendReceivedBytes("OK 17\r\nOK \xb3", first);  // the next line is cut mid-way
     model->appendReceivedBytes("8\r\nlone CR\rlone LF\n\r", second);
     model->setCaret(model->length());

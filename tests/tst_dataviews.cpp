@@ -86,25 +86,36 @@ void TestDataViews::countRisesAndRestartsWhenThePortOpens() {
     QCOMPARE(c.takeFailures(), QStringList());
 }
 
-// The rate is over the last five seconds, from the totals noted a few times
-// a second; when nothing comes, it falls to nothing and the sampling may
-// stop.
+// The rate is the bytes of the last two seconds over them, idle time
+// included: it falls to nothing in a stall, and sampling may then stop. The
+// first bytes after a pause, noted with a sample before they are added, are
+// not spread over the pause: two seconds on, the rate is the true one.
 void TestDataViews::rateIsOverTheLastSeconds() {
     ReceiveCounter counter;
+    // 1000 bytes a second, noted four times a second.
+    const auto flow = [&counter](qint64 fromMs, qint64 toMs) {
+        for (qint64 ms = fromMs + 250; ms <= toMs; ms += 250) {
+            counter.add(250);
+            counter.sample(ms);
+        }
+    };
     counter.restart(10'000);
-    for (qint64 ms = 10'250; ms <= 20'000; ms += 250) {
-        counter.add(240);  // 960 bytes a second, as 9600 baud carries
-        counter.sample(ms);
-    }
-    QCOMPARE(counter.rate(), 960);
+    flow(10'000, 20'000);
+    QCOMPARE(counter.rate(), 1000);
     QVERIFY(!counter.isIdle());
-    // A stall: after two seconds the rate has fallen by two fifths.
+    counter.sample(21'000);
+    QCOMPARE(counter.rate(), 500);
     counter.sample(22'000);
-    QCOMPARE(counter.rate(), 576);
-    counter.sample(25'500);
     QCOMPARE(counter.rate(), 0);
     QVERIFY(counter.isIdle());
-    QCOMPARE(counter.text(), QStringLiteral("Odebrano: 9 600 B · 0 B/s"));
+
+    // A pause of 12 s without samples, then the same flow again.
+    counter.sample(34'000);
+    flow(34'000, 35'000);
+    QCOMPARE(counter.rate(), 500);
+    flow(35'000, 36'000);
+    QCOMPARE(counter.rate(), 1000);
+    QCOMPARE(counter.text(), QStringLiteral("Odebrano: 12 000 B · 1 000 B/s"));
     QCOMPARE(ReceiveCounter::grouped(1'234'567), QStringLiteral("1 234 567"));
     QCOMPARE(ReceiveCounter::grouped(958), QStringLiteral("958"));
 }

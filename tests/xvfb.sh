@@ -9,6 +9,7 @@
 #   click X Y [BUTTON], keys KEY...   the operator's hands, in the main window
 #   view, open_port, status, clear_data, read_all   its controls, by place
 #   copy_all FILE             the DATA view's whole text, through the clipboard
+#   program_title VERSION     the title of the console's boxes for that version
 #
 # The tests need no window manager, and the test tools install none: a window
 # manager's package makes itself the system's default (x-window-manager).
@@ -63,6 +64,11 @@ start_display() {
         return 1
     fi
     export DISPLAY=":$(cat "$work/display")" QT_QPA_PLATFORM=xcb
+    # A plain X display, whatever desktop the tests were started from: there
+    # Qt takes the desktop's platform theme (GTK's on GNOME, where Qt came
+    # with its recommended packages), with GTK's own file dialogs.
+    unset XDG_CURRENT_DESKTOP DESKTOP_SESSION GNOME_DESKTOP_SESSION_ID KDE_FULL_SESSION \
+        QT_QPA_PLATFORMTHEME QT_STYLE_OVERRIDE
 }
 
 start_window_manager() {
@@ -85,6 +91,14 @@ start_simulator() {
     for _ in $(seq 100); do [ -e "$work/port2" ] && break; sleep 0.05; done
     [ -e "$work/port2" ] || { echo "the simulator made no $work/port2"; return 1; }
     export RS232_PORT_2="$work/port2"
+}
+
+# The title of the console's message boxes for a version MAJOR.MINOR.PATCH
+# ("1.0.0" gives "RS232 Kalvex v1.0"), made as resources/version.cmake makes
+# it; the main window's title is this and the author's credit.
+program_title() {
+    local major=${1%%.*} rest=${1#*.}
+    echo "RS232 Kalvex v$major.${rest%%.*}"
 }
 
 # Prints the id of the window whose title is exactly TITLE, waiting for it up

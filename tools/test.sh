@@ -20,4 +20,6 @@ build=build-test
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKALVEX_SANITIZE="$sanitize"
 cmake --build "$build" -j"$(nproc)"
 echo "The suite runs with LANG=${LANG-}${LC_ALL:+ LC_ALL=$LC_ALL}."
+# Qt's own look, whatever theme or style the desktop's session asks Qt for.
+unset QT_QPA_PLATFORMTHEME QT_STYLE_OVERRIDE
 QT_QPA_PLATFORM=offscreen ctest --test-dir "$build" --output-on-failure -j2

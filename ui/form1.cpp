@@ -16,6 +16,7 @@
 #include "programtitle.h"
 #include "receivelog.h"
 #include "receivelogcontrol.h"
+#include "uilog.h"
 
 #include <QFontMetrics>
 #include <QHelpEvent>
@@ -156,14 +157,18 @@ void Form1::receive() {
     m_comm->input(Module1::receiveBuffer);
     m_log->append(Module1::receiveBuffer.bytes());
     ui->Text3->appendReceivedBytes(Module1::receiveBuffer.bytes());
-    m_counter.add(Module1::receiveBuffer.bytes().size());
-    if (!m_counterTimer->isActive())
+    if (!m_counterTimer->isActive()) {
+        // The first bytes after a pause: nothing came since the last sample.
+        m_counter.sample(m_clock.elapsed());
         m_counterTimer->start();
+    }
+    m_counter.add(Module1::receiveBuffer.bytes().size());
 }
 
 void Form1::showCount() {
     m_counter.sample(m_clock.elapsed());
     m_counterLabel->setText(m_counter.text());
+    qCDebug(lcUi).noquote() << m_counterLabel->text();
     if (m_counter.isIdle())
         m_counterTimer->stop();
 }

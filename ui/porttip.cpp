@@ -1,13 +1,10 @@
 #include "porttip.h"
 
-#include <QLoggingCategory>
+#include "uilog.h"
+
 #include <QToolTip>
 
 #include <algorithm>
-
-// The windows' log ("kalvex.ui"); its debug level, off by default, records
-// what the tooltip showed.
-Q_LOGGING_CATEGORY(lcUi, "kalvex.ui", QtInfoMsg)
 
 QString PortTip::stateText(const PortState &state) {
     switch (state.kind) {

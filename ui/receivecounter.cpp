@@ -12,11 +12,18 @@ void ReceiveCounter::sample(qint64 nowMs) {
 }
 
 qint64 ReceiveCounter::rate() const {
-    const Sample &first = m_samples.front();
     const Sample &last = m_samples.back();
-    if (last.ms <= first.ms)
-        return 0;
-    return (last.total - first.total) * 1000 / (last.ms - first.ms);
+    const qint64 start = last.ms - RateWindowMs;
+    // The total at the window's start. Before the first sample (the port's
+    // opening) nothing came; between two samples the bytes are taken as
+    // spread evenly, which is exact across a pause, when none came.
+    const Sample &first = m_samples.front();
+    qint64 before = first.total;
+    if (first.ms < start && m_samples.size() > 1) {
+        const Sample &next = m_samples[1];
+        before += (next.total - first.total) * (start - first.ms) / (next.ms - first.ms);
+    }
+    return (last.total - before) * 1000 / RateWindowMs;
 }
 
 QString ReceiveCounter::text() const {

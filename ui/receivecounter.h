@@ -7,16 +7,20 @@
 
 // How much the device sent since the port was opened, and how fast, as the
 // caption line of the "Dane" frame shows it: "Odebrano: 1 234 567 B ·
-// 958 B/s". The rate is over the last RateWindowMs, from totals noted a few
-// times a second (sample()). Adding a chunk's bytes is one addition, so the
-// receive handler pays nothing for it. It reads no clock: the caller gives
-// the time (a monotonic clock's milliseconds), so tests drive it without a
-// window.
+// 958 B/s". The rate is the bytes of the last RateWindowMs over that time,
+// idle time included, from totals noted a few times a second (sample()):
+// the total at the window's start lies between two samples. The caller may
+// stop sampling once the whole window was idle (isIdle()); it then notes a
+// sample at the moment bytes come again, before adding them, so that the
+// pause between the two samples counts as the silence it was. Adding a
+// chunk's bytes is one addition, so the receive handler pays nothing for
+// it. It reads no clock: the caller gives the time (a monotonic clock's
+// milliseconds), so tests drive it without a window.
 class ReceiveCounter {
     Q_DECLARE_TR_FUNCTIONS(ReceiveCounter)
 
 public:
-    static constexpr qint64 RateWindowMs = 5000;
+    static constexpr qint64 RateWindowMs = 2000;
 
     // The port was opened: counting starts again from nothing.
     void restart(qint64 nowMs);

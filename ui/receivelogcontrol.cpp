@@ -28,8 +28,12 @@ QString whyStopped(const FileFailure &failure) {
             return ReceiveLogControl::tr("błąd zapisu: %1").arg(failure.reason);
         case FileFailure::Kind::LastSync:
             return ReceiveLogControl::tr("błąd ostatniego zapisu na dysk: %1").arg(failure.reason);
+        case FileFailure::Kind::Deleted:
+            return ReceiveLogControl::tr("plik został usunięty");
         case FileFailure::Kind::Replaced:
-            return ReceiveLogControl::tr("plik został usunięty lub zastąpiony przez inny program");
+            return ReceiveLogControl::tr("plik został zastąpiony przez inny program");
+        case FileFailure::Kind::Unverified:
+            break;  // the log goes on
     }
     return {};
 }
@@ -51,6 +55,7 @@ ReceiveLogControl::ReceiveLogControl(ReceiveLog *log, const DataSaver *saver, Da
     connect(m_action, &QAction::triggered, this, &ReceiveLogControl::toggle);
     connect(m_log, &ReceiveLog::stateChanged, this, &ReceiveLogControl::showState);
     connect(m_log, &ReceiveLog::failed, this, &ReceiveLogControl::showFailed);
+    connect(m_log, &ReceiveLog::unverified, this, &ReceiveLogControl::showUnverified);
     showState();
 }
 
@@ -178,11 +183,25 @@ void ReceiveLogControl::showFailed(const FileFailure &failure) {
                       "trafić na dysk w pliku\n%1\n\n%2")
                        .arg(file, failure.reason);
             break;
-        case FileFailure::Kind::Replaced:
-            text = tr("Zapisywanie odbieranych danych przerwane: plik\n%1\nzostał usunięty lub "
-                      "zastąpiony przez inny program.")
+        case FileFailure::Kind::Deleted:
+            text = tr("Zapisywanie odbieranych danych przerwane: plik\n%1\nzostał usunięty.")
                        .arg(file);
             break;
+        case FileFailure::Kind::Replaced:
+            text = tr("Zapisywanie odbieranych danych przerwane: plik\n%1\nzostał zastąpiony "
+                      "przez inny program.")
+                       .arg(file);
+            break;
+        case FileFailure::Kind::Unverified:
+            return showUnverified(failure);
     }
     showFailure(m_view->window(), text);
+}
+
+void ReceiveLogControl::showUnverified(const FileFailure &failure) {
+    showFailure(m_view->window(),
+                tr("Od %1 s nie można sprawdzić, czy ścieżka\n%2\nwciąż wskazuje plik zapisu "
+                   "odbieranych danych:\n\n%3\n\nDane są nadal zapisywane do tego pliku.")
+                    .arg(LogSync::kLookPatience * LogSync::kTick.count())
+                    .arg(QDir::toNativeSeparators(failure.fileName), failure.reason));
 }

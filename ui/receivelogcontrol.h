@@ -19,7 +19,9 @@ class QLabel;
 // question starts nothing. Unchecking it stops the log.
 //
 // A log that fails shows one failure box naming the file and the reason,
-// and the label says that the log stopped until another one starts. A file
+// and the label says that the log stopped until another one starts. A path
+// that cannot be looked at for half a minute is told in a box too, while
+// the log goes on. A file
 // that a save of the view is writing is refused, through any link: the save
 // would put another file in its place. The operator is offered another name.
 class ReceiveLogControl : public QObject {
@@ -48,6 +50,9 @@ private:
     void showIndicator(const QString &mark, const QString &lead, const QString &fileName,
                        const QString &toolTip);
     void showFailed(const FileFailure &failure);
+    // The log's path could not be looked at for a while: said once; the log
+    // goes on.
+    void showUnverified(const FileFailure &failure);
 
     ReceiveLog *m_log;
     const DataSaver *m_saver;

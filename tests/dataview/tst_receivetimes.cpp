@@ -1,8 +1,10 @@
 // Receive times of the DATA view: each received line has the time its first
-// character came at, typed lines have none, the times follow their lines
-// through edits, undo and redo, and the margin that shows them is not text.
+// character came at, shown or not, typed lines have none, the times follow
+// their lines through edits, undo and redo, and the margin that shows them
+// is not text.
 #include <QApplication>
 #include <QClipboard>
+#include <QDateTime>
 #include <QRandomGenerator>
 #include <QTest>
 
@@ -28,7 +30,6 @@ class TestReceiveTimes : public QObject {
 private slots:
     void timeOfTheChunkWithTheLinesFirstCharacter() {
         EditingModel model;
-        model.setRecordingTimes(true);
         model.setText(u"DATA\r\n");
         model.appendReceived(u"OK 17\r\nOK 1", 100);  // a chunk that ends mid-line
         model.appendReceived(u"8\r\nEND\r", 200);
@@ -44,15 +45,23 @@ private slots:
         model.appendReceived(QString(LineIndex::Limit + 10, u'a') + QStringLiteral("\r\n"), 600);
         QCOMPARE(timesOf(model), (QList<qint64>{-1, 100, 100, 200, 300, 500, -1, 600, -1, -1}));
 
-        // Not recording: lines have no time, and those taken stay.
+        // A line the operator emptied takes the time of the bytes that fill
+        // it, not the time of the text deleted.
+        model.appendReceived(u"B", 700);
+        model.select(model.length() - 1, model.length());
+        model.removeSelection();
+        model.appendReceived(u"C\r\n", 800);
+        QCOMPARE(timesOf(model).mid(7), (QList<qint64>{600, -1, 800, -1}));
+
+        // Not recording (a benchmark's comparison): lines have no time, and
+        // those taken stay.
         model.setRecordingTimes(false);
-        model.appendReceived(u"Z\r\n", 700);
-        QCOMPARE(timesOf(model).mid(7), (QList<qint64>{600, -1, -1, -1}));
+        model.appendReceived(u"Z\r\n", 900);
+        QCOMPARE(timesOf(model).mid(7), (QList<qint64>{600, -1, 800, -1, -1}));
     }
 
     void timesFollowEditsUndoAndRedo() {
         EditingModel model;
-        model.setRecordingTimes(true);
         model.appendReceived(u"A\r\n", 100);
         model.appendReceived(u"B\r\n", 200);
         model.appendReceived(u"C\r\n", 300);
@@ -152,27 +161,34 @@ private slots:
         for (const auto &[at, ms] : plain) QCOMPARE(times.at(at), std::optional<qint64>(ms));
     }
 
-    // Shown, the times take a margin; the text, copying and what assistive
-    // technology reads are as without them.
-    void marginIsNotText() {
+    // A time is a record of when the bytes came, taken whether the margin
+    // is shown or not. Shown, the times take a margin; the text, copying and
+    // what assistive technology reads are as without them.
+    void takenWhileHiddenAndTheMarginIsNotText() {
         DataView view;
         view.resize(600, 200);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
         view.setText(QStringLiteral("DATA\r\n"));
         DataViewPrivate &d = *DataViewPrivate::get(&view);
-        const QRect before = d.cursorRect(6);
+        const qint64 before = QDateTime::currentMSecsSinceEpoch();
+        view.appendReceivedBytes("OK 16\r\n");
+        const qint64 after = QDateTime::currentMSecsSinceEpoch();
+        const QRect hidden = d.cursorRect(6);
         QTest::keyClick(&view, Qt::Key_T, Qt::ControlModifier);
         QVERIFY(view.receiveTimesShown());
+        const std::optional<qint64> first = d.model().receiveTime(1);
+        QVERIFY(first && *first >= before && *first <= after);
         view.appendReceivedBytes("OK 17\r\n");
-        QVERIFY(d.model().receiveTime(1).has_value());
-        QVERIFY(d.cursorRect(6).left() > before.left() + 50);
+        QVERIFY(d.model().receiveTime(2) >= first);
+        QVERIFY(d.cursorRect(6).left() > hidden.left() + 50);
         QCOMPARE(d.positionAt(d.cursorRect(8).center()), 8);
 
         QTest::keyClick(&view, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
-        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("DATA\r\nOK 17\r\n"));
-        QCOMPARE(d.reader().mid(0, 100), QStringLiteral("DATA\r\nOK 17\r\n"));
+        const QString text = QStringLiteral("DATA\r\nOK 16\r\nOK 17\r\n");
+        QCOMPARE(QApplication::clipboard()->text(), text);
+        QCOMPARE(d.reader().mid(0, 100), text);
     }
 };
 

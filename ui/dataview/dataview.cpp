@@ -688,11 +688,10 @@ void DataViewPrivate::ensureVisible(const Place &at) {
         horizontal->setValue(qCeil(x) - width);
 }
 
-// The margin shows HH:MM:SS.mmm; it takes room only while shown, and
-// received lines are given their times only then.
+// The margin shows HH:MM:SS.mmm; it takes room only while shown. Received
+// lines have their times whether it is shown or not.
 void DataViewPrivate::setTimesShown(bool shown) {
     m_timesShown = shown;
-    m_model.setRecordingTimes(shown);
     const int width =
         shown ? qCeil(QFontMetricsF(q->font()).horizontalAdvance(QStringLiteral("00:00:00.000"))) +
                     2 * kTimePadding

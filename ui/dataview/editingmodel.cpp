@@ -127,15 +127,15 @@ void EditingModel::appendReceivedBytes(QByteArrayView bytes, qint64 receivedMs) 
 }
 
 // Every line that starts at or after `from`, whose first character was
-// just received, came at receivedMs. A line that starts at `from` may have
-// a time already: its text was deleted, and the line kept.
+// just received, came at receivedMs. A line that starts at `from` was empty
+// before the chunk; a time it has is of text the operator deleted, and the
+// chunk's time takes its place.
 void EditingModel::markLinesFrom(qsizetype from, qint64 receivedMs) {
     const qsizetype end = m_store.size();
     qsizetype line = m_lines.lineAt(from);
     qsizetype start = m_lines.lineStart(line);
     for (; line < m_lines.lineCount() && start < end; ++line) {
-        const bool received = start > from || (start == from && !m_times.at(from));
-        if (received && (line == 0 || m_lines.lineEnd(line - 1) != LineEnd::Break))
+        if (start >= from && (line == 0 || m_lines.lineEnd(line - 1) != LineEnd::Break))
             m_times.append(start, receivedMs);
         start += m_lines.lineLength(line) + LineIndex::endLength(m_lines.lineEnd(line));
     }

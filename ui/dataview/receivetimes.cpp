@@ -37,7 +37,15 @@ void ReceiveTimes::add(Block &block, qsizetype position, qint64 ms) {
 }
 
 void ReceiveTimes::append(qsizetype position, qint64 ms) {
-    Q_ASSERT(m_blocks.empty() || position > m_blocks.back().last());
+    Q_ASSERT(m_blocks.empty() || position >= m_blocks.back().last());
+    if (!m_blocks.empty() && position == m_blocks.back().last()) {
+        // The time there goes.
+        Times *times = m_blocks.back().times.data();
+        times->offsets.pop_back();
+        times->fromBase.pop_back();
+        if (times->offsets.empty())
+            m_blocks.pop_back();
+    }
     if (m_blocks.empty() || !fits(m_blocks.back(), position, ms)) {
         if (!m_blocks.empty()) {
             // A block that is full keeps no spare room.

@@ -41,7 +41,8 @@ public:
     // Whether a stretch holds a line break (CR or LF).
     enum class LineBreaks { None, Some };
 
-    // A line starting at position (past every time held) came at ms.
+    // A line starting at position (past every time held, or at the last,
+    // whose time it replaces) came at ms.
     void append(qsizetype position, qint64 ms);
     // The time of the line that starts at position, if it has one.
     std::optional<qint64> at(qsizetype position) const;

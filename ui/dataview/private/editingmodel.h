@@ -45,9 +45,10 @@
 // ends where the caret moves other than by that step's edits or a chunk
 // arrives: decided in one place, endUndoStep().
 //
-// While it records receive times, each received line (a line whose first
-// character was received) gets the time its chunk came at (ReceiveTimes);
-// the times follow their lines through edits, undo and redo.
+// Each received line (a line whose first character was received, or that
+// received characters filled after the operator emptied it) gets the time
+// its chunk came at (ReceiveTimes); the times follow their lines through
+// edits, undo and redo.
 //
 // The text store, the line index and the shaped lines are the model's own:
 // others read the text through TextReader and the model's functions.
@@ -104,16 +105,17 @@ public:
     void setText(QStringView text);
     // Received characters go after everything; a caret at the end with
     // nothing selected stays at the end. Bytes are characters of the text's
-    // ByteCharset, one a byte, and are kept as they came. While times are
-    // recorded, the lines the chunk starts get the time it came at: now, or
-    // receivedMs (milliseconds since the epoch).
+    // ByteCharset, one a byte, and are kept as they came. The lines the
+    // chunk starts or fills get the time it came at: now, or receivedMs
+    // (milliseconds since the epoch).
     void appendReceived(QStringView chunk);
     void appendReceivedBytes(QByteArrayView bytes);
     void appendReceived(QStringView chunk, qint64 receivedMs);
     void appendReceivedBytes(QByteArrayView bytes, qint64 receivedMs);
 
-    // Whether received lines get their receive time (off unless set).
-    // Stopping keeps the times taken; replacing the text forgets them.
+    // Whether received lines get their receive time: always, but for a
+    // benchmark that weighs what the times cost. Stopping keeps the times
+    // taken; replacing the text forgets them.
     bool isRecordingTimes() const { return m_recordingTimes; }
     void setRecordingTimes(bool record) { m_recordingTimes = record; }
     // The receive time of a displayed line, if it is the first line of a
@@ -238,7 +240,7 @@ private:
     LayoutCache m_layout{m_store, m_lines};
     UndoHistory m_history;
     ReceiveTimes m_times;
-    bool m_recordingTimes = false;
+    bool m_recordingTimes = true;
 
     qsizetype m_caret = 0;
     qsizetype m_anchor = 0;
