@@ -1,11 +1,13 @@
 #include "commandline.h"
 
 #include "kalvexversion.h"
+#include "portnumber.h"
 
 #include <QApplication>
 
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -27,6 +29,10 @@ CommandLine::CommandLine() {
     m_parser.addVersionOption();
     m_parser.addOption(m_demo);
     m_parser.addOption(m_log);
+    m_parser.addOption(m_run);
+    m_parser.addOption(m_port);
+    m_parser.addOption(m_repeat);
+    m_parser.addOption(m_junit);
 }
 
 void CommandLine::answerWithoutDisplay(int argc, char **argv) {
@@ -66,10 +72,42 @@ void CommandLine::answerWithoutDisplay(int argc, char **argv) {
     m_parser.showVersion();
 }
 
-void CommandLine::process(const QCoreApplication &app) {
+void CommandLine::process(const QCoreApplication &app, int failureStatus) {
     if (!m_parser.parse(app.arguments())) {
         std::fprintf(stderr, "%s: %s\n", kCommandName, qPrintable(m_parser.errorText()));
-        std::exit(EXIT_FAILURE);
+        std::exit(failureStatus);
     }
     m_parser.process(app);
+    // The run's own options mean nothing to the window.
+    if (!headless()) {
+        for (const QCommandLineOption *option : {&m_port, &m_repeat, &m_junit}) {
+            if (m_parser.isSet(*option)) {
+                std::fprintf(stderr, "%s: --%s goes with --run\n", kCommandName,
+                             qPrintable(option->names().first()));
+                std::exit(failureStatus);
+            }
+        }
+    }
+}
+
+bool CommandLine::headlessOptions(HeadlessRun::Options &options) const {
+    // A whole number from `low` to `high`, or a message.
+    const auto number = [this](const QCommandLineOption &option, int low, int high, int &out) {
+        bool ok = false;
+        const int value = m_parser.value(option).toInt(&ok);
+        if (ok && value >= low && value <= high) {
+            out = value;
+            return true;
+        }
+        std::fprintf(stderr, "%s: --%s %s: not a number from %d to %d\n", kCommandName,
+                     qPrintable(option.names().first()), qPrintable(m_parser.value(option)), low,
+                     high);
+        return false;
+    };
+    options.file = m_parser.value(m_run);
+    options.junit = m_parser.value(m_junit);
+    options.log = logFile();
+    options.demo = demo();
+    return number(m_port, PortNumber::kFirst, PortNumber::kLast, options.port) &&
+           number(m_repeat, 1, std::numeric_limits<int>::max(), options.repeat);
 }
