@@ -17,6 +17,7 @@
 #include "receivelog.h"
 #include "receivelogcontrol.h"
 #include "scenariowindow.h"
+#include "windowplacement.h"
 
 #include <QAction>
 #include <QFontMetrics>
@@ -243,7 +244,10 @@ ScenarioWindow *Form1::scenarioWindow() {
 }
 
 void Form1::showScenarioWindow() {
+    const bool first = !m_scenario;
     ScenarioWindow *window = scenarioWindow();
+    if (first)
+        placeBeside(window, this);
     window->show();
     window->raise();
     window->activateWindow();

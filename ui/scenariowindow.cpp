@@ -46,6 +46,8 @@ ScenarioWindow::ScenarioWindow(Console console, QWidget *parent)
          {StepListModel::ResultColumn, StepListModel::LineColumn, StepListModel::TimeColumn})
         header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
     header->resizeSection(StepListModel::CommandColumn, 200);
+    // A row a line of text, so that many steps are in sight.
+    ui->stepsView->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     m_recordingShown.setSingleShot(true);
     m_recordingShown.setInterval(kRecordingShownMs);
 
