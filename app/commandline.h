@@ -38,6 +38,8 @@ public:
     QString logFile() const { return m_parser.value(m_log); }
 
 private:
+    void refuseRunOptionsWithoutRun() const;
+
     QCommandLineParser m_parser;
     const QCommandLineOption m_demo{
         QStringLiteral("demo"),
