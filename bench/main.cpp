@@ -4,11 +4,13 @@
 //
 //   kalvex-bench [--quick] [--console PROGRAM] [--windows BUILD] [--json FILE]
 //   kalvex-bench --scenario NAME --view ours|baseline [--level BYTES] [--quick]
+//   kalvex-bench --scenario-run [--quick]    the headless scenario's figures alone
 
 #include "benchapplication.h"
 #include "benchrunner.h"
 #include "benchscale.h"
 #include "report.h"
+#include "scenariobench.h"
 #include "scenarios.h"
 
 #include <QCoreApplication>
@@ -91,9 +93,23 @@ int runEverything(int argc, char **argv) {
 
 }  // namespace
 
+// The headless scenario alone, its figures as JSON: no display needed.
+int runScenarioRun(int argc, char **argv) {
+    QCoreApplication app(argc, argv);
+    const BenchScale scale =
+        app.arguments().contains("--quick") ? BenchScale::quick() : BenchScale::full();
+    const QJsonObject result = ScenarioBench::run(
+        QStringLiteral(KALVEX_CONSOLE_PATH), QStringLiteral(KALVEX_SIM_PATH), scale.scenarioSteps);
+    std::printf("%s\n", QJsonDocument(result).toJson(QJsonDocument::Compact).constData());
+    return result.contains("error") ? 1 : 0;
+}
+
 int main(int argc, char **argv) {
-    for (int i = 1; i < argc; ++i)
+    for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--scenario") == 0)
             return runOneScenario(argc, argv);
+        if (std::strcmp(argv[i], "--scenario-run") == 0)
+            return runScenarioRun(argc, argv);
+    }
     return runEverything(argc, argv);
 }

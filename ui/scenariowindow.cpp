@@ -146,9 +146,6 @@ bool ScenarioWindow::saveTo(const QString &path) {
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly) && file.write(m_text.toUtf8()) >= 0 && file.commit()) {
         m_fileName = path;
-        Scenario scenario = m_model->scenario();
-        scenario.fileName = path;
-        m_model->setScenario(scenario);
         showState();
         return true;
     }
