@@ -21,7 +21,9 @@ QString visible(const QString &line) {
 QString duration(qint64 us) {
     if (us >= 10'000)
         return QStringLiteral("%1 ms").arg((us + 500) / 1000);
-    return QStringLiteral("%1 ms").arg(double(us) / 1000, 0, 'f', 1);
+    // Two figures below 10 ms: a device at full speed answers in tens of
+    // microseconds.
+    return QStringLiteral("%1 ms").arg(double(us) / 1000, 0, 'f', us >= 1000 ? 1 : 2);
 }
 
 QString failureText(const StepResult &result) {

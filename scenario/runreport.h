@@ -22,7 +22,7 @@ QString stepLine(qsizetype index, const ScenarioStep &step, const StepResult &re
 QString failureText(const StepResult &result);
 QString summary(const QList<StepResult> &results);
 
-// The time of a passed step: "12 ms", "0.4 ms".
+// The time of a passed step: "12 ms", "4.2 ms", "0.07 ms".
 QString duration(qint64 us);
 
 // A line of the device's, with control characters as \xNN.

@@ -61,7 +61,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const LinePattern pattern(QString::fromUtf8(lines.first()));
     for (qsizetype i = 1; i < lines.size() && i < 8; ++i) {
         const QString line = QString::fromUtf8(lines.at(i));
-        if (pattern.matches(line) != reference(pattern.text(), line))
+        // The reference takes the pattern's length times the line's.
+        const bool small = pattern.text().size() * line.size() <= 100'000;
+        if (small && pattern.matches(line) != reference(pattern.text(), line))
             std::abort();
         if (!LinePattern(LinePattern::escape(line)).matches(line))
             std::abort();
