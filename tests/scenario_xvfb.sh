@@ -19,14 +19,6 @@ start_display 2200x1200x24
 [ -z "${KALVEX_SHOT:-}" ] || start_window_manager
 start_simulator "$simulator"
 
-# Types a path into the file dialog with this title and takes it with Enter.
-choose_file() {
-    timeout 10 xdotool search --sync --name "^$1\$" >/dev/null
-    sleep 0.5
-    keys ctrl+a
-    xdotool type --delay 20 "$2"
-    keys Return
-}
 # The scenario window's buttons, by their access keys.
 in_scenario() { xdotool windowfocus --sync "$scenario"; keys "$@"; }
 # Waits for a line of the console's log.
