@@ -124,6 +124,8 @@ int HeadlessRun::exec() {
     }
     if (!finishReport())
         return kCannotRun;
+    // The demo's simulator ends before a signal ends the process.
+    m_demo.reset();
     m_signals->endByReceivedSignal();
     return m_failedRuns > 0 || m_logFailed || ReceiveLog::failedInThisProcess() ? kFailed : 0;
 }

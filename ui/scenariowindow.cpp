@@ -292,12 +292,14 @@ void ScenarioWindow::showState() {
     ui->recordButton->setEnabled(!running);
     ui->recordButton->setChecked(recording);
     ui->saveButton->setEnabled(idle && m_model->rowCount() > 0);
+    // The file's name; hover for the whole path.
     ui->fileLabel->setText(
         recording ? tr("(nagrywanie...)")
         : m_fileName.isEmpty()
             ? (m_model->rowCount() > 0 ? tr("(nagranie, niezapisane)") : tr("(brak)"))
-            : QDir::toNativeSeparators(m_fileName));
-    ui->fileLabel->setToolTip(ui->fileLabel->text());
+            : QFileInfo(m_fileName).fileName());
+    ui->fileLabel->setToolTip(m_fileName.isEmpty() ? QString()
+                                                   : QDir::toNativeSeparators(m_fileName));
 }
 
 void ScenarioWindow::closeEvent(QCloseEvent *event) {
