@@ -1,5 +1,7 @@
 #include "scenarioerror.h"
 
+#include "scenario.h"
+
 namespace {
 
 QString whole(ScenarioError::Kind kind, int line, const QString &detail) {
@@ -31,11 +33,12 @@ QString ScenarioError::describe(Kind kind, const QString &detail) {
         case Kind::BadNumber:
             return QStringLiteral("%1 takes a number of milliseconds, 0 to %2")
                 .arg(detail)
-                .arg(24 * 60 * 60 * 1000);
+                .arg(Scenario::kLongestMs);
         case Kind::CommandTooLong:
             return QStringLiteral(
-                       "the command is %1 bytes, and the device takes at most 1024 before the CR")
-                .arg(detail);
+                       "the command is %1 bytes, and the device takes at most %2 before the CR")
+                .arg(detail)
+                .arg(Scenario::kLongestCommand);
         case Kind::NotInCodePage:
             return QStringLiteral("the command holds %1, which Windows-1250 cannot carry")
                 .arg(detail);
