@@ -78,9 +78,13 @@ void DemoSimulator::start(PortDirectory &ports) {
     m_process = new QProcess(this);
     m_process->setProgram(program);
     m_process->setArguments(arguments);
-    // Its first line, the pty's path, is for scripts; the link names it here.
-    m_process->setStandardOutputFile(QProcess::nullDevice());
+    // Its first line, the pty's path, says that it serves; the link names
+    // the pty here.
     m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    connect(m_process, &QProcess::readyReadStandardOutput, this, [this] {
+        m_process->readAllStandardOutput();
+        becomeReady();
+    });
 #ifdef Q_OS_LINUX
     const pid_t console = ::getpid();
     m_process->setChildProcessModifier([console] {
@@ -92,19 +96,29 @@ void DemoSimulator::start(PortDirectory &ports) {
     connect(m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error != QProcess::FailedToStart)
             return;
+        becomeReady();
         qCWarning(lcDemo, "%s did not start: %s; port %d has no device",
                   qUtf8Printable(m_process->program()), qUtf8Printable(m_process->errorString()),
                   kPort);
     });
     connect(m_process, &QProcess::finished, this, [this](int code, QProcess::ExitStatus status) {
+        becomeReady();
         qCWarning(lcDemo, "the simulator ended (%s %d): port %d has no device any more",
                   status == QProcess::CrashExit ? "signal" : "exit code", code, kPort);
     });
 
     ports.map(kPort, link);
+    m_ready = false;
     m_process->start();
     qCInfo(lcDemo, "port %d is the device simulator %s (%s)", kPort, qUtf8Printable(program),
            qUtf8Printable(link));
+}
+
+void DemoSimulator::becomeReady() {
+    if (m_ready)
+        return;
+    m_ready = true;
+    emit ready();
 }
 
 void DemoSimulator::stop() {

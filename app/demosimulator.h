@@ -37,14 +37,23 @@ public:
     // Maps port 2 in `ports` to the simulator, and starts it.
     void start(PortDirectory &ports);
 
+    // Whether port 2 can be opened now: the simulator serves it, or failed
+    // to start, or none was started. Once it is, ready() is raised.
+    bool isReady() const { return m_ready; }
+
     // The simulator the demo starts: beside the console (installed, both are
     // in /usr/bin), then in the build tree (build/tools/simulator beside
     // build/app), then on PATH. Empty when there is none.
     static QString simulatorPath();
 
+signals:
+    void ready();
+
 private:
     void stop();
+    void becomeReady();
 
     std::unique_ptr<QTemporaryDir> m_linkDir;
     QProcess *m_process = nullptr;
+    bool m_ready = true;
 };

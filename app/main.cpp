@@ -4,6 +4,7 @@
 #include "demosimulator.h"
 #include "fileerror.h"
 #include "form1.h"
+#include "headlessrun.h"
 #include "portdirectory.h"
 #include "receivelog.h"
 #include "runningmark.h"
@@ -17,6 +18,15 @@ int main(int argc, char *argv[]) {
     CallerConsole::attach();
     CommandLine commandLine;
     commandLine.answerWithoutDisplay(argc, argv);
+    // A scenario run without a window needs no display: no GUI application.
+    if (commandLine.headless()) {
+        QCoreApplication app(argc, argv);
+        commandLine.process(app, HeadlessRun::kCannotRun);
+        HeadlessRun::Options options;
+        if (!commandLine.headlessOptions(options))
+            return HeadlessRun::kCannotRun;
+        return HeadlessRun(options, PortDirectory::fromEnvironment()).exec();
+    }
     Application app(argc, argv);
     commandLine.process(app);
     RunningMark::set();

@@ -1,6 +1,7 @@
 #include "benchrunner.h"
 
 #include "procstats.h"
+#include "scenariobench.h"
 #include "startupprobe.h"
 
 #include <QDir>
@@ -71,6 +72,9 @@ QJsonObject BenchRunner::runAll() {
     results.insert("history", QJsonObject{{"ours", runChild("history", "ours")}});
     results.insert("hexview", QJsonObject{{"ours", runChild("hexview", "ours")}});
     results.insert("replug", QJsonObject{{"ours", runChild("replug", "ours")}});
+    progress(QStringLiteral("a scenario of %1 steps headless...").arg(m_scale.scenarioSteps));
+    results.insert("scenario", ScenarioBench::run(m_console, QStringLiteral(KALVEX_SIM_PATH),
+                                                  m_scale.scenarioSteps));
     const qint64 stealAfter = ProcStats::stealNs();
     if (stealBefore >= 0 && stealAfter >= 0)
         results.insert(

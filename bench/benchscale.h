@@ -18,8 +18,9 @@ struct BenchScale {
     double baselineProbeS = 3;        // its appends at a level last at least this
     double oursBudgetS = 150;         // no run of the console lasts longer
     int startupRuns = 7;
-    int replugRuns = 10;      // the device vanishes and comes back
-    double replugWaitS = 60;  // then stays away this long
+    int replugRuns = 10;         // the device vanishes and comes back
+    double replugWaitS = 60;     // then stays away this long
+    int scenarioSteps = 10'000;  // a scenario run headless
 
     static BenchScale full() { return {}; }
 
@@ -38,6 +39,7 @@ struct BenchScale {
         s.oursBudgetS = 60;
         s.startupRuns = 3;
         s.replugWaitS = 10;
+        s.scenarioSteps = 1000;
         return s;
     }
 
@@ -56,6 +58,7 @@ struct BenchScale {
                 {"oursBudgetS", oursBudgetS},
                 {"startupRuns", startupRuns},
                 {"replugRuns", replugRuns},
-                {"replugWaitS", replugWaitS}};
+                {"replugWaitS", replugWaitS},
+                {"scenarioSteps", scenarioSteps}};
     }
 };

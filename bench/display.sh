@@ -6,7 +6,7 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 tools/install-deps.sh pkg-config libxcb1-dev xvfb "${bench_packages[@]}"
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKALVEX_BUILD_TESTS=OFF >/dev/null
-cmake --build build-bench -j"$(nproc)" --target kalvex-bench rs232-kalvex >/dev/null
+cmake --build build-bench -j"$(nproc)" --target kalvex-bench rs232-kalvex kalvex-sim >/dev/null
 
 work=$(mktemp -d)
 xvfb=

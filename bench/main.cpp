@@ -6,12 +6,14 @@
 //                [--json FILE]
 //   kalvex-bench --scenario NAME --view ours|baseline [--level BYTES] [--quick]
 //   kalvex-bench --pty-flood LINK BYTES LOG     (bench/wineingest.sh)
+//   kalvex-bench --scenario-run [--quick]    the headless scenario's figures alone
 
 #include "benchapplication.h"
 #include "benchrunner.h"
 #include "benchscale.h"
 #include "ptyflood.h"
 #include "report.h"
+#include "scenariobench.h"
 #include "scenarios.h"
 
 #include <QCoreApplication>
@@ -107,6 +109,18 @@ int runPtyFloodOnly(int argc, char **argv) {
     const QJsonObject result =
         runPtyFlood(args.at(at + 1), args.at(at + 2).toLongLong(), args.at(at + 3), 120'000);
     std::printf("RESULT %s\n", QJsonDocument(result).toJson(QJsonDocument::Compact).constData());
+    std::fflush(stdout);
+    return result.contains("error") ? 1 : 0;
+}
+
+// The headless scenario alone, its figures as JSON: no display needed.
+int runScenarioRun(int argc, char **argv) {
+    QCoreApplication app(argc, argv);
+    const BenchScale scale =
+        app.arguments().contains("--quick") ? BenchScale::quick() : BenchScale::full();
+    const QJsonObject result = ScenarioBench::run(
+        QStringLiteral(KALVEX_CONSOLE_PATH), QStringLiteral(KALVEX_SIM_PATH), scale.scenarioSteps);
+    std::printf("%s\n", QJsonDocument(result).toJson(QJsonDocument::Compact).constData());
     return result.contains("error") ? 1 : 0;
 }
 
@@ -116,6 +130,8 @@ int main(int argc, char **argv) {
             return runOneScenario(argc, argv);
         if (std::strcmp(argv[i], "--pty-flood") == 0)
             return runPtyFloodOnly(argc, argv);
+        if (std::strcmp(argv[i], "--scenario-run") == 0)
+            return runScenarioRun(argc, argv);
     }
     return runEverything(argc, argv);
 }

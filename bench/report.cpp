@@ -563,6 +563,35 @@ Report::Report(const QJsonObject &results) : m_results(results) {
                           : QStringLiteral("the console was not waiting at the end")),
            none, {Goal::AtMost, 1}, false);
 
+    // A long scenario headless against the simulator at full speed, beside
+    // the device's own round trip.
+    const QJsonObject scenario = results.value("scenario").toObject();
+    const int steps = scenario.value("steps").toInt(scale.value("scenarioSteps").toInt());
+    auto scenarioCell = [&](double value, const QString &note) {
+        if (!usable(scenario))
+            return missing(scenario);
+        if (!scenario.value("passed").toBool())
+            return Cell{std::nullopt, QStringLiteral("failed"),
+                        QStringLiteral("the run did not pass every step")};
+        return Cell{value, {}, note};
+    };
+    const double stepMs = scenario.value("stepMedianMs").toDouble();
+    const double bareMs = scenario.value("bareMedianMs").toDouble();
+    addRow("scenarioStep",
+           QStringLiteral("Scenario step less the device's round trip, median ms (%1 steps, "
+                          "headless)")
+               .arg(steps),
+           scenarioCell(stepMs - bareMs,
+                        QStringLiteral("a step's median %1 ms, the bare reader/writer's round "
+                                       "trip %2 ms; the whole run %3 s with start-up")
+                            .arg(formatValue(stepMs), formatValue(bareMs),
+                                 formatValue(scenario.value("wallS").toDouble()))),
+           none, {Goal::AtMost, 0.5}, false);
+    addRow("scenarioMemory",
+           QStringLiteral("Scenario run of %1 steps, peak memory, MiB").arg(steps),
+           scenarioCell(scenario.value("peakRssKiB").toDouble() / kKiBPerMiB, {}), none,
+           {Goal::AtMost, 40}, false);
+
     const QJsonObject startup = results.value("startup").toObject();
     const QJsonArray runs = startup.value("runs").toArray();
     std::vector<double> toMapped, idleRss;

@@ -401,6 +401,22 @@ private slots:
         QCOMPARE(Report(QJsonObject{}).row("replugWorst")->ours.text, QStringLiteral("not run"));
     }
 
+    // The scenario's step less the bare round trip, and its peak memory; a
+    // run that did not pass gives no figure.
+    void scenarioRows() {
+        QJsonObject scenario{{"steps", 10000},      {"passed", true},      {"stepMedianMs", 0.9},
+                             {"bareMedianMs", 0.6}, {"peakRssKiB", 20480}, {"wallS", 12.0}};
+        Report report(QJsonObject{{"scenario", scenario}});
+        QCOMPARE(report.row("scenarioStep")->ours.value.value_or(0), 0.9 - 0.6);
+        QCOMPARE(metOf(report, "scenarioStep"), Met::Yes);
+        QCOMPARE(report.row("scenarioMemory")->ours.value.value_or(0), 20.0);
+        QVERIFY(report.row("scenarioStep")->figure.contains("10000 steps"));
+        scenario.insert("passed", false);
+        report = Report(QJsonObject{{"scenario", scenario}});
+        QCOMPARE(report.row("scenarioStep")->ours.text, QStringLiteral("failed"));
+        QCOMPARE(metOf(report, "scenarioMemory"), Met::No);
+    }
+
     // The Windows build's rows: sizes in MB and the median start-up where it
     // was built; "not built" where it was not, and the reason where Wine
     // could not start it.

@@ -242,9 +242,11 @@ void MSComm::portFailed(QSerialPort::SerialPortError error) {
         return;
     // A device that vanished (a pty whose other side closed, an adapter
     // pulled out) keeps reporting errors as fast as the port is polled.
-    m_port->clearError();
-    if (m_state == State::Open)
+    if (m_state == State::Open) {
+        m_fault = m_port->errorString();
         enter(State::ClosingAfterFault);
+    }
+    m_port->clearError();
 }
 
 void MSComm::closeAfterFault() {
@@ -259,15 +261,15 @@ void MSComm::closeAfterFault() {
     // The receive handler may have closed the port itself.
     if (m_state != State::ClosingAfterFault)
         return;
+    const QString gone = m_where + QStringLiteral(": the device is gone");
     if (!ReplugWatch::canComeBack(*m_device)) {
-        qCWarning(lcLink).noquote() << m_where + QStringLiteral(": the device is gone");
+        qCWarning(lcLink).noquote() << gone;
         enter(State::Closed);
-        return;
+    } else {
+        qCWarning(lcLink).noquote() << gone + QStringLiteral("; waiting for it to come back");
+        enter(State::AwaitingDevice);
     }
-    qCWarning(lcLink).noquote() << m_where + QStringLiteral(
-                                                 ": the device is gone; waiting for it to "
-                                                 "come back");
-    enter(State::AwaitingDevice);
+    emit deviceLost(gone + QStringLiteral(" (%1)").arg(m_fault));
 }
 
 void MSComm::deviceBack(const PortNumber::NumberedPort &port) {

@@ -102,6 +102,10 @@ public:
 signals:
     // OnComm: raised on the thread that owns the control.
     void onComm();
+    // The open port failed (the device vanished) and is closed now; what
+    // had arrived was delivered first. `reason` is the log's line, e.g.
+    // "port 2 (/dev/ttyUSB0): the device is gone", with the port's error.
+    void deviceLost(const QString &reason);
 
 private:
     // Where the port is. Every change goes through enter(), which does what
@@ -149,6 +153,7 @@ private:
     State m_state = State::Closed;
     std::optional<PortNumber::NumberedPort> m_device;  // what is open, or awaited
     QString m_where;                                   // "port 2 (/dev/ttyUSB0)", for the log
+    QString m_fault;                                   // the port's reason for the fault
     QByteArray m_received;
     LineSettings m_settings;
     int m_commPort = 1;

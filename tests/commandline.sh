@@ -45,6 +45,17 @@ trap 'rm -f "$err_file"' EXIT
 
 check "--help lists --demo" '^ +--demo +Try the console without the hardware' --help
 check "--help lists --version" '^ +-v, --version' --help
+check "--help lists --run" '^ +--run <file> +Run the test scenario <file> without a window' --help
+check "--help describes a scenario's items" '^  << PATTERN +skip received lines until one matches' --help
+status=0
+err=$(env -u DISPLAY -u QT_QPA_PLATFORM "$console" --repeat 3 2>&1 >/dev/null) || status=$?
+if [ "$status" = 1 ] && [ "$err" = "rs232-kalvex: --repeat goes with --run" ]; then
+    echo "ok: --repeat without --run is refused without a display"
+    passed=$((passed + 1))
+else
+    echo "FAIL: --repeat without --run: status $status, standard error '$err'"
+    failed=$((failed + 1))
+fi
 check "--help-all lists Qt's own options" '^ +--reverse +Sets the application' --help-all
 check "--version names the version" "^rs232-kalvex ${version//./\\.}\$" --version
 starts "-reverse starts the console" -reverse

@@ -32,14 +32,6 @@ copy_after_flood() {
         sleep 0.5
     done
 }
-# Types a path into the file dialog with this title and takes it with Enter.
-choose_file() {
-    timeout 10 xdotool search --sync --name "^$1\$" >/dev/null
-    sleep 0.5
-    keys ctrl+a
-    xdotool type --delay 20 "$2"
-    keys Return
-}
 same() { cmp -s "$1" "$2" && echo yes || { cmp "$1" "$2" | head -n 3 >&2; echo no; }; }
 
 "$console" &

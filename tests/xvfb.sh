@@ -10,6 +10,7 @@
 #   view, open_port, status, clear_data, read_all   its controls, by place
 #   copy_all FILE             the DATA view's whole text, through the clipboard
 #   program_title VERSION     the title of the console's boxes for that version
+#   choose_file TITLE PATH    PATH typed into the file dialog so titled, and taken
 #
 # The tests need no window manager, and the test tools install none: a window
 # manager's package makes itself the system's default (x-window-manager).
@@ -185,4 +186,12 @@ copy_all() {
     view
     keys ctrl+a ctrl+c
     timeout 20 xclip -o -selection clipboard >"$1" 2>/dev/null || true
+}
+# Types a path into the file dialog with this title and takes it with Enter.
+choose_file() {
+    timeout 10 xdotool search --sync --name "^$1\$" >/dev/null
+    sleep 0.5
+    keys ctrl+a
+    xdotool type --delay 20 "$2"
+    keys Return
 }

@@ -10,10 +10,10 @@ seconds=${1:-60}
 tools/install-deps.sh clang libclang-rt-14-dev
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DKALVEX_FUZZ=ON -DKALVEX_BUILD_TESTS=OFF
-cmake --build build-fuzz -j"$(nproc)" --target fuzz_portnumber fuzz_dataview
+cmake --build build-fuzz -j"$(nproc)" --target fuzz_portnumber fuzz_dataview fuzz_scenario
 
 export QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0
-for target in fuzz_portnumber fuzz_dataview; do
+for target in fuzz_portnumber fuzz_dataview fuzz_scenario; do
     corpus=build-fuzz/corpus/$target
     mkdir -p "$corpus"
     echo "== $target, $seconds s"

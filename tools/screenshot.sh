@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Screenshots of the real console under Xvfb with a window manager, talking
-# to the device simulator: docs/screenshot-main.png and docs/screenshot-about.png.
+# to the device simulator: docs/screenshot-main.png, docs/screenshot-about.png
+# and docs/screenshot-scenario.png (the scenario window after a run with a
+# failed step, taken by tests/scenario_xvfb.sh).
 #   tools/screenshot.sh [BUILD_DIR]     default: build
 # It installs icewm for the windows' frames, which makes icewm the system's
 # default window manager (x-window-manager) where there was none.
@@ -34,4 +36,6 @@ click 576 276  # O programie...
 about=$(find_window "O programie..." 10)
 sleep 1.5
 import -window "$about" -frame docs/screenshot-about.png
-echo "docs/screenshot-main.png docs/screenshot-about.png"
+KALVEX_SHOT=docs/screenshot-scenario.png tests/scenario_xvfb.sh "$console" "$simulator" \
+    tests/scenarios/wrong-size.txt >/dev/null
+echo "docs/screenshot-main.png docs/screenshot-about.png docs/screenshot-scenario.png"

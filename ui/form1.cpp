@@ -16,8 +16,11 @@
 #include "programtitle.h"
 #include "receivelog.h"
 #include "receivelogcontrol.h"
+#include "scenariowindow.h"
 #include "uilog.h"
+#include "windowplacement.h"
 
+#include <QAction>
 #include <QFontMetrics>
 #include <QHelpEvent>
 #include <QLabel>
@@ -63,6 +66,10 @@ Form1::Form1(PortDirectory ports, QWidget *parent)
     // In the caption line of the "Dane" frame: the count, then the log's label.
     m_counterLabel = makeCounterLabel();
     new ReceiveLogControl(m_log, saver, ui->Text3, makeLogIndicator());
+    auto *scenario = new QAction(tr("Scenariusz testu..."), ui->Text3);
+    scenario->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    scenario->setShortcutContext(Qt::WidgetShortcut);
+    ui->Text3->addAction(scenario);
     m_counterTimer->setInterval(kCountEveryMs);
     m_clock.start();
 
@@ -90,6 +97,7 @@ Form1::Form1(PortDirectory ports, QWidget *parent)
     connect(m_timer, &QTimer::timeout, this, &Form1::tick);
     connect(m_counterTimer, &QTimer::timeout, this, &Form1::showCount);
     connect(m_comm, &MSComm::onComm, this, &Form1::receive);
+    connect(scenario, &QAction::triggered, this, &Form1::showScenarioWindow);
     // Hovering over "Nr portu:" or its box lists the port numbers.
     ui->Label1->installEventFilter(this);
     ui->Text7->installEventFilter(this);
@@ -98,6 +106,9 @@ Form1::Form1(PortDirectory ports, QWidget *parent)
 }
 
 Form1::~Form1() {
+    // The scenario window goes first: a run it stops must find the window
+    // whole.
+    delete m_scenario;
     delete ui;
 }
 
@@ -146,6 +157,7 @@ void Form1::send(const QLineEdit *command, const QLineEdit *argument) {
             message += argument->text();
         message += u'\r';
         m_comm->setOutput(message);
+        emit commandSent(CodePage::encode(message));
     } catch (const CommError &e) {
         reportFailure(this, e, tr("Port zamknięty..."));
     }
@@ -157,6 +169,7 @@ void Form1::receive() {
     m_comm->input(Module1::receiveBuffer);
     m_log->append(Module1::receiveBuffer.bytes());
     ui->Text3->appendReceivedBytes(Module1::receiveBuffer.bytes());
+    emit received(Module1::receiveBuffer.bytes());
     if (!m_counterTimer->isActive()) {
         // The first bytes after a pause: nothing came since the last sample.
         m_counter.sample(m_clock.elapsed());
@@ -222,6 +235,43 @@ QLabel *Form1::makeLogIndicator() {
 
 void Form1::clearData() {
     ui->Text3->clear();
+}
+
+ScenarioWindow *Form1::scenarioWindow() {
+    if (!m_scenario) {
+        m_scenario = new ScenarioWindow({m_comm, [this] { return openPortForScenario(); },
+                                         [this](bool enabled) { setCommandsEnabled(enabled); }},
+                                        this);
+        connect(this, &Form1::received, m_scenario, &ScenarioWindow::receive);
+        connect(this, &Form1::commandSent, m_scenario, &ScenarioWindow::commandSent);
+    }
+    return m_scenario;
+}
+
+void Form1::showScenarioWindow() {
+    const bool first = !m_scenario;
+    ScenarioWindow *window = scenarioWindow();
+    if (first)
+        placeBeside(window, this);
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+// A scenario runs on the port that is open, or opens it as "Otwórz port".
+bool Form1::openPortForScenario() {
+    if (!m_comm->portOpen())
+        openPort();
+    return m_comm->portOpen();
+}
+
+// While a scenario runs, the port and the twelve commands are its own.
+void Form1::setCommandsEnabled(bool enabled) {
+    for (QAbstractButton *button :
+         {ui->Command1, ui->Command2, ui->Command3, ui->Command4, ui->Command7, ui->Command8,
+          ui->Command9, ui->Command10, ui->Command11, ui->Command12, ui->Command13, ui->Command14,
+          ui->Command16, ui->Command17})
+        button->setEnabled(enabled);
 }
 
 void Form1::tick() {

@@ -3,7 +3,9 @@
 #include "portdirectory.h"
 #include "receivecounter.h"
 
+#include <QByteArray>
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QWidget>
 
 class MSComm;
@@ -11,6 +13,7 @@ class QLabel;
 class QLineEdit;
 class QTimer;
 class ReceiveLog;
+class ScenarioWindow;
 
 namespace Ui {
 class Form1;
@@ -31,12 +34,20 @@ public:
     // Every received chunk goes here before it reaches the DATA view.
     ReceiveLog *receiveLog() const { return m_log; }
 
+    // The window "Scenariusz testu" (Ctrl+R in the DATA view), made when it
+    // is first asked for.
+    ScenarioWindow *scenarioWindow();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 signals:
     // "O programie..." was pressed; the application owns the About window.
     void aboutRequested();
+    // Every received chunk, after the DATA view got it; every command sent,
+    // as its bytes on the wire.
+    void received(const QByteArray &bytes);
+    void commandSent(const QByteArray &bytes);
 
 private:
     void openPort();
@@ -44,6 +55,9 @@ private:
     void send(const QLineEdit *command, const QLineEdit *argument = nullptr);
     void receive();
     void clearData();
+    void showScenarioWindow();
+    bool openPortForScenario();
+    void setCommandsEnabled(bool enabled);
     void tick();
     void showCount();
     QRect captionLine() const;
@@ -61,4 +75,5 @@ private:
     QLabel *m_counterLabel;
     QTimer *m_counterTimer;
     QElapsedTimer m_clock;
+    QPointer<ScenarioWindow> m_scenario;
 };

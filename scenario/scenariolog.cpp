@@ -1,0 +1,3 @@
+#include "scenariolog.h"
+
+Q_LOGGING_CATEGORY(lcScenario, "kalvex.scenario", QtInfoMsg)
