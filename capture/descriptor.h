@@ -10,6 +10,11 @@
 // call, GetLastError() for a Win32 one, never one read as the other).
 namespace Descriptor {
 
+// Opens the file at path for writing at its end, made if missing and
+// emptied first if `empty`; -1, with the reason, when it cannot. Every write
+// goes to the file's end as it is then, so that a file that another program
+// shortened (logrotate's copytruncate) is written on without a hole.
+int openAppending(const QString &path, bool empty, QString *reason);
 // A duplicate of fd, owned by the caller; -1, with the reason, when none
 // can be made.
 int duplicate(int fd, QString *reason);

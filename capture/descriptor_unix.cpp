@@ -1,5 +1,7 @@
 #include "descriptor.h"
 
+#include <QFile>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,6 +9,17 @@
 #include <cerrno>
 
 namespace Descriptor {
+
+int openAppending(const QString &path, bool empty, QString *reason) {
+    const int flags = O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | (empty ? O_TRUNC : 0);
+    int fd;
+    do {
+        fd = ::open(QFile::encodeName(path).constData(), flags, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        *reason = qt_error_string(errno);
+    return fd;
+}
 
 int duplicate(int fd, QString *reason) {
     const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);

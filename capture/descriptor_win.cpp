@@ -1,5 +1,9 @@
 #include "descriptor.h"
 
+#include "nativepath.h"
+
+#include <fcntl.h>
+
 #include <io.h>
 #include <windows.h>
 
@@ -17,6 +21,26 @@ QString runtimeReason(int error) {
 }
 
 }  // namespace
+
+int openAppending(const QString &path, bool empty, QString *reason) {
+    // Shared as Qt's files share theirs: others may read and write, not delete.
+    const HANDLE handle =
+        CreateFileW(reinterpret_cast<LPCWSTR>(NativePath::longForm(path).utf16()), GENERIC_WRITE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    empty ? CREATE_ALWAYS : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        *reason = qt_error_string(int(GetLastError()));
+        return -1;
+    }
+    // The C runtime's append mode moves to the end before every write: a
+    // handle writes where its own position is, past a shortened end.
+    const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_APPEND | _O_BINARY);
+    if (fd < 0) {
+        *reason = runtimeReason(errno);
+        CloseHandle(handle);
+    }
+    return fd;
+}
 
 int duplicate(int fd, QString *reason) {
     const int copy = ::_dup(fd);

@@ -1,5 +1,7 @@
 #include "fileidentity.h"
 
+#include "nativepath.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -17,25 +19,12 @@ bool identify(HANDLE handle, quint64 *device, quint64 *inode) {
     return true;
 }
 
-// The path as Qt's files hand it to Windows: absolute, in the long-path form
-// (\\?\C:\..., \\?\UNC\server\share\...), which Windows takes literally and
-// past MAX_PATH's 260 characters. Through the ordinary form the same path may
-// name no file (too long) or another one (a trailing space or dot dropped).
-QString longPath(const QString &path) {
-    const QString native = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
-    if (native.startsWith(u"\\\\?\\") || native.startsWith(u"\\\\.\\"))
-        return native;
-    if (native.startsWith(u"\\\\"))
-        return QStringLiteral("\\\\?\\UNC\\") + native.mid(2);
-    return QStringLiteral("\\\\?\\") + native;
-}
-
 }  // namespace
 
 FileIdentity FileIdentity::ofPath(const QString &path) {
     FileIdentity identity;
     // No access asked: only what the file is.
-    const QString native = longPath(path);
+    const QString native = NativePath::longForm(path);
     const HANDLE handle = CreateFileW(reinterpret_cast<LPCWSTR>(native.utf16()), 0,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);

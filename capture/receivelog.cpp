@@ -1,6 +1,7 @@
 #include "receivelog.h"
 
 #include "capturelog.h"
+#include "descriptor.h"
 #include "fileerror.h"
 #include "writeall.h"
 
@@ -43,13 +44,17 @@ bool ReceiveLog::writesTo(const QString &path) const {
 
 void ReceiveLog::start(const QString &path, Existing existing) {
     const QString fileName = QFileInfo(path).absoluteFilePath();
+    QString reason;
+    const int fd = Descriptor::openAppending(fileName, existing == Existing::Replace, &reason);
+    if (fd < 0)
+        throw FileError({FileFailure::Kind::Open, fileName, reason});
     auto file = std::make_unique<QFile>(fileName);
     // Unbuffered: every write() is the system's write, nothing waits in Qt.
-    QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered;
-    if (existing == Existing::Replace)
-        mode |= QIODevice::Truncate;
-    if (!file->open(mode))
+    if (!file->open(fd, QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered,
+                    QFileDevice::AutoCloseHandle)) {
+        Descriptor::close(fd);
         throw FileError({FileFailure::Kind::Open, fileName, file->errorString()});
+    }
     if (!m_sync) {
         // Told on the sync thread; acted on here.
         m_sync = std::make_unique<LogSync>(
