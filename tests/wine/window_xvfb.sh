@@ -14,7 +14,9 @@
 # - "Zamknij port" closes COM2 (a command then gets "Port zamknięty..."), and
 #   a second "Otwórz port" opens it and receives again;
 # - "Zakończ program" ends the process, and --log's file holds exactly the
-#   bytes received.
+#   bytes received;
+# - a scenario run headless (--run) on COM2: a pass exits with 0 and a JUnit
+#   report of its steps, a failed size check with 1 at that step.
 #   window_xvfb.sh ZIP SIMULATOR STANDIN
 # STANDIN is libkalvex-uart-standin.so of the Linux build. With
 # KALVEX_SHOTS=FOLDER it keeps pictures of the window there (ImageMagick's
@@ -111,7 +113,10 @@ shot after-read-all
 step "Ctrl+S into Windows' save dialog"
 view
 keys ctrl+s
-timeout 60 xdotool search --sync --name '^Zapisz jako$' >/dev/null
+# Wine names the dialog before it maps it; keys go to it once it has focus,
+# which a busy machine may give it late.
+dialog=$(timeout 60 xdotool search --sync --onlyvisible --name '^Zapisz jako$' | head -n 1)
+[ -z "$dialog" ] || xdotool windowfocus --sync "$dialog" 2>/dev/null || true
 sleep 1
 # The name field holds the offered name, selected: replaced by a whole path.
 keys End shift+Home Delete
@@ -169,6 +174,30 @@ report "\"Zakończ program\" ends the process" \
     "$(kill -0 "$console_pid" 2>/dev/null && echo no || echo yes)"
 report "--log holds exactly the bytes received ($(stat -c %s "$work/capture.log") bytes)" \
     "$(cmp "$work/capture.log" "$work/received" && echo yes || echo no)"
+
+# The same device, as a production line runs a scenario on a Windows PC: no
+# window, the report on standard output, the exit status, the JUnit report.
+scenarios=$here/../scenarios
+run_scenario() {
+    status=0
+    timeout 120 wine "$exe" --run "$(windows_path "$scenarios/$1.txt")" --port 2 \
+        --junit "$(windows_path "$work/$1.xml")" >"$work/$1.out" 2>&1 || status=$?
+    tr -d '\r' <"$work/$1.out"
+}
+step "a scenario that passes, run headless on COM2"
+run_scenario repaired-card
+report "--run of a passing scenario exits with 0 and says \"5 passed, 0 failed\"" \
+    "$([ "$status" = 0 ] && grep -q '^5 passed, 0 failed' "$work/repaired-card.out" && echo yes || echo no)"
+report "its JUnit report holds one run of 5 steps, none failed" \
+    "$(python3 -c 'import sys, xml.etree.ElementTree as ET
+suites = ET.parse(sys.argv[1]).getroot().findall("testsuite")
+sys.exit(not (len(suites) == 1 and len(suites[0].findall("testcase")) == 5
+              and not suites[0].findall("testcase/failure")))' "$work/repaired-card.xml" &&
+        echo yes || echo no)"
+step "a scenario whose size check fails, run headless on COM2"
+run_scenario wrong-size
+report "--run of a failing scenario exits with 1 at the failed step (\"not ok 5\")" \
+    "$([ "$status" = 1 ] && grep -q '^not ok 5 - > DSIZ' "$work/wrong-size.out" && echo yes || echo no)"
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
