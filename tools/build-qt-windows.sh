@@ -35,7 +35,9 @@ esac
 scratch=${WORK:-}
 if [ -z "$scratch" ]; then
     scratch=$(mktemp -d /tmp/kalvex-qt-windows.XXXXXX)
-    trap 'echo "build-qt-windows.sh: failed; the scratch folder $scratch is kept" >&2' ERR
+    # An ERR trap misses the script's own "exit 1"s: whatever ends it early names the folder.
+    trap 'status=$?; [ "$status" -eq 0 ] ||
+          echo "build-qt-windows.sh: failed; the scratch folder $scratch is kept" >&2' EXIT
 fi
 mkdir -p "$scratch/apt/lists/partial" "$scratch/apt/parts" "$scratch/src"
 echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $mirror bookworm main" \
