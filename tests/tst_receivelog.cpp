@@ -252,7 +252,6 @@ void TestReceiveLog::failureIsToldAtTheFirstTickAfterIt_data() {
 void TestReceiveLog::failureIsToldAtTheFirstTickAfterIt() {
     QFETCH(QString, cause);
 #ifdef Q_OS_WIN
-    Q_UNUSED(kind);
     QSKIP(cause == QLatin1String("sync")
               ? "the disk's sync fails on request through fdatasync, Linux's (disksync.h)"
               : "Windows lets no other program delete or replace a file that the log holds open");
