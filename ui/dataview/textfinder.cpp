@@ -78,16 +78,16 @@ qsizetype TextFinder::find(const TextReader &text, qsizetype from, qsizetype to,
     const bool last = which == Match::Last;
     qsizetype found = -1;
     qsizetype position = from;
-    text.visit(from, to - from + m - 1, [&](const TextStore::Part &part) {
-        const qsizetype size = part.size();
-        // Matches within the part.
-        const qsizetype inside = scan(part, to - position, which);
+    text.visit(from, to - from + m - 1, [&](const TextSpan &span) {
+        const qsizetype size = span.size();
+        // Matches within the span.
+        const qsizetype inside = scan(span, to - position, which);
         if (inside >= 0) {
             found = position + inside;
             if (!last)
                 return false;
         }
-        // Matches that begin in the part and run into the next ones.
+        // Matches that begin in the span and run into the next ones.
         const qsizetype seamFrom = qMax(position, position + size - (m - 1));
         const qsizetype seamTo = qMin(position + size, to);
         if (seamFrom < seamTo) {
@@ -107,7 +107,7 @@ qsizetype TextFinder::find(const TextReader &text, qsizetype from, qsizetype to,
     return found;
 }
 
-qsizetype TextFinder::scan(const TextStore::Part &stretch, qsizetype limit, Match which) const {
+qsizetype TextFinder::scan(const TextSpan &stretch, qsizetype limit, Match which) const {
     limit = qMin(limit, stretch.size() - m_needle.size() + 1);
     if (limit <= 0)
         return -1;

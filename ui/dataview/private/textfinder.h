@@ -37,7 +37,7 @@ struct FindMatch {
 };
 
 // Finds a text in the DATA view's text, character for character, with or
-// without regard to case. It reads the text part by part through
+// without regard to case. It reads the text span by span through
 // TextReader::visit() and mid(), so a match may run across pieces, across a
 // CR LF and across display breaks; a search never copies more than a needle's
 // length of the text at a time.
@@ -69,7 +69,7 @@ private:
     // The first (last) match in [from, to) of the text.
     qsizetype find(const TextReader &text, qsizetype from, qsizetype to, Match which) const;
     // Matches in one stretch of text, starting before `limit`.
-    qsizetype scan(const TextStore::Part &stretch, qsizetype limit, Match which) const;
+    qsizetype scan(const TextSpan &stretch, qsizetype limit, Match which) const;
     template <typename Char>
     qsizetype scanLast(const Char *text, qsizetype limit) const;
     qsizetype scanOne(const char16_t *text, qsizetype limit) const;

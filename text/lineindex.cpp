@@ -107,11 +107,11 @@ struct LineIndex::Scanner {
         }
     }
 
-    void feed(const TextStore::Part &part) {
-        if (part.isWide())
-            feed(part.chars(), part.size());
+    void feed(const TextSpan &span) {
+        if (span.isWide())
+            feed(span.chars(), span.size());
         else
-            feed(part.bytes(), part.size());
+            feed(span.bytes(), span.size());
     }
 
     void finish() { lines.back() = pack(open, LineEnd::None); }
@@ -172,13 +172,13 @@ void LineIndex::replace(const TextStore &text, qsizetype from, qsizetype removed
     // Up to the end of the inserted text no line can be an old one: cut it
     // in one go, as appended text is.
     qsizetype position = from + inserted;
-    text.visit(start, position - start, [&scan](const TextStore::Part &part) {
-        scan.feed(part);
+    text.visit(start, position - start, [&scan](const TextSpan &span) {
+        scan.feed(span);
         return true;
     });
-    text.visit(position, text.size() - position, [&](const TextStore::Part &part) {
-        for (qsizetype i = 0; i < part.size(); ++i) {
-            const char16_t c = part.isWide() ? part.chars()[i] : part.bytes()[i];
+    text.visit(position, text.size() - position, [&](const TextSpan &span) {
+        for (qsizetype i = 0; i < span.size(); ++i) {
+            const char16_t c = span.isWide() ? span.chars()[i] : span.bytes()[i];
             scan.breakIfFull(c);
             if (scan.open == 0 && position - delta > oldEnd && !(c == u'\n' && scan.pendingCr())) {
                 const qsizetype old = position - delta;
