@@ -1,45 +1,31 @@
 #include "lineindex.h"
 
 #include "textstore.h"
+#include "vectorblock.h"
 
 #include <algorithm>
-
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 namespace {
 
 // The first character at or after c, before stop, that may end a line or
 // needs a look of its own: anything up to CR. Sixteen bytes or eight
-// characters at a time where the processor has SSE2.
+// characters at a time.
 const uchar *plainUpTo(const uchar *c, const uchar *stop) {
-#ifdef __SSE2__
-    const __m128i cr = _mm_set1_epi8('\r');
-    for (; stop - c >= 16; c += 16) {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(c));
-        // A byte up to CR saturates to zero.
-        const int mask =
-            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_subs_epu8(block, cr), _mm_setzero_si128()));
+    for (; stop - c >= VectorBlock::Bytes; c += VectorBlock::Bytes) {
+        const unsigned mask = VectorBlock::load(c).atMost8('\r').mask();
         if (mask != 0)
-            return c + __builtin_ctz(unsigned(mask));
+            return c + VectorBlock::firstByte(mask);
     }
-#endif
     while (c != stop && *c > '\r') ++c;
     return c;
 }
 
 const char16_t *plainUpTo(const char16_t *c, const char16_t *stop) {
-#ifdef __SSE2__
-    const __m128i cr = _mm_set1_epi16(u'\r');
-    for (; stop - c >= 8; c += 8) {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(c));
-        const int mask =
-            _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_subs_epu16(block, cr), _mm_setzero_si128()));
+    for (; stop - c >= VectorBlock::Chars; c += VectorBlock::Chars) {
+        const unsigned mask = VectorBlock::load(c).atMost16(u'\r').mask();
         if (mask != 0)
-            return c + __builtin_ctz(unsigned(mask)) / 2;
+            return c + VectorBlock::firstByte(mask) / 2;
     }
-#endif
     while (c != stop && *c > u'\r') ++c;
     return c;
 }

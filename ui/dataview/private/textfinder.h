@@ -42,12 +42,13 @@ struct FindMatch {
 // CR LF and across display breaks; a search never copies more than a needle's
 // length of the text at a time.
 //
-// Each stretch is searched eight characters at a time where the processor
-// has SSE2 (sixteen where the store holds them one byte a character): a
-// place is looked at only where both the needle's first and its last
-// character stand (in any case that folds to them), as a filter over sixteen
-// bytes at once. Elsewhere, and for needles whose first or last character
-// folds from too many characters, Boyer-Moore-Horspool: the window's last
+// Each stretch is searched eight characters at a time (sixteen where the
+// store holds them one byte a character) where VectorBlock compares a block
+// in one instruction: a place is looked at only where both the needle's
+// first and its last character stand (in any case that folds to them), as a
+// filter over sixteen bytes at once. Elsewhere, and for needles whose first
+// or last character folds from too many characters, Boyer-Moore-Horspool:
+// the window's last
 // character says how far the needle can move. Bytes are searched as they
 // are held, through tables of what each byte stands for; a needle with a
 // character that no byte stands for is not looked for in them at all.
