@@ -29,13 +29,13 @@ TextEncoder::TextEncoder(Encoding encoding, const ByteCharset &source)
         encoding == Encoding::Windows1250 && source.characters() == m_codePage.characters();
 }
 
-bool TextEncoder::encode(const TextStore::Part &part, QByteArray &out) {
+bool TextEncoder::encode(const TextSpan &span, QByteArray &out) {
     if (m_failedAt >= 0)
         return false;
-    if (part.isWide())
-        return encodeWide(part.chars(), part.size(), out);
-    const uchar *bytes = part.bytes();
-    const qsizetype size = part.size();
+    if (span.isWide())
+        return encodeWide(span.chars(), span.size(), out);
+    const uchar *bytes = span.bytes();
+    const qsizetype size = span.size();
     if (m_highSurrogate != 0)
         return fail(m_position - 1);
     if (m_passThrough) {
@@ -69,7 +69,7 @@ bool TextEncoder::encode(const TextStore::Part &part, QByteArray &out) {
 
 bool TextEncoder::encodeWide(const char16_t *chars, qsizetype size, QByteArray &out) {
     // Three bytes a character at most, and a pair whose first half came
-    // with the part before puts all four of its bytes here.
+    // with the span before puts all four of its bytes here.
     const qsizetype start = out.size();
     out.resize(start + (m_encoding == Encoding::Utf8 ? 3 * size + 1 : size));
     char *to = out.data() + start;
@@ -84,7 +84,7 @@ bool TextEncoder::encodeWide(const char16_t *chars, qsizetype size, QByteArray &
             *to++ = char(byte);
             continue;
         }
-        // A pair may be split between two parts: its first half waits.
+        // A pair may be split between two spans: its first half waits.
         if (m_highSurrogate != 0) {
             if (!QChar::isLowSurrogate(c)) {
                 out.truncate(to - out.constData());

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "textstore.h"
+#include "textspan.h"
 
 #include <QByteArray>
 
-// The DATA view's text as the bytes of a file, part by part, in one of the
+// The DATA view's text as the bytes of a file, span by span, in one of the
 // two encodings a save offers. Line ends stay exactly as they are.
 // - Windows-1250: one byte a character. Received text is held as the bytes
 //   that came, and they are written back as those bytes. A character the
@@ -15,15 +15,15 @@ class TextEncoder {
 public:
     enum class Encoding { Windows1250, Utf8 };
 
-    // `source`: what the parts' single bytes stand for; Windows-1250 is the
+    // `source`: what the spans' single bytes stand for; Windows-1250 is the
     // line's code page (codepage.h).
     TextEncoder(Encoding encoding, const ByteCharset &source);
 
-    // Appends the bytes of a part to out. Returns false at the first
+    // Appends the bytes of a span to out. Returns false at the first
     // character the encoding cannot hold, with out holding the bytes of
     // the characters before it; failedAt() tells where it is.
-    bool encode(const TextStore::Part &part, QByteArray &out);
-    // After the last part; false when the text ends in half a surrogate pair.
+    bool encode(const TextSpan &span, QByteArray &out);
+    // After the last span; false when the text ends in half a surrogate pair.
     bool finish();
 
     // Characters encoded so far.

@@ -36,10 +36,10 @@ Result unencodable(const TextSnapshot &text, qsizetype position) {
     qsizetype lineStart = 0;
     qsizetype at = 0;
     LineEndScan scan;
-    text.visit(0, [&](const TextStore::Part &part) {
-        const qsizetype n = qMin(part.size(), position - at);
+    text.visit(0, [&](const TextSpan &span) {
+        const qsizetype n = qMin(span.size(), position - at);
         for (qsizetype i = 0; i < n; ++i) {
-            const auto kind = scan.next(part.isWide() ? part.chars()[i] : part.bytes()[i]);
+            const auto kind = scan.next(span.isWide() ? span.chars()[i] : span.bytes()[i]);
             if (kind == LineEndScan::Char::End)
                 ++line;
             if (kind != LineEndScan::Char::Text)
@@ -58,7 +58,7 @@ Result unencodable(const TextSnapshot &text, qsizetype position) {
     return result;
 }
 
-// Visits the text's parts as TextSnapshot::visit() does, and calls
+// Visits the text's spans as TextSnapshot::visit() does, and calls
 // lineStart(position) before the first character of every line, by the
 // view's line rule (the end of the text starts none).
 template <typename Visit, typename LineStart>
@@ -66,12 +66,12 @@ void visitLines(const TextSnapshot &text, Visit visit, LineStart lineStart) {
     qsizetype at = 0;
     bool afterBreak = true;
     LineEndScan scan;
-    text.visit(0, [&](const TextStore::Part &part) {
+    text.visit(0, [&](const TextSpan &span) {
         qsizetype from = 0;
-        for (qsizetype i = 0; i < part.size(); ++i) {
-            const auto kind = scan.next(part.isWide() ? part.chars()[i] : part.bytes()[i]);
+        for (qsizetype i = 0; i < span.size(); ++i) {
+            const auto kind = scan.next(span.isWide() ? span.chars()[i] : span.bytes()[i]);
             if (afterBreak && kind != LineEndScan::Char::EndRest) {
-                if (i > from && !visit(part.mid(from, i - from)))
+                if (i > from && !visit(span.mid(from, i - from)))
                     return false;
                 from = i;
                 lineStart(at + i);
@@ -79,8 +79,8 @@ void visitLines(const TextSnapshot &text, Visit visit, LineStart lineStart) {
             }
             afterBreak = afterBreak || kind != LineEndScan::Char::Text;
         }
-        at += part.size();
-        return visit(part.mid(from, part.size() - from));
+        at += span.size();
+        return visit(span.mid(from, span.size() - from));
     });
 }
 
@@ -117,15 +117,15 @@ Result TextSaveJob::write(const TextSnapshot &text, const QString &path, Encodin
         return failed(FileFailure::Kind::Open, path, file.errorString());
     TextEncoder encoder(encoding, text.charset());
     QByteArray block;
-    block.reserve(kBlock + 3 * TextStore::PieceSize);
+    block.reserve(kBlock + 3 * TextSnapshot::SpanSize);
     bool cancelled = false;
     bool writeFailed = false;
-    const auto encodePart = [&](const TextStore::Part &part) {
+    const auto encodeSpan = [&](const TextSpan &span) {
         if (control.isCancelled()) {
             cancelled = true;
             return false;
         }
-        if (!encoder.encode(part, block))
+        if (!encoder.encode(span, block))
             return false;
         if (block.size() >= kBlock) {
             if (writeAll(file, block) < block.size()) {
@@ -139,13 +139,13 @@ Result TextSaveJob::write(const TextSnapshot &text, const QString &path, Encodin
     };
     if (lines == Lines::WithReceiveTimes) {
         // The time and a tab in front of a line, ASCII in either encoding.
-        visitLines(text, encodePart, [&](qsizetype start) {
+        visitLines(text, encodeSpan, [&](qsizetype start) {
             if (const std::optional<qint64> time = text.receiveTime(start))
                 block += ReceiveTimes::text(*time).toLatin1();
             block += '\t';
         });
     } else {
-        text.visit(0, encodePart);
+        text.visit(0, encodeSpan);
     }
     // Nothing is committed unless all went well: the temporary file goes.
     if (cancelled) {

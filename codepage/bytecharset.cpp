@@ -1,11 +1,19 @@
 #include "bytecharset.h"
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
+#include "vectorblock.h"
 
-// Text is mostly ASCII: where the processor has SSE2, sixteen characters
-// that are all ASCII go through at once, the rest through the tables.
+// Text is mostly ASCII: sixteen characters that are all ASCII go through
+// at once (VectorBlock), the rest through the tables.
+
+namespace {
+
+// Whether each of the block's eight characters is ASCII.
+bool allAscii(VectorBlock chars) {
+    return (chars & VectorBlock::splat16(0xFF80)).equal16(VectorBlock::zero()).mask() ==
+           VectorBlock::AllBytes;
+}
+
+}  // namespace
 
 ByteCharset::ByteCharset(const Table &characters) : m_characters(characters) {
     for (int byte = 0; byte < 0x80; ++byte) Q_ASSERT(m_characters[byte] == byte);
@@ -28,19 +36,14 @@ std::shared_ptr<const ByteCharset> ByteCharset::latin1() {
 bool ByteCharset::covers(QStringView text) const {
     const char16_t *c = text.utf16();
     const char16_t *const end = c + text.size();
-#ifdef __SSE2__
-    const __m128i high = _mm_set1_epi16(short(0xFF80));
-    for (; end - c >= 8; c += 8) {
-        const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i *>(c));
-        const __m128i beyond = _mm_and_si128(chars, high);
-        if (_mm_movemask_epi8(_mm_cmpeq_epi16(beyond, _mm_setzero_si128())) == 0xFFFF)
+    for (; end - c >= VectorBlock::Chars; c += VectorBlock::Chars) {
+        if (allAscii(VectorBlock::load(c)))
             continue;
-        for (int i = 0; i < 8; ++i) {
+        for (int i = 0; i < VectorBlock::Chars; ++i) {
             if (byteOf(c[i]) < 0)
                 return false;
         }
     }
-#endif
     for (; c != end; ++c) {
         if (byteOf(*c) < 0)
             return false;
@@ -51,41 +54,34 @@ bool ByteCharset::covers(QStringView text) const {
 void ByteCharset::encode(QStringView text, char *out) const {
     const char16_t *c = text.utf16();
     const char16_t *const end = c + text.size();
-#ifdef __SSE2__
-    const __m128i high = _mm_set1_epi16(short(0xFF80));
-    while (end - c >= 16) {
-        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i *>(c));
-        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i *>(c + 8));
-        const __m128i beyond = _mm_and_si128(_mm_or_si128(low, next), high);
-        if (_mm_movemask_epi8(_mm_cmpeq_epi16(beyond, _mm_setzero_si128())) == 0xFFFF) {
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_packus_epi16(low, next));
-            c += 16;
-            out += 16;
+    while (end - c >= VectorBlock::Bytes) {
+        const VectorBlock low = VectorBlock::load(c);
+        const VectorBlock next = VectorBlock::load(c + VectorBlock::Chars);
+        if (allAscii(low | next)) {
+            VectorBlock::narrow16(low, next).store(out);
+            c += VectorBlock::Bytes;
+            out += VectorBlock::Bytes;
             continue;
         }
-        for (int i = 0; i < 16; ++i) *out++ = char(byteOf(*c++));
+        for (int i = 0; i < VectorBlock::Bytes; ++i) *out++ = char(byteOf(*c++));
     }
-#endif
     while (c != end) *out++ = char(byteOf(*c++));
 }
 
 void ByteCharset::decode(QByteArrayView bytes, char16_t *out) const {
     const uchar *b = reinterpret_cast<const uchar *>(bytes.data());
     const uchar *const end = b + bytes.size();
-#ifdef __SSE2__
-    const __m128i zero = _mm_setzero_si128();
-    while (end - b >= 16) {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(b));
-        if (_mm_movemask_epi8(block) == 0) {
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_unpacklo_epi8(block, zero));
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 8), _mm_unpackhi_epi8(block, zero));
-            b += 16;
-            out += 16;
+    while (end - b >= VectorBlock::Bytes) {
+        const VectorBlock block = VectorBlock::load(b);
+        if (block.mask() == 0) {  // no byte above 127
+            block.widenLow8().store(out);
+            block.widenHigh8().store(out + VectorBlock::Chars);
+            b += VectorBlock::Bytes;
+            out += VectorBlock::Bytes;
             continue;
         }
-        for (int i = 0; i < 16; ++i) *out++ = m_characters[*b++];
+        for (int i = 0; i < VectorBlock::Bytes; ++i) *out++ = m_characters[*b++];
     }
-#endif
     while (b != end) *out++ = m_characters[*b++];
 }
 

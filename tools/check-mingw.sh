@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Keeps the console buildable for Windows: compiles every source of the
-# console (each .cpp under app/, capture/, codepage/, link/, scenario/ and ui/, at any depth) and the forms'
+# console (each .cpp under app/, capture/, codepage/, link/, scenario/, text/ and ui/, at any depth) and the forms'
 # generated headers with Debian's mingw-w64 cross compiler, -fsyntax-only
 # against Debian's Qt 6 headers, with Q_OS_WIN in effect; then compiles the
 # Windows version resource. POSIX-only code in the console fails it.
@@ -23,7 +23,7 @@ work=build-mingw
 # configured version resource; the forms' headers come from uic itself.
 cmake -S . -B "$work" -G Ninja -DKALVEX_BUILD_TESTS=OFF >/dev/null
 mkdir -p "$work/uic"
-mapfile -t forms < <(find app capture codepage link scenario ui -name '*.ui' | sort)
+mapfile -t forms < <(find app capture codepage link scenario text ui -name '*.ui' | sort)
 for form in "${forms[@]}"; do
     "$uic" "$form" -o "$work/uic/ui_$(basename "$form" .ui).h"
 done
@@ -35,13 +35,13 @@ flags=(-fsyntax-only -std=c++20 -Wall -Wextra -Werror
        -isystem "$qt/QtSerialPort"
        -I "$work/uic" -I "$work/resources/generated/include")
 # Every folder of the console is on the include path, as the targets have it.
-while IFS= read -r dir; do flags+=(-I "$dir"); done < <(find app capture codepage link scenario ui -type d | sort)
+while IFS= read -r dir; do flags+=(-I "$dir"); done < <(find app capture codepage link scenario text ui -type d | sort)
 
 # First prove that the headers see Windows, or every other check means little.
 probe=$(printf '#include <QtGlobal>\n#if !defined(Q_OS_WIN) || defined(Q_OS_UNIX)\n#error "Q_OS_WIN is not in effect"\n#endif\n')
 "$cxx" "${flags[@]}" -x c++ - <<<"$probe"
 
-mapfile -t sources < <(find app capture codepage link scenario ui -name '*.cpp' ! -name '*_unix.cpp' | sort)
+mapfile -t sources < <(find app capture codepage link scenario text ui -name '*.cpp' ! -name '*_unix.cpp' | sort)
 # The forms' headers are compiled on their own too, as a form that no source
 # includes yet must still compile.
 headers=("$work"/uic/ui_*.h)

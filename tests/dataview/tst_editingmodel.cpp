@@ -14,8 +14,8 @@ using Move = EditingModel::Move;
 // Characters the text holds two bytes a character, as a reader sees them.
 qsizetype wideCharacters(const TextReader &text) {
     qsizetype wide = 0;
-    text.visit(0, text.length(), [&](const TextStore::Part &part) {
-        wide += part.isWide() ? part.size() : 0;
+    text.visit(0, text.length(), [&](const TextSpan &span) {
+        wide += span.isWide() ? span.size() : 0;
         return true;
     });
     return wide;

@@ -27,7 +27,7 @@ public:
     QString mid(qsizetype position, qsizetype length) const override {
         return m_store.mid(position, length);
     }
-    void visit(qsizetype position, qsizetype length, const PartVisitor &visit) const override {
+    void visit(qsizetype position, qsizetype length, const SpanVisitor &visit) const override {
         m_store.visit(position, length, std::cref(visit));
     }
     TextLine lineAt(qsizetype) const override { return {}; }

@@ -30,13 +30,13 @@ LineBreaks lineBreaksIn(QStringView text) {
 // Looks no further than the first line break.
 LineBreaks lineBreaksIn(const TextStore &text) {
     bool found = false;
-    text.visit(0, text.size(), [&found](const TextStore::Part &part) {
-        if (part.isWide()) {
-            found = lineBreaksIn(QStringView(part.chars(), part.size())) == LineBreaks::Some;
+    text.visit(0, text.size(), [&found](const TextSpan &span) {
+        if (span.isWide()) {
+            found = lineBreaksIn(QStringView(span.chars(), span.size())) == LineBreaks::Some;
         } else {
             // CR and LF are the same bytes in every charset.
-            found = std::memchr(part.bytes(), LineEndScan::Cr, size_t(part.size())) ||
-                    std::memchr(part.bytes(), LineEndScan::Lf, size_t(part.size()));
+            found = std::memchr(span.bytes(), LineEndScan::Cr, size_t(span.size())) ||
+                    std::memchr(span.bytes(), LineEndScan::Lf, size_t(span.size()));
         }
         return !found;
     });
@@ -53,7 +53,7 @@ EditingModel::EditingModel(QObject *parent) : QObject(parent) {}
 
 EditingModel::~EditingModel() = default;
 
-void EditingModel::visit(qsizetype position, qsizetype length, const PartVisitor &visit) const {
+void EditingModel::visit(qsizetype position, qsizetype length, const SpanVisitor &visit) const {
     m_store.visit(position, length, std::cref(visit));
 }
 

@@ -41,14 +41,14 @@ HexRows::Row HexRows::row(qsizetype number) const {
     std::array<char16_t, RowBytes + 2> chars{};
     std::array<int, RowBytes + 2> bytes{};
     qsizetype at = 0;
-    m_text.visit(from, to - from, [&](const TextStore::Part &part) {
-        for (qsizetype i = 0; i < part.size(); ++i, ++at) {
-            if (part.isWide()) {
-                chars[at] = part.chars()[i];
-                bytes[at] = part.charset().byteOf(chars[at]);
+    m_text.visit(from, to - from, [&](const TextSpan &span) {
+        for (qsizetype i = 0; i < span.size(); ++i, ++at) {
+            if (span.isWide()) {
+                chars[at] = span.chars()[i];
+                bytes[at] = span.charset().byteOf(chars[at]);
             } else {
-                bytes[at] = part.bytes()[i];
-                chars[at] = part.charset().character(part.bytes()[i]);
+                bytes[at] = span.bytes()[i];
+                chars[at] = span.charset().character(span.bytes()[i]);
             }
         }
         return true;
@@ -178,7 +178,7 @@ QString HexRows::mid(qsizetype position, qsizetype length) const {
     return rows.mid(position - first * stride, length);
 }
 
-void HexRows::visit(qsizetype position, qsizetype length, const PartVisitor &visit) const {
+void HexRows::visit(qsizetype position, qsizetype length, const SpanVisitor &visit) const {
     TextStore text;
     text.append(mid(position, length));
     text.visit(0, text.size(), visit);

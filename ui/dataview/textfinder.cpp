@@ -1,12 +1,10 @@
 #include "textfinder.h"
 
+#include "vectorblock.h"
+
 #include <QHash>
 
 #include <algorithm>
-
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 namespace {
 
@@ -78,16 +76,16 @@ qsizetype TextFinder::find(const TextReader &text, qsizetype from, qsizetype to,
     const bool last = which == Match::Last;
     qsizetype found = -1;
     qsizetype position = from;
-    text.visit(from, to - from + m - 1, [&](const TextStore::Part &part) {
-        const qsizetype size = part.size();
-        // Matches within the part.
-        const qsizetype inside = scan(part, to - position, which);
+    text.visit(from, to - from + m - 1, [&](const TextSpan &span) {
+        const qsizetype size = span.size();
+        // Matches within the span.
+        const qsizetype inside = scan(span, to - position, which);
         if (inside >= 0) {
             found = position + inside;
             if (!last)
                 return false;
         }
-        // Matches that begin in the part and run into the next ones.
+        // Matches that begin in the span and run into the next ones.
         const qsizetype seamFrom = qMax(position, position + size - (m - 1));
         const qsizetype seamTo = qMin(position + size, to);
         if (seamFrom < seamTo) {
@@ -107,7 +105,7 @@ qsizetype TextFinder::find(const TextReader &text, qsizetype from, qsizetype to,
     return found;
 }
 
-qsizetype TextFinder::scan(const TextStore::Part &stretch, qsizetype limit, Match which) const {
+qsizetype TextFinder::scan(const TextSpan &stretch, qsizetype limit, Match which) const {
     limit = qMin(limit, stretch.size() - m_needle.size() + 1);
     if (limit <= 0)
         return -1;
@@ -136,20 +134,16 @@ qsizetype TextFinder::scanLast(const Char *text, qsizetype limit) const {
 qsizetype TextFinder::scanOne(const char16_t *text, qsizetype limit) const {
     if (limit <= 0)
         return -1;
-#ifdef __SSE2__
-    if (m_first.count > 0 && m_last.count > 0)
+    if (VectorBlock::isNative && m_first.count > 0 && m_last.count > 0)
         return filtered(text, limit);
-#endif
     return horspool(text, limit);
 }
 
 qsizetype TextFinder::scanOne(const uchar *text, qsizetype limit) const {
     if (limit <= 0 || !m_bytes.possible)
         return -1;
-#ifdef __SSE2__
-    if (m_bytes.firstCount > 0 && m_bytes.lastCount > 0)
+    if (VectorBlock::isNative && m_bytes.firstCount > 0 && m_bytes.lastCount > 0)
         return filtered(text, limit);
-#endif
     return horspool(text, limit);
 }
 
@@ -223,22 +217,19 @@ qsizetype TextFinder::horspool(const uchar *text, qsizetype limit) const {
     return -1;
 }
 
-#ifdef __SSE2__
 namespace {
 
-// 0xFF in each lane whose byte is one of the variants.
-__m128i anyOf(__m128i lanes, const std::array<uchar, 4> &bytes, int count) {
-    __m128i hit = _mm_cmpeq_epi8(lanes, _mm_set1_epi8(char(bytes[0])));
-    for (int k = 1; k < count; ++k)
-        hit = _mm_or_si128(hit, _mm_cmpeq_epi8(lanes, _mm_set1_epi8(char(bytes[k]))));
+// All ones in each lane whose byte is one of the variants.
+VectorBlock anyOf(VectorBlock lanes, const std::array<uchar, 4> &bytes, int count) {
+    VectorBlock hit = lanes.equal8(VectorBlock::splat8(bytes[0]));
+    for (int k = 1; k < count; ++k) hit = hit | lanes.equal8(VectorBlock::splat8(bytes[k]));
     return hit;
 }
 
-// 0xFFFF in each lane whose character is one of the variants.
-__m128i anyOf(__m128i lanes, const std::array<char16_t, 3> &chars, int count) {
-    __m128i hit = _mm_cmpeq_epi16(lanes, _mm_set1_epi16(short(chars[0])));
-    for (int k = 1; k < count; ++k)
-        hit = _mm_or_si128(hit, _mm_cmpeq_epi16(lanes, _mm_set1_epi16(short(chars[k]))));
+// All ones in each lane whose character is one of the variants.
+VectorBlock anyOf(VectorBlock lanes, const std::array<char16_t, 3> &chars, int count) {
+    VectorBlock hit = lanes.equal16(VectorBlock::splat16(chars[0]));
+    for (int k = 1; k < count; ++k) hit = hit | lanes.equal16(VectorBlock::splat16(chars[k]));
     return hit;
 }
 
@@ -247,13 +238,14 @@ __m128i anyOf(__m128i lanes, const std::array<char16_t, 3> &chars, int count) {
 qsizetype TextFinder::filtered(const char16_t *text, qsizetype limit) const {
     const qsizetype m = m_needle.size();
     qsizetype i = 0;
-    for (; i + 8 <= limit; i += 8) {
-        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i));
-        const __m128i last = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i + m - 1));
-        unsigned mask = unsigned(_mm_movemask_epi8(_mm_and_si128(
-            anyOf(first, m_first.chars, m_first.count), anyOf(last, m_last.chars, m_last.count))));
+    for (; i + VectorBlock::Chars <= limit; i += VectorBlock::Chars) {
+        const VectorBlock first = VectorBlock::load(text + i);
+        const VectorBlock last = VectorBlock::load(text + i + m - 1);
+        unsigned mask =
+            (anyOf(first, m_first.chars, m_first.count) & anyOf(last, m_last.chars, m_last.count))
+                .mask();
         while (mask != 0) {
-            const int lane = __builtin_ctz(mask) / 2;
+            const int lane = VectorBlock::firstByte(mask) / 2;
             if (matchesAt(text + i + lane))
                 return i + lane;
             mask &= ~(3u << (2 * lane));
@@ -268,14 +260,14 @@ qsizetype TextFinder::filtered(const char16_t *text, qsizetype limit) const {
 qsizetype TextFinder::filtered(const uchar *text, qsizetype limit) const {
     const qsizetype m = m_needle.size();
     qsizetype i = 0;
-    for (; i + 16 <= limit; i += 16) {
-        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i));
-        const __m128i last = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i + m - 1));
-        unsigned mask = unsigned(
-            _mm_movemask_epi8(_mm_and_si128(anyOf(first, m_bytes.first, m_bytes.firstCount),
-                                            anyOf(last, m_bytes.last, m_bytes.lastCount))));
+    for (; i + VectorBlock::Bytes <= limit; i += VectorBlock::Bytes) {
+        const VectorBlock first = VectorBlock::load(text + i);
+        const VectorBlock last = VectorBlock::load(text + i + m - 1);
+        unsigned mask = (anyOf(first, m_bytes.first, m_bytes.firstCount) &
+                         anyOf(last, m_bytes.last, m_bytes.lastCount))
+                            .mask();
         while (mask != 0) {
-            const int lane = __builtin_ctz(mask);
+            const int lane = VectorBlock::firstByte(mask);
             if (matchesAt(text + i + lane))
                 return i + lane;
             mask &= mask - 1;
@@ -287,7 +279,6 @@ qsizetype TextFinder::filtered(const uchar *text, qsizetype limit) const {
     }
     return -1;
 }
-#endif
 
 bool TextFinder::matchesAt(const uchar *text) const {
     const char16_t *needle = reinterpret_cast<const char16_t *>(m_needle.utf16());

@@ -86,7 +86,7 @@ public:
     QString mid(qsizetype position, qsizetype length) const override {
         return m_store.mid(position, length);
     }
-    void visit(qsizetype position, qsizetype length, const PartVisitor &visit) const override;
+    void visit(qsizetype position, qsizetype length, const SpanVisitor &visit) const override;
     TextLine lineAt(qsizetype position) const override;
     qsizetype caret() const override { return m_caret; }
     qsizetype anchor() const override { return m_anchor; }

@@ -82,7 +82,7 @@ public:
     // TextReader: the rows' text.
     qsizetype length() const override;
     QString mid(qsizetype position, qsizetype length) const override;
-    void visit(qsizetype position, qsizetype length, const PartVisitor &visit) const override;
+    void visit(qsizetype position, qsizetype length, const SpanVisitor &visit) const override;
     TextLine lineAt(qsizetype position) const override;
     qsizetype caret() const override { return rowsPosition(m_text.caret()); }
     qsizetype anchor() const override { return rowsPosition(m_text.anchor()); }

@@ -37,17 +37,18 @@ struct FindMatch {
 };
 
 // Finds a text in the DATA view's text, character for character, with or
-// without regard to case. It reads the text part by part through
+// without regard to case. It reads the text span by span through
 // TextReader::visit() and mid(), so a match may run across pieces, across a
 // CR LF and across display breaks; a search never copies more than a needle's
 // length of the text at a time.
 //
-// Each stretch is searched eight characters at a time where the processor
-// has SSE2 (sixteen where the store holds them one byte a character): a
-// place is looked at only where both the needle's first and its last
-// character stand (in any case that folds to them), as a filter over sixteen
-// bytes at once. Elsewhere, and for needles whose first or last character
-// folds from too many characters, Boyer-Moore-Horspool: the window's last
+// Each stretch is searched eight characters at a time (sixteen where the
+// store holds them one byte a character) where VectorBlock compares a block
+// in one instruction: a place is looked at only where both the needle's
+// first and its last character stand (in any case that folds to them), as a
+// filter over sixteen bytes at once. Elsewhere, and for needles whose first
+// or last character folds from too many characters, Boyer-Moore-Horspool:
+// the window's last
 // character says how far the needle can move. Bytes are searched as they
 // are held, through tables of what each byte stands for; a needle with a
 // character that no byte stands for is not looked for in them at all.
@@ -69,7 +70,7 @@ private:
     // The first (last) match in [from, to) of the text.
     qsizetype find(const TextReader &text, qsizetype from, qsizetype to, Match which) const;
     // Matches in one stretch of text, starting before `limit`.
-    qsizetype scan(const TextStore::Part &stretch, qsizetype limit, Match which) const;
+    qsizetype scan(const TextSpan &stretch, qsizetype limit, Match which) const;
     template <typename Char>
     qsizetype scanLast(const Char *text, qsizetype limit) const;
     qsizetype scanOne(const char16_t *text, qsizetype limit) const;

@@ -37,16 +37,16 @@ struct TextLine {
 // text store, the line index or the shaped lines behind it.
 class TextReader {
 public:
-    using PartVisitor = std::function<bool(const TextStore::Part &)>;
+    using SpanVisitor = std::function<bool(const TextSpan &)>;
 
     virtual ~TextReader() = default;
 
     virtual qsizetype length() const = 0;
     // The characters of [position, position + length), as received.
     virtual QString mid(qsizetype position, qsizetype length) const = 0;
-    // The same characters as they are held, part after part, until visit
+    // The same characters as they are held, span after span, until visit
     // returns false: a search reads hundreds of megabytes without copying.
-    virtual void visit(qsizetype position, qsizetype length, const PartVisitor &visit) const = 0;
+    virtual void visit(qsizetype position, qsizetype length, const SpanVisitor &visit) const = 0;
     // The displayed line holding the character at position, or whose line
     // end it is; the text's length gives the last line.
     virtual TextLine lineAt(qsizetype position) const = 0;

@@ -16,16 +16,20 @@
 // may be read on any one thread.
 class TextSnapshot {
 public:
+    // About as many characters as a span of visit() holds, at most (an edit
+    // in the middle of the text may leave a longer one).
+    static constexpr qsizetype SpanSize = TextStore::PieceSize;
+
     TextSnapshot() = default;
     explicit TextSnapshot(const TextStore &text, const ReceiveTimes &times = {})
         : m_text(text), m_times(times) {}
 
     qsizetype size() const { return m_text.size(); }
-    // What the parts' single bytes stand for.
+    // What the spans' single bytes stand for.
     const ByteCharset &charset() const { return m_text.charset(); }
     QString mid(qsizetype position, qsizetype length) const { return m_text.mid(position, length); }
 
-    // Calls visit(const TextStore::Part &) for the consecutive parts of the
+    // Calls visit(const TextSpan &) for the consecutive spans of the
     // text from position on, in order, until it returns false.
     template <typename Visit>
     void visit(qsizetype position, Visit visit) const {

@@ -1,5 +1,5 @@
-#pragma once
-
+// Byte charsets for the tests of the text and of the DATA view, whose bytes
+// 128-255 read through the wrong table show at once.
 // Byte charsets for the engine's tests, whose bytes 128-255 read through the
 // wrong table show at once.
 #include "bytecharset.h"

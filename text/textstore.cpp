@@ -2,13 +2,6 @@
 
 #include <algorithm>
 
-void TextStore::Part::appendTo(QString &text) const {
-    if (m_wide)
-        text.append(QStringView(chars(), m_size));
-    else
-        m_charset->decodeAppend(text, QByteArrayView(bytes(), m_size));
-}
-
 // --- Piece
 
 // The room a piece that outgrows `capacity` gets: doubling up to a piece's
@@ -30,11 +23,12 @@ qsizetype TextStore::Piece::allocatedBytes() const {
     return m_bytes.capacity() + m_chars.capacity() * qsizetype(sizeof(QChar));
 }
 
-TextStore::Part TextStore::Piece::part(qsizetype offset, qsizetype length,
-                                       const ByteCharset *charset) const {
+TextSpan TextStore::Piece::span(qsizetype offset, qsizetype length,
+                                const ByteCharset *charset) const {
     if (m_wide)
-        return Part(reinterpret_cast<const char16_t *>(m_chars.utf16()) + offset, length, charset);
-    return Part(reinterpret_cast<const uchar *>(m_bytes.constData()) + offset, length, charset);
+        return TextSpan(reinterpret_cast<const char16_t *>(m_chars.utf16()) + offset, length,
+                        charset);
+    return TextSpan(reinterpret_cast<const uchar *>(m_bytes.constData()) + offset, length, charset);
 }
 
 void TextStore::Piece::insert(qsizetype offset, QStringView text, const ByteCharset &charset) {
@@ -121,7 +115,7 @@ void TextStore::setCharset(std::shared_ptr<const ByteCharset> charset) {
 QChar TextStore::at(qsizetype position) const {
     Q_ASSERT(position >= 0 && position < m_size);
     const qsizetype piece = pieceAt(position);
-    return m_pieces[piece].part(position - m_starts[piece], 1, m_charset.get()).at(0);
+    return m_pieces[piece].span(position - m_starts[piece], 1, m_charset.get()).at(0);
 }
 
 QString TextStore::mid(qsizetype position, qsizetype length) const {
@@ -129,8 +123,8 @@ QString TextStore::mid(qsizetype position, qsizetype length) const {
     length = qBound<qsizetype>(0, length, m_size - position);
     QString out;
     out.reserve(length);
-    visit(position, length, [&out](const Part &part) {
-        part.appendTo(out);
+    visit(position, length, [&out](const TextSpan &span) {
+        span.appendTo(out);
         return true;
     });
     return out;
@@ -230,11 +224,11 @@ TextStore TextStore::take(qsizetype position, qsizetype length) {
         return out;
     if (length < PieceSize) {
         // A copy of exactly the characters taken, bytes kept as bytes.
-        visit(position, length, [&out](const Part &part) {
-            if (part.isWide())
-                out.append(QStringView(part.chars(), part.size()));
+        visit(position, length, [&out](const TextSpan &span) {
+            if (span.isWide())
+                out.append(QStringView(span.chars(), span.size()));
             else
-                out.append(QByteArrayView(part.bytes(), part.size()));
+                out.append(QByteArrayView(span.bytes(), span.size()));
             return true;
         });
         remove(position, length);

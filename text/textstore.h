@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bytecharset.h"
+#include "textspan.h"
 
 #include <QByteArray>
 #include <QString>
@@ -26,45 +27,11 @@
 // piece: they begin one of their own.
 //
 // Characters are decoded only where they are read out: at(), mid() and the
-// parts that visit() hands out. Outside this class the text is reached only
+// spans that visit() hands out. Outside this class the text is reached only
 // through those, never as the pieces themselves.
 class TextStore {
 public:
     static constexpr qsizetype PieceSize = KALVEX_TEXTSTORE_PIECE_SIZE;
-
-    // Consecutive characters of one piece: bytes of the store's charset, or
-    // UTF-16 code units.
-    class Part {
-    public:
-        qsizetype size() const { return m_size; }
-        bool isWide() const { return m_wide; }
-        // What the bytes stand for.
-        const ByteCharset &charset() const { return *m_charset; }
-        const uchar *bytes() const { return static_cast<const uchar *>(m_data); }
-        const char16_t *chars() const { return static_cast<const char16_t *>(m_data); }
-        QChar at(qsizetype i) const {
-            return m_wide ? QChar(chars()[i]) : QChar(m_charset->character(bytes()[i]));
-        }
-        // The characters, decoded where they are bytes.
-        void appendTo(QString &text) const;
-        // The characters [offset, offset + length) of the part.
-        Part mid(qsizetype offset, qsizetype length) const {
-            return m_wide ? Part(chars() + offset, length, m_charset)
-                          : Part(bytes() + offset, length, m_charset);
-        }
-
-    private:
-        friend class TextStore;
-        Part(const char16_t *chars, qsizetype size, const ByteCharset *charset)
-            : m_data(chars), m_size(size), m_wide(true), m_charset(charset) {}
-        Part(const uchar *bytes, qsizetype size, const ByteCharset *charset)
-            : m_data(bytes), m_size(size), m_wide(false), m_charset(charset) {}
-
-        const void *m_data;
-        qsizetype m_size;
-        bool m_wide;
-        const ByteCharset *m_charset;
-    };
 
     explicit TextStore(std::shared_ptr<const ByteCharset> charset = ByteCharset::latin1());
 
@@ -100,7 +67,7 @@ public:
     // Characters held two bytes a character.
     qsizetype wideCharacters() const;
 
-    // Calls visit(const Part &) for the consecutive parts of [position,
+    // Calls visit(const TextSpan &) for the consecutive spans of [position,
     // position + length), in order, until it returns false.
     template <typename Visit>
     void visit(qsizetype position, qsizetype length, Visit visit) const {
@@ -108,7 +75,7 @@ public:
         while (length > 0 && piece < qsizetype(m_pieces.size())) {
             const qsizetype offset = position - m_starts[piece];
             const qsizetype take = qMin(length, m_pieces[piece].size() - offset);
-            if (!visit(m_pieces[piece].part(offset, take, m_charset.get())))
+            if (!visit(m_pieces[piece].span(offset, take, m_charset.get())))
                 return;
             position += take;
             length -= take;
@@ -126,7 +93,7 @@ private:
         bool isWide() const { return m_wide; }
         qsizetype size() const { return m_wide ? m_chars.size() : m_bytes.size(); }
         qsizetype allocatedBytes() const;
-        Part part(qsizetype offset, qsizetype length, const ByteCharset *charset) const;
+        TextSpan span(qsizetype offset, qsizetype length, const ByteCharset *charset) const;
 
         // Appending bytes needs a piece that is not wide.
         void append(QByteArrayView bytes);

@@ -46,9 +46,9 @@ void compareWhole(const TextStore &store, const QString &expected) {
     QCOMPARE(store.toString(), expected);
     QString visited;
     QString byCharacter;
-    store.visit(0, store.size(), [&](const TextStore::Part &part) {
-        part.appendTo(visited);
-        for (qsizetype i = 0; i < part.size(); ++i) byCharacter += part.at(i);
+    store.visit(0, store.size(), [&](const TextSpan &span) {
+        span.appendTo(visited);
+        for (qsizetype i = 0; i < span.size(); ++i) byCharacter += span.at(i);
         return true;
     });
     QCOMPARE(visited, expected);
@@ -92,10 +92,9 @@ private slots:
     void visitStopsWhenAsked() {
         TextStore store;
         store.append(sample(3 * kPiece, 1));
-        int parts = 0;
-        store.visit(kPiece / 2, 2 * kPiece,
-                    [&parts](const TextStore::Part &) { return ++parts < 2; });
-        QCOMPARE(parts, 2);
+        int spans = 0;
+        store.visit(kPiece / 2, 2 * kPiece, [&spans](const TextSpan &) { return ++spans < 2; });
+        QCOMPARE(spans, 2);
     }
 
     // Pieces of one byte a character and of two, side by side and switching

@@ -1,45 +1,31 @@
 #include "lineindex.h"
 
 #include "textstore.h"
+#include "vectorblock.h"
 
 #include <algorithm>
-
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 namespace {
 
 // The first character at or after c, before stop, that may end a line or
 // needs a look of its own: anything up to CR. Sixteen bytes or eight
-// characters at a time where the processor has SSE2.
+// characters at a time.
 const uchar *plainUpTo(const uchar *c, const uchar *stop) {
-#ifdef __SSE2__
-    const __m128i cr = _mm_set1_epi8('\r');
-    for (; stop - c >= 16; c += 16) {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(c));
-        // A byte up to CR saturates to zero.
-        const int mask =
-            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_subs_epu8(block, cr), _mm_setzero_si128()));
+    for (; stop - c >= VectorBlock::Bytes; c += VectorBlock::Bytes) {
+        const unsigned mask = VectorBlock::load(c).atMost8('\r').mask();
         if (mask != 0)
-            return c + __builtin_ctz(unsigned(mask));
+            return c + VectorBlock::firstByte(mask);
     }
-#endif
     while (c != stop && *c > '\r') ++c;
     return c;
 }
 
 const char16_t *plainUpTo(const char16_t *c, const char16_t *stop) {
-#ifdef __SSE2__
-    const __m128i cr = _mm_set1_epi16(u'\r');
-    for (; stop - c >= 8; c += 8) {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(c));
-        const int mask =
-            _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_subs_epu16(block, cr), _mm_setzero_si128()));
+    for (; stop - c >= VectorBlock::Chars; c += VectorBlock::Chars) {
+        const unsigned mask = VectorBlock::load(c).atMost16(u'\r').mask();
         if (mask != 0)
-            return c + __builtin_ctz(unsigned(mask)) / 2;
+            return c + VectorBlock::firstByte(mask) / 2;
     }
-#endif
     while (c != stop && *c > u'\r') ++c;
     return c;
 }
@@ -107,11 +93,11 @@ struct LineIndex::Scanner {
         }
     }
 
-    void feed(const TextStore::Part &part) {
-        if (part.isWide())
-            feed(part.chars(), part.size());
+    void feed(const TextSpan &span) {
+        if (span.isWide())
+            feed(span.chars(), span.size());
         else
-            feed(part.bytes(), part.size());
+            feed(span.bytes(), span.size());
     }
 
     void finish() { lines.back() = pack(open, LineEnd::None); }
@@ -172,13 +158,13 @@ void LineIndex::replace(const TextStore &text, qsizetype from, qsizetype removed
     // Up to the end of the inserted text no line can be an old one: cut it
     // in one go, as appended text is.
     qsizetype position = from + inserted;
-    text.visit(start, position - start, [&scan](const TextStore::Part &part) {
-        scan.feed(part);
+    text.visit(start, position - start, [&scan](const TextSpan &span) {
+        scan.feed(span);
         return true;
     });
-    text.visit(position, text.size() - position, [&](const TextStore::Part &part) {
-        for (qsizetype i = 0; i < part.size(); ++i) {
-            const char16_t c = part.isWide() ? part.chars()[i] : part.bytes()[i];
+    text.visit(position, text.size() - position, [&](const TextSpan &span) {
+        for (qsizetype i = 0; i < span.size(); ++i) {
+            const char16_t c = span.isWide() ? span.chars()[i] : span.bytes()[i];
             scan.breakIfFull(c);
             if (scan.open == 0 && position - delta > oldEnd && !(c == u'\n' && scan.pendingCr())) {
                 const qsizetype old = position - delta;
