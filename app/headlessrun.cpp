@@ -36,9 +36,11 @@ HeadlessRun::HeadlessRun(Options options, PortDirectory ports, QObject *parent)
       m_options(std::move(options)),
       m_ports(std::move(ports)),
       m_comm(nullptr),
-      m_log(new ReceiveLog(this)),
+      m_log(new ReceiveLog),
       m_runner(nullptr),
-      m_signals(new TerminationSignals(this)) {}
+      m_signals(new TerminationSignals(this)) {
+    m_log->setParent(this);
+}
 
 HeadlessRun::~HeadlessRun() = default;
 

@@ -22,8 +22,8 @@ void record(const FileFailure &failure) {
 
 }  // namespace
 
-ReceiveLog::ReceiveLog(QObject *parent, std::chrono::milliseconds tick)
-    : QObject(parent), m_tick(tick) {}
+ReceiveLog::ReceiveLog(FileClaims *claims, std::chrono::milliseconds tick)
+    : m_claims(claims), m_tick(tick) {}
 
 ReceiveLog::~ReceiveLog() {
     // Nobody is told: whoever listens is going too.
@@ -37,12 +37,16 @@ bool ReceiveLog::failedInThisProcess() {
     return g_failed.load(std::memory_order_relaxed);
 }
 
-bool ReceiveLog::writesTo(const QString &path) const {
-    return isOn() && FileIdentity::ofPath(path) == m_identity;
+void ReceiveLog::checkClaim(const QString &path) const {
+    if (m_claims)
+        m_claims->check(path, &m_claim);
 }
 
 void ReceiveLog::start(const QString &path, Existing existing) {
     const QString fileName = QFileInfo(path).absoluteFilePath();
+    FileClaims::Claim claim;
+    if (m_claims)
+        claim = m_claims->claim(FileClaims::Writer::ReceiveLog, fileName, &m_claim);
     auto file = std::make_unique<QFile>(fileName);
     // Unbuffered: every write() is the system's write, nothing waits in Qt.
     QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered;
@@ -70,6 +74,8 @@ void ReceiveLog::start(const QString &path, Existing existing) {
     m_file = std::move(file);
     m_syncNumber = number;
     m_identity = FileIdentity::ofDescriptor(m_file->handle());
+    m_claim = std::move(claim);
+    m_claim.pin(m_identity);
     m_fileName = fileName;
     m_written = 0;
     qCInfo(lcCapture).noquote() << "receive log on:" << m_fileName;
@@ -82,6 +88,7 @@ void ReceiveLog::stop() {
     m_sync->finish(m_told.contains(m_syncNumber) ? LogSync::Failure::Told
                                                  : LogSync::Failure::Untold);
     m_file.reset();
+    m_claim.release();
     m_identity = FileIdentity();
     qCInfo(lcCapture).noquote() << "receive log off:" << m_fileName << m_written << "bytes";
     emit stateChanged();

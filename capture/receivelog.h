@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fileclaims.h"
 #include "fileidentity.h"
 #include "logsync.h"
 
@@ -42,24 +43,27 @@ public:
     // What becomes of what a file already holds.
     enum class Existing { Append, Replace };
 
-    // `tick`: how often the file is synced and its path looked at.
-    explicit ReceiveLog(QObject *parent = nullptr, std::chrono::milliseconds tick = LogSync::kTick);
+    // `claims`, when given, is where the log claims its file; `tick`: how
+    // often the file is synced and its path looked at.
+    explicit ReceiveLog(FileClaims *claims = nullptr,
+                        std::chrono::milliseconds tick = LogSync::kTick);
     ~ReceiveLog() override;
 
     bool isOn() const { return m_file != nullptr; }
     // The file written to while the log is on, as an absolute path.
     QString fileName() const { return m_fileName; }
-    // Whether the log is on and writes the file that path names now, through
-    // any link.
-    bool writesTo(const QString &path) const;
+    // Throws the FileError (FileFailure::Kind::Claimed) that start() would
+    // throw for a file another writer holds; starts nothing.
+    void checkClaim(const QString &path) const;
     // Bytes appended since the log started.
     qint64 written() const { return m_written; }
     // The sync thread's ticks begun so far (LogSync::ticks()).
     quint64 syncTicks() const { return m_sync ? m_sync->ticks() : 0; }
 
     // Starts the log on path, creating the file when it is missing; a log
-    // that was on ends, unless the new file fails to open: then FileError
-    // (FileFailure::Kind::Open) says why and the log stays as it was.
+    // that was on ends, unless the new file is claimed by another writer or
+    // fails to open: then FileError (FileFailure::Kind::Claimed or Open)
+    // says why and the log stays as it was.
     void start(const QString &path, Existing existing);
     // Stops the log and closes the file; its last sync follows on the sync
     // thread. Does nothing when the log is off.
@@ -85,6 +89,8 @@ private:
     void fail(const FileFailure &failure);
     void syncFailed(quint64 file, const FileFailure &failure);
 
+    FileClaims *const m_claims;
+    FileClaims::Claim m_claim;  // held while the log is on
     const std::chrono::milliseconds m_tick;
     std::unique_ptr<LogSync> m_sync;  // made at the first start
     std::unique_ptr<QFile> m_file;

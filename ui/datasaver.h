@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fileclaims.h"
 #include "textsavejob.h"
 
 #include <QElapsedTimer>
@@ -8,8 +9,8 @@
 #include <QTimer>
 
 class DataView;
+class FileError;
 class QAction;
-class ReceiveLog;
 class SaveProgressDialog;
 
 // "Zapisz jako..." of the DATA view (Ctrl+S): asks for a file and its type
@@ -35,15 +36,12 @@ public:
     using Lines = TextSaveJob::Lines;
 
     // Adds the entry to the view's own actions (its context menu lists them);
-    // `log`, when given, is the receive log whose file a save must not take.
-    explicit DataSaver(DataView *view, const ReceiveLog *log = nullptr);
+    // `claims`, when given, is where every save claims its file.
+    explicit DataSaver(DataView *view, FileClaims *claims = nullptr);
     ~DataSaver() override;
 
     QAction *action() const { return m_action; }
     bool isSaving() const { return m_job != nullptr; }
-    // Whether a save is writing the file that path names now, through any
-    // link, or would create it.
-    bool writesTo(const QString &path) const;
 
     // Asks for the file, then saves.
     void saveAs() { chooseFile(Encoding::Windows1250, Lines::AsTheyAre, QString()); }
@@ -60,10 +58,11 @@ private:
     void showProgress();
     void cancelRequested();
     void offerUtf8(const TextSaveJob::Result &result, const QString &path, Lines lines);
-    void refuseLogFile(const QString &path, Encoding encoding, Lines lines);
+    void refuseLogFile(const FileError &refusal, Encoding encoding, Lines lines);
 
     DataView *m_view;
-    const ReceiveLog *m_log;
+    FileClaims *m_claims;
+    FileClaims::Claim m_claim;  // the file of the save under way
     QAction *m_action;
     TextSaveJob *m_job = nullptr;
     QTimer m_progressTimer;

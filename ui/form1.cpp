@@ -42,8 +42,9 @@ Form1::Form1(PortDirectory ports, QWidget *parent)
       m_ports(std::move(ports)),
       m_comm(new MSComm(m_ports, this)),
       m_timer(new QTimer(this)),
-      m_log(new ReceiveLog(this)),
+      m_log(new ReceiveLog(&m_claims)),
       m_counterTimer(new QTimer(this)) {
+    m_log->setParent(this);
     ui->setupUi(this);
     setWindowTitle(QString::fromUtf8(kProgramTitle) + u' ' + QString::fromUtf8(kAuthorCredit));
     // The banner names the program with the version it was built as.
@@ -62,10 +63,10 @@ Form1::Form1(PortDirectory ports, QWidget *parent)
     m_timer->setObjectName(QStringLiteral("Timer1"));
     m_timer->setInterval(1000);
     // The DATA view's own entries, owned by it: saving it, and the receive log.
-    const auto *saver = new DataSaver(ui->Text3, m_log);
+    new DataSaver(ui->Text3, &m_claims);
     // In the caption line of the "Dane" frame: the count, then the log's label.
     m_counterLabel = makeCounterLabel();
-    new ReceiveLogControl(m_log, saver, ui->Text3, makeLogIndicator());
+    new ReceiveLogControl(m_log, ui->Text3, makeLogIndicator());
     auto *scenario = new QAction(tr("Scenariusz testu..."), ui->Text3);
     scenario->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
     scenario->setShortcutContext(Qt::WidgetShortcut);

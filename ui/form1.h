@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fileclaims.h"
 #include "portdirectory.h"
 #include "receivecounter.h"
 
@@ -68,6 +69,8 @@ private:
     PortDirectory m_ports;
     MSComm *m_comm;
     QTimer *m_timer;
+    // Where the receive log and saves claim the files they write.
+    FileClaims m_claims;
     ReceiveLog *m_log;
     // Bytes received since the port was opened, shown a few times a second
     // while they come.

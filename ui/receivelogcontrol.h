@@ -6,8 +6,8 @@
 
 #include <optional>
 
-class DataSaver;
 class DataView;
+class FileError;
 class QAction;
 class QLabel;
 
@@ -29,9 +29,8 @@ class ReceiveLogControl : public QObject {
 
 public:
     // Adds the entry to the view's own actions; `indicator` is shown while
-    // the log is on, or stopped by a failure. `saver`, when given, is the
-    // view's save, whose file the log must not take.
-    ReceiveLogControl(ReceiveLog *log, const DataSaver *saver, DataView *view, QLabel *indicator);
+    // the log is on, or stopped by a failure.
+    ReceiveLogControl(ReceiveLog *log, DataView *view, QLabel *indicator);
 
     QAction *action() const { return m_action; }
 
@@ -44,8 +43,9 @@ public:
 private:
     void chooseFile(const QString &folder);
     void fileChosen(const QString &path);
-    // Refuses a file that a save is writing; returns whether it did.
-    bool refuseSavedFile(const QString &path);
+    // Refuses a file that another writer holds; returns whether it did.
+    bool refuseClaimed(const QString &path);
+    void showClaimed(const FileError &refusal);
     void showState();
     void showIndicator(const QString &mark, const QString &lead, const QString &fileName,
                        const QString &toolTip);
@@ -55,7 +55,6 @@ private:
     void showUnverified(const FileFailure &failure);
 
     ReceiveLog *m_log;
-    const DataSaver *m_saver;
     DataView *m_view;
     QLabel *m_indicator;
     QAction *m_action;
