@@ -118,7 +118,7 @@ int HeadlessRun::exec() {
 
     QCoreApplication::exec();
     m_comm->setPortOpen(false);
-    m_log->stop();
+    m_log->finish();
     if (m_status == kCannotRun) {
         if (m_reportFile)
             m_reportFile->cancelWriting();
@@ -129,7 +129,7 @@ int HeadlessRun::exec() {
     // The demo's simulator ends before a signal ends the process.
     m_demo.reset();
     m_signals->endByReceivedSignal();
-    return m_failedRuns > 0 || m_logFailed || ReceiveLog::failedInThisProcess() ? kFailed : 0;
+    return m_failedRuns > 0 || m_logFailed || m_log->hasFailed() ? kFailed : 0;
 }
 
 void HeadlessRun::openPortAndRun() {

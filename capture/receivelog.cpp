@@ -7,21 +7,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <atomic>
-
-namespace {
-
-std::atomic<bool> g_failed = false;
-
-// Said on standard error at the moment it is known: at the console's end
-// nobody else is left to say it.
-void record(const FileFailure &failure) {
-    g_failed.store(true, std::memory_order_relaxed);
-    qCCritical(lcCapture).noquote() << "receive log:" << failure.text();
-}
-
-}  // namespace
-
 ReceiveLog::ReceiveLog(FileClaims *claims, std::chrono::milliseconds tick)
     : m_claims(claims), m_tick(tick) {}
 
@@ -33,8 +18,14 @@ ReceiveLog::~ReceiveLog() {
     m_sync.reset();
 }
 
-bool ReceiveLog::failedInThisProcess() {
-    return g_failed.load(std::memory_order_relaxed);
+void ReceiveLog::record(const FileFailure &failure) {
+    m_failed.store(true, std::memory_order_relaxed);
+    qCCritical(lcCapture).noquote() << "receive log:" << failure.text();
+}
+
+void ReceiveLog::finish() {
+    stop();
+    m_sync.reset();
 }
 
 void ReceiveLog::checkClaim(const QString &path) const {

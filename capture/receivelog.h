@@ -9,6 +9,7 @@
 #include <QSet>
 #include <QString>
 
+#include <atomic>
 #include <memory>
 
 class QFile;
@@ -35,7 +36,7 @@ class QFile;
 // minute, unverified() says so once, and the log goes on.
 // A failure of the last sync, once the log has stopped, is told the same
 // way; at the console's end, when nobody is left to tell, it goes to the
-// log (standard error) alone, and failedInThisProcess() says so.
+// log (standard error) alone, and hasFailed() says so after finish().
 class ReceiveLog : public QObject {
     Q_OBJECT
 
@@ -72,9 +73,13 @@ public:
     // Appends a received chunk, when the log is on.
     void append(QByteArrayView bytes);
 
-    // Whether any receive log of this process has failed, its last sync
-    // included: the console then ends with a failure status, as tee does.
-    static bool failedInThisProcess();
+    // Stops the log and waits for its last sync: the end of a run. The log
+    // may start again.
+    void finish();
+    // Whether this log has failed since it was made, a last sync that
+    // finish() waited for included: the console then ends with a failure
+    // status, as tee does.
+    bool hasFailed() const { return m_failed.load(std::memory_order_relaxed); }
 
 signals:
     // Started or stopped, by request or by a failure.
@@ -87,6 +92,9 @@ signals:
 
 private:
     void fail(const FileFailure &failure);
+    // Said on standard error at the moment it is known: at the console's end
+    // nobody else is left to say it. Any thread.
+    void record(const FileFailure &failure);
     void syncFailed(quint64 file, const FileFailure &failure);
 
     FileClaims *const m_claims;
@@ -99,4 +107,5 @@ private:
     QString m_fileName;
     qint64 m_written = 0;
     QSet<quint64> m_told;  // files whose failure was told
+    std::atomic<bool> m_failed = false;
 };
