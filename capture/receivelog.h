@@ -14,19 +14,17 @@
 
 class QFile;
 
-// The receive log: every received chunk appended to a file exactly as it
-// came from the line, before the DATA view gets it. No code page, no edits,
-// nothing added: the wire's record. It does not depend on the port, so it
-// goes on across closing and reopening it and across a device that vanishes
-// and comes back.
+// The receive log: every received chunk appended to one file, byte for
+// byte, before anyone else sees it. It knows no port, no code page and no
+// window, so it outlives closing and reopening the port.
 //
-// Nothing is lost when the console crashes: append() hands the chunk to the
-// system (write) before it returns, and nothing is kept in the program from
-// one chunk to the next. While bytes arrive the file is synced to the disk
-// at most once a second, on a thread of its own (LogSync); stopping the log
-// and destroying it (the console's end) sync it once more, the destructor
-// waiting for that. After a power cut the file lacks at most the last
-// second.
+// Promises: a chunk is the system's (write) when append() returns, so a
+// crash of the console loses nothing; a power cut loses at most the last
+// tick's worth, as the file is synced at most once a tick while bytes come
+// and once more when the log stops. Costs: one write() system call per
+// chunk on the caller's thread, nothing buffered; the syncs and a look at
+// the path once a tick run on a thread of its own (LogSync), which
+// finish() and the destructor wait for.
 //
 // "Synced" means synced, or it is told: a write, a sync, or the file at the
 // log's path being deleted or replaced by another program (LogSync looks
