@@ -4,7 +4,6 @@
 #include "appinfo.h"
 #include "dataviewengine.h"
 #include "fontfallback.h"
-#include "receivelog.h"
 #include "terminationsignals.h"
 
 #include <QLibraryInfo>
@@ -118,8 +117,9 @@ void Application::endOnTerminationSignals() {
     });
 }
 
-int Application::exitStatus(int loopStatus) const {
-    if (ReceiveLog::failedInThisProcess())
+int Application::exitStatus(int loopStatus) {
+    m_services.log.finish();
+    if (m_services.log.hasFailed())
         return EXIT_FAILURE;
     if (m_signals)
         m_signals->endByReceivedSignal();

@@ -40,7 +40,7 @@ QString DemoSimulator::simulatorPath() {
     const QString name = QString::fromLatin1(kSimulatorName);
     const QDir here(QCoreApplication::applicationDirPath());
     for (const QString &candidate :
-         {here.filePath(name), here.filePath(QStringLiteral("../tools/simulator/") + name)}) {
+         {here.filePath(name), here.filePath(QStringLiteral("../simulator/") + name)}) {
         const QFileInfo file(candidate);
         if (file.isFile() && file.isExecutable())
             return file.canonicalFilePath();

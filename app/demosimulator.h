@@ -42,7 +42,7 @@ public:
     bool isReady() const { return m_ready; }
 
     // The simulator the demo starts: beside the console (installed, both are
-    // in /usr/bin), then in the build tree (build/tools/simulator beside
+    // in /usr/bin), then in the build tree (build/simulator beside
     // build/app), then on PATH. Empty when there is none.
     static QString simulatorPath();
 

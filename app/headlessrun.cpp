@@ -36,9 +36,11 @@ HeadlessRun::HeadlessRun(Options options, PortDirectory ports, QObject *parent)
       m_options(std::move(options)),
       m_ports(std::move(ports)),
       m_comm(nullptr),
-      m_log(new ReceiveLog(this)),
+      m_log(new ReceiveLog),
       m_runner(nullptr),
-      m_signals(new TerminationSignals(this)) {}
+      m_signals(new TerminationSignals(this)) {
+    m_log->setParent(this);
+}
 
 HeadlessRun::~HeadlessRun() = default;
 
@@ -116,7 +118,7 @@ int HeadlessRun::exec() {
 
     QCoreApplication::exec();
     m_comm->setPortOpen(false);
-    m_log->stop();
+    m_log->finish();
     if (m_status == kCannotRun) {
         if (m_reportFile)
             m_reportFile->cancelWriting();
@@ -127,7 +129,7 @@ int HeadlessRun::exec() {
     // The demo's simulator ends before a signal ends the process.
     m_demo.reset();
     m_signals->endByReceivedSignal();
-    return m_failedRuns > 0 || m_logFailed || ReceiveLog::failedInThisProcess() ? kFailed : 0;
+    return m_failedRuns > 0 || m_logFailed || m_log->hasFailed() ? kFailed : 0;
 }
 
 void HeadlessRun::openPortAndRun() {

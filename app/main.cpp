@@ -6,7 +6,6 @@
 #include "form1.h"
 #include "headlessrun.h"
 #include "portdirectory.h"
-#include "receivelog.h"
 #include "runningmark.h"
 #include "windowplacement.h"
 
@@ -31,29 +30,31 @@ int main(int argc, char *argv[]) {
     commandLine.process(app);
     RunningMark::set();
     app.endOnTerminationSignals();
+    ConsoleServices &services = app.services();
     // The operator's port mappings are read here, once.
-    PortDirectory ports = PortDirectory::fromEnvironment();
+    services.ports = PortDirectory::fromEnvironment();
     std::unique_ptr<DemoSimulator> demo;
     if (commandLine.demo()) {
         demo = std::make_unique<DemoSimulator>();
-        demo->start(ports);
+        demo->start(services.ports);
+    }
+    // An unattended capture that cannot write its file does not start.
+    if (const QString log = commandLine.logFile(); !log.isEmpty()) {
+        try {
+            services.log.start(log, ReceiveLog::Existing::Append);
+        } catch (const FileError &e) {
+            std::fprintf(stderr, "rs232-kalvex: --log %s: %s\n", qPrintable(log),
+                         qPrintable(e.reason()));
+            return EXIT_FAILURE;
+        }
     }
 
     // The main window is created from its design and shown; from here on
     // everything happens in event handlers. It deletes itself when closed,
-    // and the application ends when its last window is gone.
-    auto *form1 = new Form1(ports);
-    // An unattended capture that cannot write its file does not start.
-    if (const QString log = commandLine.logFile(); !log.isEmpty()) {
-        try {
-            form1->receiveLog()->start(log, ReceiveLog::Existing::Append);
-        } catch (const FileError &e) {
-            std::fprintf(stderr, "rs232-kalvex: --log %s: %s\n", qPrintable(log),
-                         qPrintable(e.reason()));
-            delete form1;
-            return EXIT_FAILURE;
-        }
-    }
+    // and the application ends when its last window is gone. The receive
+    // log ends with the window.
+    auto *form1 = new Form1(services);
+    QObject::connect(form1, &QObject::destroyed, &services.log, &ReceiveLog::stop);
     centreOnScreen(form1);
     QObject::connect(form1, &Form1::aboutRequested, &app, &Application::showAboutWindow);
     form1->show();

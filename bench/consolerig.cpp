@@ -15,7 +15,7 @@
 #include <QWindow>
 
 ConsoleRig::ConsoleRig(View view, PortDirectory ports)
-    : m_view(view), m_window(new Form1(std::move(ports))) {
+    : m_view(view), m_services(std::move(ports)), m_window(new Form1(m_services)) {
     m_comm = m_window->findChild<MSComm *>(QStringLiteral("MSComm1"));
     if (view == View::Baseline)
         m_baseline = new BaselineView(m_window);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "consoleservices.h"
 #include "portdirectory.h"
 
 #include <QObject>
@@ -30,6 +31,7 @@ public:
 
     View view() const { return m_view; }
     Form1 *window() const { return m_window; }
+    ConsoleServices &services() { return m_services; }
     BaselineView *baseline() const { return m_baseline; }
 
     // The window's DATA view (Text3), whichever view paints the text.
@@ -57,6 +59,7 @@ private:
     void received();
 
     View m_view;
+    ConsoleServices m_services;  // outlives the window
     Form1 *m_window;
     MSComm *m_comm = nullptr;
     BaselineView *m_baseline = nullptr;

@@ -275,7 +275,7 @@ QTemporaryDir diskFolder() {
 QJsonObject loggedFlood(Session &session, const BenchScale &scale) {
     QTemporaryDir folder = diskFolder();
     const QString path = folder.filePath(QStringLiteral("received.log"));
-    ReceiveLog *log = session.rig().window()->receiveLog();
+    ReceiveLog *log = &session.rig().services().log;
     log->start(path, ReceiveLog::Existing::Replace);
     FloodWriter writer(session.pty().masterFd(), &session.replies());
     QJsonObject result =

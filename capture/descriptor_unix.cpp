@@ -29,7 +29,8 @@ int duplicate(int fd, QString *reason) {
 }
 
 std::optional<QString> syncData(int fd) {
-#if defined(Q_OS_LINUX)
+    // The data alone, where the system can sync that without the rest.
+#if defined(_POSIX_SYNCHRONIZED_IO) && _POSIX_SYNCHRONIZED_IO > 0
     while (::fdatasync(fd) != 0) {
 #else
     while (::fsync(fd) != 0) {

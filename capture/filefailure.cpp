@@ -27,6 +27,9 @@ QString FileFailure::text() const {
             what = QStringLiteral("its path cannot be looked at: ") + reason +
                    QStringLiteral("; the log goes on into the file");
             break;
+        case Kind::Claimed:
+            what = QStringLiteral("refused: ") + reason;
+            break;
         case Kind::Commit:
             what = QStringLiteral("the last step (sync and rename into place) failed: ") + reason;
             break;

@@ -19,6 +19,9 @@ struct FileFailure {
         // goes on into its file.
         Unverified,
         Commit,  // a save's last step, the sync and the rename into place
+        // Refused before anything was written: another writer holds the
+        // file (FileClaims); the reason names it.
+        Claimed,
     };
     Kind kind = Kind::Write;
     QString fileName;

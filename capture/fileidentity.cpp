@@ -12,10 +12,5 @@ QString FileIdentity::placeOf(const QString &path) {
     const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
     if (folder.isEmpty() || info.fileName().isEmpty())
         return {};
-    const QString place = folder + u'/' + info.fileName();
-#ifdef Q_OS_WIN
-    return place.toCaseFolded();  // the file system ignores case
-#else
-    return place;
-#endif
+    return spelling(folder + u'/' + info.fileName());
 }

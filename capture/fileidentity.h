@@ -37,6 +37,9 @@ public:
 
 private:
     static QString placeOf(const QString &path);
+    // A place as the file system tells places apart: as written on Unix,
+    // case folded on Windows.
+    static QString spelling(const QString &place);
 
     bool m_exists = false;
     quint64 m_device = 0;

@@ -31,3 +31,7 @@ FileIdentity FileIdentity::ofDescriptor(int fd) {
     }
     return identity;
 }
+
+QString FileIdentity::spelling(const QString &place) {
+    return place;
+}

@@ -48,3 +48,8 @@ FileIdentity FileIdentity::ofDescriptor(int fd) {
                                  &identity.m_inode);
     return identity;
 }
+
+// The file system ignores case.
+QString FileIdentity::spelling(const QString &place) {
+    return place.toCaseFolded();
+}

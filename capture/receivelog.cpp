@@ -8,23 +8,8 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <atomic>
-
-namespace {
-
-std::atomic<bool> g_failed = false;
-
-// Said on standard error at the moment it is known: at the console's end
-// nobody else is left to say it.
-void record(const FileFailure &failure) {
-    g_failed.store(true, std::memory_order_relaxed);
-    qCCritical(lcCapture).noquote() << "receive log:" << failure.text();
-}
-
-}  // namespace
-
-ReceiveLog::ReceiveLog(QObject *parent, std::chrono::milliseconds tick)
-    : QObject(parent), m_tick(tick) {}
+ReceiveLog::ReceiveLog(FileClaims *claims, std::chrono::milliseconds tick)
+    : m_claims(claims), m_tick(tick) {}
 
 ReceiveLog::~ReceiveLog() {
     // Nobody is told: whoever listens is going too.
@@ -34,16 +19,26 @@ ReceiveLog::~ReceiveLog() {
     m_sync.reset();
 }
 
-bool ReceiveLog::failedInThisProcess() {
-    return g_failed.load(std::memory_order_relaxed);
+void ReceiveLog::record(const FileFailure &failure) {
+    m_failed.store(true, std::memory_order_relaxed);
+    qCCritical(lcCapture).noquote() << "receive log:" << failure.text();
 }
 
-bool ReceiveLog::writesTo(const QString &path) const {
-    return isOn() && FileIdentity::ofPath(path) == m_identity;
+void ReceiveLog::finish() {
+    stop();
+    m_sync.reset();
+}
+
+void ReceiveLog::checkClaim(const QString &path) const {
+    if (m_claims)
+        m_claims->check(path, &m_claim);
 }
 
 void ReceiveLog::start(const QString &path, Existing existing) {
     const QString fileName = QFileInfo(path).absoluteFilePath();
+    FileClaims::Claim claim;
+    if (m_claims)
+        claim = m_claims->claim(FileClaims::Writer::ReceiveLog, fileName, &m_claim);
     QString reason;
     const int fd = Descriptor::openAppending(fileName, existing == Existing::Replace, &reason);
     if (fd < 0)
@@ -75,6 +70,8 @@ void ReceiveLog::start(const QString &path, Existing existing) {
     m_file = std::move(file);
     m_syncNumber = number;
     m_identity = FileIdentity::ofDescriptor(m_file->handle());
+    m_claim = std::move(claim);
+    m_claim.pin(m_identity);
     m_fileName = fileName;
     m_written = 0;
     qCInfo(lcCapture).noquote() << "receive log on:" << m_fileName;
@@ -87,6 +84,7 @@ void ReceiveLog::stop() {
     m_sync->finish(m_told.contains(m_syncNumber) ? LogSync::Failure::Told
                                                  : LogSync::Failure::Untold);
     m_file.reset();
+    m_claim.release();
     m_identity = FileIdentity();
     qCInfo(lcCapture).noquote() << "receive log off:" << m_fileName << m_written << "bytes";
     emit stateChanged();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fileclaims.h"
 #include "fileidentity.h"
 #include "logsync.h"
 
@@ -8,23 +9,22 @@
 #include <QSet>
 #include <QString>
 
+#include <atomic>
 #include <memory>
 
 class QFile;
 
-// The receive log: every received chunk appended to a file exactly as it
-// came from the line, before the DATA view gets it. No code page, no edits,
-// nothing added: the wire's record. It does not depend on the port, so it
-// goes on across closing and reopening it and across a device that vanishes
-// and comes back.
+// The receive log: every received chunk appended to one file, byte for
+// byte, before anyone else sees it. It knows no port, no code page and no
+// window, so it outlives closing and reopening the port.
 //
-// Nothing is lost when the console crashes: append() hands the chunk to the
-// system (write) before it returns, and nothing is kept in the program from
-// one chunk to the next. While bytes arrive the file is synced to the disk
-// at most once a second, on a thread of its own (LogSync); stopping the log
-// and destroying it (the console's end) sync it once more, the destructor
-// waiting for that. After a power cut the file lacks at most the last
-// second.
+// Promises: a chunk is the system's (write) when append() returns, so a
+// crash of the console loses nothing; a power cut loses at most the last
+// tick's worth, as the file is synced at most once a tick while bytes come
+// and once more when the log stops. Costs: one write() system call per
+// chunk on the caller's thread, nothing buffered; the syncs and a look at
+// the path once a tick run on a thread of its own (LogSync), which
+// finish() and the destructor wait for.
 //
 // "Synced" means synced, or it is told: a write, a sync, or the file at the
 // log's path being deleted or replaced by another program (LogSync looks
@@ -34,7 +34,7 @@ class QFile;
 // minute, unverified() says so once, and the log goes on.
 // A failure of the last sync, once the log has stopped, is told the same
 // way; at the console's end, when nobody is left to tell, it goes to the
-// log (standard error) alone, and failedInThisProcess() says so.
+// log (standard error) alone, and hasFailed() says so after finish().
 class ReceiveLog : public QObject {
     Q_OBJECT
 
@@ -42,24 +42,27 @@ public:
     // What becomes of what a file already holds.
     enum class Existing { Append, Replace };
 
-    // `tick`: how often the file is synced and its path looked at.
-    explicit ReceiveLog(QObject *parent = nullptr, std::chrono::milliseconds tick = LogSync::kTick);
+    // `claims`, when given, is where the log claims its file; `tick`: how
+    // often the file is synced and its path looked at.
+    explicit ReceiveLog(FileClaims *claims = nullptr,
+                        std::chrono::milliseconds tick = LogSync::kTick);
     ~ReceiveLog() override;
 
     bool isOn() const { return m_file != nullptr; }
     // The file written to while the log is on, as an absolute path.
     QString fileName() const { return m_fileName; }
-    // Whether the log is on and writes the file that path names now, through
-    // any link.
-    bool writesTo(const QString &path) const;
+    // Throws the FileError (FileFailure::Kind::Claimed) that start() would
+    // throw for a file another writer holds; starts nothing.
+    void checkClaim(const QString &path) const;
     // Bytes appended since the log started.
     qint64 written() const { return m_written; }
     // The sync thread's ticks begun so far (LogSync::ticks()).
     quint64 syncTicks() const { return m_sync ? m_sync->ticks() : 0; }
 
     // Starts the log on path, creating the file when it is missing; a log
-    // that was on ends, unless the new file fails to open: then FileError
-    // (FileFailure::Kind::Open) says why and the log stays as it was.
+    // that was on ends, unless the new file is claimed by another writer or
+    // fails to open: then FileError (FileFailure::Kind::Claimed or Open)
+    // says why and the log stays as it was.
     void start(const QString &path, Existing existing);
     // Stops the log and closes the file; its last sync follows on the sync
     // thread. Does nothing when the log is off.
@@ -68,9 +71,13 @@ public:
     // Appends a received chunk, when the log is on.
     void append(QByteArrayView bytes);
 
-    // Whether any receive log of this process has failed, its last sync
-    // included: the console then ends with a failure status, as tee does.
-    static bool failedInThisProcess();
+    // Stops the log and waits for its last sync: the end of a run. The log
+    // may start again.
+    void finish();
+    // Whether this log has failed since it was made, a last sync that
+    // finish() waited for included: the console then ends with a failure
+    // status, as tee does.
+    bool hasFailed() const { return m_failed.load(std::memory_order_relaxed); }
 
 signals:
     // Started or stopped, by request or by a failure.
@@ -83,8 +90,13 @@ signals:
 
 private:
     void fail(const FileFailure &failure);
+    // Said on standard error at the moment it is known: at the console's end
+    // nobody else is left to say it. Any thread.
+    void record(const FileFailure &failure);
     void syncFailed(quint64 file, const FileFailure &failure);
 
+    FileClaims *const m_claims;
+    FileClaims::Claim m_claim;  // held while the log is on
     const std::chrono::milliseconds m_tick;
     std::unique_ptr<LogSync> m_sync;  // made at the first start
     std::unique_ptr<QFile> m_file;
@@ -93,4 +105,5 @@ private:
     QString m_fileName;
     qint64 m_written = 0;
     QSet<quint64> m_told;  // files whose failure was told
+    std::atomic<bool> m_failed = false;
 };

@@ -2,8 +2,6 @@
 
 #include <QByteArray>
 #include <QRegularExpression>
-#include <QSerialPortInfo>
-#include <QtGlobal>
 
 #include <algorithm>
 
@@ -235,27 +233,6 @@ std::optional<NumberedPort> numberedPort(int number, const QList<PortRecord> &po
         return NumberedPort{number, QStringLiteral("COM%1").arg(number), std::nullopt, false,
                             std::nullopt};
     return std::nullopt;
-}
-
-QList<PortRecord> systemPorts(const SysfsPorts::Roots &roots) {
-#ifdef Q_OS_LINUX
-    // Qt SerialPort's own listing opens built-in UARTs on the serial8250
-    // driver to ask what they are.
-    return SysfsPorts::read(roots);
-#else
-    Q_UNUSED(roots);
-    QList<PortRecord> ports;
-    const QList<QSerialPortInfo> infos = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo &info : infos)
-        ports.append({info.portName(),
-                      info.systemLocation(),
-                      info.description(),
-                      info.manufacturer(),
-                      info.serialNumber(),
-                      false,
-                      {}});
-    return ports;
-#endif
 }
 
 }  // namespace PortNumber

@@ -40,11 +40,8 @@ enum class Scheme {
     ComNumber,  // n is COM<n> (Windows)
 };
 
-#ifdef Q_OS_WIN
-inline constexpr Scheme kNativeScheme = Scheme::ComNumber;
-#else
-inline constexpr Scheme kNativeScheme = Scheme::Ordered;
-#endif
+// The system's own scheme: Ordered on Unix, ComNumber on Windows.
+extern const Scheme kNativeScheme;
 
 // What one number opens now.
 struct NumberedPort {
@@ -78,8 +75,8 @@ QList<NumberedPort> numberPorts(const QList<PortRecord> &ports, const Mappings &
 std::optional<NumberedPort> numberedPort(int number, const QList<PortRecord> &ports,
                                          const Mappings &mappings, Scheme scheme = kNativeScheme);
 
-// The serial ports the system reports now: on Linux read from sysfs under
-// `roots` (sysfsports.h), never opening a port; elsewhere through Qt
+// The serial ports the system reports now: on Unix read from sysfs under
+// `roots` (sysfsports.h), never opening a port; on Windows through Qt
 // SerialPort, and `roots` is not used.
 QList<PortRecord> systemPorts(const SysfsPorts::Roots &roots = {});
 

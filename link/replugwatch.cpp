@@ -1,17 +1,6 @@
 #include "replugwatch.h"
 
-#include "portlock.h"
-
-#include <QFile>
-#include <QFileInfo>
 #include <QFileSystemWatcher>
-#include <QtGlobal>
-
-#include <algorithm>
-
-#ifdef Q_OS_LINUX
-#include <sys/stat.h>
-#endif
 
 namespace {
 
@@ -40,17 +29,7 @@ void ReplugWatch::start(const PortNumber::NumberedPort &port) {
     stop();
     m_port = port;
     m_goneLink = ptyLink(port.device);
-#ifndef Q_OS_WIN
-    // A folder's changes show the device coming back. COM ports are no
-    // files: on Windows the look once a second finds them.
-    m_watcher = new QFileSystemWatcher(this);
-    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] {
-        if (!m_soon.isActive())
-            m_soon.start();
-    });
-    // A device known by its serial number may come back under any name.
-    watchNearest(bySerialNumber() ? m_ports.roots().dev : QFileInfo(port.device).absolutePath());
-#endif
+    watchForDevice();
     m_poll.start();
 }
 
@@ -71,32 +50,11 @@ void ReplugWatch::look() {
 std::optional<PortNumber::NumberedPort> ReplugWatch::find() {
     if (!m_port)
         return std::nullopt;
-    // A mapped number's device is the path its mapping names.
-    QString path = m_port->device;
-#ifdef Q_OS_WIN
-    // COM ports are no files: the system's listing says whether it is back.
-    const auto listed = findAmong(*m_port, path, m_ports.systemPorts());
-    if (!listed)
+    const auto path = locate();
+    if (!path)
         return std::nullopt;
-    path = *listed;
-#else
-    if (bySerialNumber()) {
-        const auto listed = findAmong(*m_port, path, m_ports.systemPorts());
-        if (!listed)
-            return std::nullopt;
-        path = *listed;
-    }
-    const bool present =
-        !PortLocks::realDevice(path).isEmpty() && (!m_goneLink || ptyLink(path) != m_goneLink);
-    // A folder that was gone (/dev/serial/by-id with the last adapter) may
-    // be back: watch the nearest one there is.
-    if (m_watcher && !bySerialNumber())
-        watchNearest(QFileInfo(path).absolutePath());
-    if (!present)
-        return std::nullopt;
-#endif
     PortNumber::NumberedPort now = *m_port;
-    now.device = path;
+    now.device = *path;
     return now;
 }
 
@@ -119,37 +77,6 @@ std::optional<QString> ReplugWatch::findAmong(const PortNumber::NumberedPort &aw
     return std::nullopt;
 }
 
-std::optional<ReplugWatch::LinkIdentity> ReplugWatch::ptyLink(const QString &path) {
-#ifdef Q_OS_LINUX
-    const QFileInfo link(path);
-    if (!link.isSymLink() || !link.symLinkTarget().startsWith(QLatin1String("/dev/pts/")))
-        return std::nullopt;
-    struct stat status {};
-    if (::lstat(QFile::encodeName(path).constData(), &status) != 0)
-        return std::nullopt;
-    return LinkIdentity{quint64(status.st_dev), quint64(status.st_ino),
-                        qint64(status.st_ctim.tv_sec) * 1'000'000'000 + status.st_ctim.tv_nsec};
-#else
-    Q_UNUSED(path);
-    return std::nullopt;
-#endif
-}
-
 bool ReplugWatch::bySerialNumber(const PortNumber::NumberedPort &port) {
     return !port.mapped && port.port && !port.port->serialNumber.isEmpty();
-}
-
-void ReplugWatch::watchNearest(QString folder) {
-    while (!QFileInfo(folder).isDir()) {
-        const QString up = QFileInfo(folder).absolutePath();
-        if (up == folder)
-            return;
-        folder = up;
-    }
-    const QStringList watched = m_watcher->directories();
-    if (watched.size() == 1 && watched.first() == folder)
-        return;
-    if (!watched.isEmpty())
-        m_watcher->removePaths(watched);
-    m_watcher->addPath(folder);
 }

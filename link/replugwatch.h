@@ -68,6 +68,11 @@ private:
     // the system puts it, rather than by its path (a mapping is a path).
     static bool bySerialNumber(const PortNumber::NumberedPort &port);
     bool bySerialNumber() const { return m_port && bySerialNumber(*m_port); }
+    // The system's part (replugwatch_unix.cpp, replugwatch_win.cpp).
+    // Starts watching for the awaited device where a folder shows it.
+    void watchForDevice();
+    // What opening the awaited device uses now, or nothing while it is away.
+    std::optional<QString> locate();
     // Watches `folder`, or the nearest folder above it that exists.
     void watchNearest(QString folder);
 

@@ -7,7 +7,8 @@
 #include <QApplication>
 #include <QTest>
 
-ConsoleFixture::ConsoleFixture(PortDirectory ports) : m_window(new Form1(std::move(ports))) {
+ConsoleFixture::ConsoleFixture(PortDirectory ports)
+    : m_services(std::move(ports)), m_window(new Form1(m_services)) {
     m_window->show();
     if (!QTest::qWaitForWindowExposed(m_window))
         qWarning("the main window was not exposed");

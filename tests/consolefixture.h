@@ -1,5 +1,6 @@
 #pragma once
 
+#include "consoleservices.h"
 #include "form1.h"
 #include "portdirectory.h"
 
@@ -27,6 +28,9 @@ public:
     ~ConsoleFixture();
 
     Form1 *window() const { return m_window; }
+    // The services the window was handed, as the application owns them.
+    ConsoleServices &services() { return m_services; }
+    ReceiveLog *receiveLog() { return &m_services.log; }
     MSComm *comm() const;
     DataView *dataView() const;
     QAbstractButton *button(const char *name) const;
@@ -39,5 +43,6 @@ public:
     QStringList takeFailures();
 
 private:
+    ConsoleServices m_services;  // outlives the window
     QPointer<Form1> m_window;
 };

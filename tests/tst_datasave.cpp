@@ -386,7 +386,7 @@ void TestDataSave::characterBeyondCodePageOffersUtf8() {
 void TestDataSave::saveOverLiveLogIsRefused() {
     ConsoleFixture c;
     auto *saver = c.dataView()->findChild<DataSaver *>();
-    ReceiveLog *log = c.window()->receiveLog();
+    ReceiveLog *log = c.receiveLog();
     const QString path = m_dir.filePath(QStringLiteral("live.log"));
     const QString symlink = m_dir.filePath(QStringLiteral("live-symlink.txt"));
     const QString hardLink = m_dir.filePath(QStringLiteral("live-hardlink.txt"));
@@ -445,7 +445,7 @@ void TestDataSave::lastStepCannotBeCancelled() {
     QVERIFY(dialog->isVisible());
     // Nor may the receive log take the file meanwhile.
     c.dataView()->findChild<ReceiveLogControl *>()->start(path, ReceiveLog::Existing::Append);
-    QVERIFY(!c.window()->receiveLog()->isOn());
+    QVERIFY(!c.receiveLog()->isOn());
     QStringList refusals = c.takeFailures();
     QCOMPARE(refusals.size(), 1);
     QVERIFY2(refusals.first().contains(QStringLiteral("jest właśnie zapisywany widok DATA")),

@@ -65,11 +65,15 @@ void TestDataViews::countRisesAndRestartsWhenThePortOpens() {
 
     // Both in the caption line of "Dane", the count first; neither covers a
     // designed control.
-    const QRect frame = c.window()->findChild<QWidget *>(QStringLiteral("Frame1"))->rect();
-    QCOMPARE(count->geometry().top(), log->geometry().top());
-    QVERIFY(count->geometry().right() < log->geometry().left());
-    QVERIFY(frame.contains(count->geometry()) && frame.contains(log->geometry()));
-    QVERIFY(count->geometry().bottom() < c.dataView()->geometry().top());
+    auto *frameWidget = c.window()->findChild<QWidget *>(QStringLiteral("Frame1"));
+    const QRect frame = frameWidget->rect();
+    const auto inFrame = [frameWidget](const QWidget *w) {
+        return QRect(w->mapTo(frameWidget, QPoint()), w->size());
+    };
+    QCOMPARE(inFrame(count).top(), inFrame(log).top());
+    QVERIFY(inFrame(count).right() < inFrame(log).left());
+    QVERIFY(frame.contains(inFrame(count)) && frame.contains(inFrame(log)));
+    QVERIFY(inFrame(count).bottom() < c.dataView()->geometry().top());
 
     c.press("Command1");  // "Otwórz port"
     QVERIFY(count->isVisible());

@@ -4,6 +4,7 @@
 
 #include "../ui/ui_form1.h"
 #include "../ui/ui_form2.h"
+#include "consoleservices.h"
 #include "fontfallback.h"
 #include "form1.h"
 #include "kalvexversion.h"
@@ -263,6 +264,7 @@ private:
     QWidget *m_form2 = nullptr;
     Ui::Form1 m_ui1;
     Ui::Form2 m_ui2;
+    ConsoleServices m_services;  // for the windows made whole
 };
 
 void TestDesign::initTestCase() {
@@ -358,7 +360,7 @@ void TestDesign::windows() {
     // The caption is the program's title and the author credit, which the
     // window puts together itself.
     const QString prefix = QString::fromUtf8(KalvexVersion::kProgramTitle) + u' ';
-    const QString title = Form1().windowTitle();
+    const QString title = Form1(m_services).windowTitle();
     QVERIFY2(title.startsWith(prefix), qPrintable(title));
     QVERIFY2(title.size() > prefix.size() && !title.at(prefix.size()).isSpace(),
              "an author credit follows after exactly one space");
@@ -408,7 +410,7 @@ void TestDesign::dataView() {
     QVERIFY(view->tabChangesFocus());
     // "DATA" and its CR LF. The form compiler keeps only the LF of the
     // design's CR LF; the window puts the full line end back.
-    const Form1 window;
+    const Form1 window(m_services);
     QCOMPARE(window.findChild<DataView *>(QStringLiteral("Text3"))->text(),
              QStringLiteral("DATA\r\n"));
 }

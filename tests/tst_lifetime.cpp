@@ -61,7 +61,7 @@ private:
 };
 
 void TestLifetime::startsWithClosedPortAndEmptyClock() {
-    QPointer<Form1> form = new Form1;
+    QPointer<Form1> form = new Form1(app()->services());
     form->show();
     auto *clock = form->findChild<QLabel *>("Label2");
     QVERIFY(clock);
@@ -74,7 +74,7 @@ void TestLifetime::startsWithClosedPortAndEmptyClock() {
 }
 
 void TestLifetime::clockTicksEverySecond() {
-    QPointer<Form1> form = new Form1;
+    QPointer<Form1> form = new Form1(app()->services());
     form->show();
     auto *clock = form->findChild<QLabel *>("Label2");
     QTest::qWait(600);
@@ -111,7 +111,7 @@ void TestLifetime::clockText() {
 
 void TestLifetime::aboutWindowIsOneInstance() {
     QVERIFY(!app()->aboutWindow());
-    auto *form = new Form1;
+    auto *form = new Form1(app()->services());
     connect(form, &Form1::aboutRequested, app(), &Application::showAboutWindow);
     form->show();
     form->findChild<QAbstractButton *>("Command19")->click();
@@ -156,7 +156,7 @@ void TestLifetime::aboutWindowOutlivesMainWindow() {
         for (QWidget *w : QApplication::topLevelWidgets()) n += w->isVisible() ? 1 : 0;
         return n;
     };
-    QPointer<Form1> form = new Form1;
+    QPointer<Form1> form = new Form1(app()->services());
     form->show();
     app()->showAboutWindow();
     QPointer<Form2> about = app()->aboutWindow()->window();

@@ -114,7 +114,7 @@ void TestReceiveLog::startLog(ConsoleFixture &c, const QString &path) {
     auto *control = c.dataView()->findChild<ReceiveLogControl *>();
     QVERIFY(control);
     control->start(path, ReceiveLog::Existing::Append);
-    QVERIFY(c.window()->receiveLog()->isOn());
+    QVERIFY(c.receiveLog()->isOn());
 }
 
 void TestReceiveLog::appendOrReplace() {
@@ -208,7 +208,7 @@ void TestReceiveLog::goesOnAcrossPortCloseAndVanishedDevice() {
              c.dataView()->text());
 
     control->toggle();  // unchecking the entry
-    QVERIFY(!c.window()->receiveLog()->isOn());
+    QVERIFY(!c.receiveLog()->isOn());
     QVERIFY(label->isHidden() && !control->action()->isChecked());
     pty->send("after");
     QTRY_VERIFY(c.dataView()->text().endsWith("after"));
@@ -223,12 +223,12 @@ void TestReceiveLog::failedWriteStopsLogViewGoesOn() {
         QSKIP("no /dev/full");
     ConsoleFixture c;
     startLog(c, full);
-    QSignalSpy failed(c.window()->receiveLog(), &ReceiveLog::failed);
+    QSignalSpy failed(c.receiveLog(), &ReceiveLog::failed);
     c.press("Command1");
     m_pty->send("abc");
     QTRY_VERIFY(c.dataView()->text().endsWith("abc"));
     QCOMPARE(failed.size(), 1);
-    QVERIFY(!c.window()->receiveLog()->isOn());
+    QVERIFY(!c.receiveLog()->isOn());
     m_pty->send("def");
     QTRY_VERIFY(c.dataView()->text().endsWith("abcdef"));
 
@@ -318,7 +318,7 @@ void TestReceiveLog::failureStopsLogWithOneBox() {
     const QString path = m_dir.filePath(cause + QStringLiteral(".log"));
     ConsoleFixture c;
     startLog(c, path);
-    ReceiveLog *log = c.window()->receiveLog();
+    ReceiveLog *log = c.receiveLog();
 #ifndef Q_OS_WIN
     if (cause == QLatin1String("sync"))
         DiskSync::failFor(path);  // as on a stick pulled out
@@ -441,9 +441,9 @@ void TestReceiveLog::failedLastSyncIsToldOnStop() {
     DiskSync::failFor(path);
     auto healed = qScopeGuard([] { DiskSync::clear(); });
     // Bytes, and the operator stops the log before the first tick.
-    c.window()->receiveLog()->append("last");
+    c.receiveLog()->append("last");
     c.dataView()->findChild<ReceiveLogControl *>()->toggle();
-    QVERIFY(!c.window()->receiveLog()->isOn());
+    QVERIFY(!c.receiveLog()->isOn());
 
     QStringList failures;
     QTRY_VERIFY(!(failures += c.takeFailures()).isEmpty());

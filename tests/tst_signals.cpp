@@ -37,11 +37,12 @@ constexpr char kLogVariable[] = "KALVEX_SIGNALS_LOG";
 int runConsole(int argc, char **argv) {
     Application app(argc, argv);
     app.endOnTerminationSignals();
-    auto *form1 = new Form1(PortDirectory::fromEnvironment());
+    app.services().ports = PortDirectory::fromEnvironment();
     if (const QString log = qEnvironmentVariable(kLogVariable); !log.isEmpty()) {
-        form1->receiveLog()->start(log, ReceiveLog::Existing::Append);
+        app.services().log.start(log, ReceiveLog::Existing::Append);
         DiskSync::failFor(log);
     }
+    auto *form1 = new Form1(app.services());
     QObject::connect(form1, &Form1::aboutRequested, &app, &Application::showAboutWindow);
     form1->show();
     QTimer::singleShot(0, form1, [form1] {

@@ -158,14 +158,15 @@ void TestWindows::receiveLogAtPathsAsQtTakesThem() {
     QFETCH(QString, name);
     QVERIFY(QDir(m_dir.path()).mkpath(folder));
     const QString path = QDir::cleanPath(m_dir.filePath(folder) + u'/' + name);
-    ReceiveLog log;
+    FileClaims claims;
+    ReceiveLog log(&claims);
     QStringList failures;
     connect(&log, &ReceiveLog::failed, &log,
             [&failures](const FileFailure &failure) { failures << failure.text(); });
     log.start(path, ReceiveLog::Existing::Replace);
     log.append("first");
-    // The log knows its file by the path, as a save to it is refused.
-    QVERIFY(log.writesTo(path));
+    // The log's claim knows its file by the path, as a save to it is refused.
+    QVERIFY_THROWS_EXCEPTION(FileError, claims.check(path));
     // Past the check of the path that runs once a second.
     QTest::qWait(1500);
     log.append("second");

@@ -5,7 +5,7 @@
 # against Debian's Qt 6 headers, with Q_OS_WIN in effect; then compiles the
 # Windows version resource. POSIX-only code in the console fails it.
 #   tools/check-mingw.sh
-# Left out by design: tools/ (the simulator), tests/ and bench/, which are
+# Left out by design: simulator/, tests/ and bench/, which are
 # Unix-only, and files named *_unix.cpp, which CMake builds on Unix only.
 # Nothing is linked or run: Debian has no Qt built for Windows.
 set -euo pipefail

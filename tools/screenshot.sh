@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 tools/install-deps.sh --test icewm imagemagick
 build=${1:-build}
 console=$build/app/rs232-kalvex
-simulator=$build/tools/simulator/kalvex-sim
+simulator=$build/simulator/kalvex-sim
 [ -x "$console" ] && [ -x "$simulator" ] || { echo "build first: $console, $simulator"; exit 1; }
 
 . tests/xvfb.sh

@@ -2,9 +2,8 @@
 
 #include "dataview.h"
 #include "failurebox.h"
-#include "fileidentity.h"
+#include "fileerror.h"
 #include "questionbox.h"
-#include "receivelog.h"
 #include "savefiledialog.h"
 #include "saveprogressdialog.h"
 
@@ -38,8 +37,11 @@ QString timedFilter() {
 
 }  // namespace
 
-DataSaver::DataSaver(DataView *view, const ReceiveLog *log)
-    : QObject(view), m_view(view), m_log(log), m_action(new QAction(tr("Zapisz jako..."), view)) {
+DataSaver::DataSaver(DataView *view, FileClaims *claims)
+    : QObject(view),
+      m_view(view),
+      m_claims(claims),
+      m_action(new QAction(tr("Zapisz jako..."), view)) {
     m_action->setShortcut(QKeySequence::Save);
     m_action->setShortcutContext(Qt::WidgetShortcut);
     view->addAction(m_action);
@@ -51,10 +53,6 @@ DataSaver::DataSaver(DataView *view, const ReceiveLog *log)
 DataSaver::~DataSaver() {
     // A save that has begun is finished: its job waits for it.
     delete m_job;
-}
-
-bool DataSaver::writesTo(const QString &path) const {
-    return m_job && FileIdentity::ofPath(path) == FileIdentity::ofPath(m_job->path());
 }
 
 void DataSaver::chooseFile(Encoding encoding, Lines lines, const QString &folder) {
@@ -75,9 +73,13 @@ void DataSaver::chooseFile(Encoding encoding, Lines lines, const QString &folder
 void DataSaver::saveTo(const QString &path, Encoding encoding, Lines lines) {
     if (m_job)
         return;
-    if (m_log && m_log->writesTo(path)) {
-        refuseLogFile(path, encoding, lines);
-        return;
+    if (m_claims) {
+        try {
+            m_claim = m_claims->claim(FileClaims::Writer::Save, path);
+        } catch (const FileError &e) {
+            refuseLogFile(e, encoding, lines);
+            return;
+        }
     }
     m_job = new TextSaveJob(m_view->snapshot(), path, encoding, lines);
     connect(m_job, &TextSaveJob::finished, this, &DataSaver::jobFinished);
@@ -125,6 +127,7 @@ void DataSaver::jobFinished() {
     const Lines lines = m_job->lines();
     delete m_job;
     m_job = nullptr;
+    m_claim.release();
     m_action->setEnabled(true);
 
     switch (result.outcome) {
@@ -176,9 +179,10 @@ void DataSaver::offerUtf8(const TextSaveJob::Result &result, const QString &path
 }
 
 // Nothing was written. The operator chooses another name, in the same folder.
-void DataSaver::refuseLogFile(const QString &path, Encoding encoding, Lines lines) {
-    qCWarning(lcSave).noquote() << "file" << path + QStringLiteral(":")
-                                << "refused: the receive log is writing this file";
+// One save at a time: the file's other writer is the receive log.
+void DataSaver::refuseLogFile(const FileError &refusal, Encoding encoding, Lines lines) {
+    qCWarning(lcSave).noquote() << refusal.what();
+    const QString &path = refusal.failure().fileName;
     offerAnotherName(
         m_view->window(),
         tr("Nie zapisano pliku\n%1\n\nDo tego pliku są zapisywane odbierane dane. Zapis widoku "

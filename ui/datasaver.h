@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fileclaims.h"
 #include "textsavejob.h"
 
 #include <QElapsedTimer>
@@ -8,25 +9,22 @@
 #include <QTimer>
 
 class DataView;
+class FileError;
 class QAction;
-class ReceiveLog;
 class SaveProgressDialog;
 
-// "Zapisz jako..." of the DATA view (Ctrl+S): asks for a file and its type
-// (Windows-1250, UTF-8, or Windows-1250 with each line's receive time in
-// front), and saves the view's whole text as it stands then, the
-// operator's edits included. A snapshot of the text is saved on a thread of
-// its own (TextSaveJob), so the view goes on receiving; a save that takes
-// longer than half a second shows its progress, with "Anuluj".
+// Saves the DATA view's whole text, as it stands when the save begins, to a
+// file the operator names: one save at a time, its file claimed through
+// FileClaims for as long as it runs. The file is replaced whole or left as it
+// was: a failed, refused or cancelled save changes nothing on the disk, and a
+// character that the chosen code page cannot hold is never replaced but
+// reported where it stands. The failure reaches the operator as a box and the
+// log (kalvex.save) with the system's reason.
 //
-// A character that Windows-1250 cannot hold is never replaced: the operator
-// is told where the first one is and offered UTF-8. A failed save changes no
-// file and shows the failure box with the system's reason. "Anuluj" changes
-// nothing, and is disabled for the last step, which cannot be cancelled.
-//
-// A save to the file the receive log is writing is refused, through any
-// link: the save would put another file in its place, and the log would go
-// on writing into the one taken away. The operator is offered another name.
+// Cost on the window's thread: a snapshot of the view, which shares the
+// text's pieces instead of copying them; encoding and writing run on the
+// save's own thread (TextSaveJob), so the view goes on receiving. A timer
+// polls the job's progress while it runs and shows it after half a second.
 class DataSaver : public QObject {
     Q_OBJECT
 
@@ -35,15 +33,12 @@ public:
     using Lines = TextSaveJob::Lines;
 
     // Adds the entry to the view's own actions (its context menu lists them);
-    // `log`, when given, is the receive log whose file a save must not take.
-    explicit DataSaver(DataView *view, const ReceiveLog *log = nullptr);
+    // `claims`, when given, is where every save claims its file.
+    explicit DataSaver(DataView *view, FileClaims *claims = nullptr);
     ~DataSaver() override;
 
     QAction *action() const { return m_action; }
     bool isSaving() const { return m_job != nullptr; }
-    // Whether a save is writing the file that path names now, through any
-    // link, or would create it.
-    bool writesTo(const QString &path) const;
 
     // Asks for the file, then saves.
     void saveAs() { chooseFile(Encoding::Windows1250, Lines::AsTheyAre, QString()); }
@@ -60,10 +55,11 @@ private:
     void showProgress();
     void cancelRequested();
     void offerUtf8(const TextSaveJob::Result &result, const QString &path, Lines lines);
-    void refuseLogFile(const QString &path, Encoding encoding, Lines lines);
+    void refuseLogFile(const FileError &refusal, Encoding encoding, Lines lines);
 
     DataView *m_view;
-    const ReceiveLog *m_log;
+    FileClaims *m_claims;
+    FileClaims::Claim m_claim;  // the file of the save under way
     QAction *m_action;
     TextSaveJob *m_job = nullptr;
     QTimer m_progressTimer;

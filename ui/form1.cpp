@@ -5,6 +5,8 @@
 #include "clocktext.h"
 #include "codepage.h"
 #include "commerror.h"
+#include "consoleservices.h"
+#include "datacaption.h"
 #include "datasaver.h"
 #include "failurebox.h"
 #include "kalvexversion.h"
@@ -21,29 +23,15 @@
 #include "windowplacement.h"
 
 #include <QAction>
-#include <QFontMetrics>
 #include <QHelpEvent>
-#include <QLabel>
-#include <QStyle>
-#include <QStyleOptionGroupBox>
 #include <QTimer>
 
-namespace {
-
-// The count of received bytes is brought up to date this often while bytes
-// come.
-constexpr int kCountEveryMs = 250;
-
-}  // namespace
-
-Form1::Form1(PortDirectory ports, QWidget *parent)
+Form1::Form1(ConsoleServices &services, QWidget *parent)
     : QWidget(parent),
       ui(new Ui::Form1),
-      m_ports(std::move(ports)),
-      m_comm(new MSComm(m_ports, this)),
-      m_timer(new QTimer(this)),
-      m_log(new ReceiveLog(this)),
-      m_counterTimer(new QTimer(this)) {
+      m_services(services),
+      m_comm(new MSComm(m_services.ports, this)),
+      m_timer(new QTimer(this)) {
     ui->setupUi(this);
     setWindowTitle(QString::fromUtf8(kProgramTitle) + u' ' + QString::fromUtf8(kAuthorCredit));
     // The banner names the program with the version it was built as.
@@ -62,16 +50,14 @@ Form1::Form1(PortDirectory ports, QWidget *parent)
     m_timer->setObjectName(QStringLiteral("Timer1"));
     m_timer->setInterval(1000);
     // The DATA view's own entries, owned by it: saving it, and the receive log.
-    const auto *saver = new DataSaver(ui->Text3, m_log);
+    new DataSaver(ui->Text3, &m_services.claims);
     // In the caption line of the "Dane" frame: the count, then the log's label.
-    m_counterLabel = makeCounterLabel();
-    new ReceiveLogControl(m_log, saver, ui->Text3, makeLogIndicator());
+    m_caption = new DataCaption(ui->Frame1, ui->Text3, &m_services.counter);
+    new ReceiveLogControl(&m_services.log, ui->Text3, m_caption->logIndicator());
     auto *scenario = new QAction(tr("Scenariusz testu..."), ui->Text3);
     scenario->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
     scenario->setShortcutContext(Qt::WidgetShortcut);
     ui->Text3->addAction(scenario);
-    m_counterTimer->setInterval(kCountEveryMs);
-    m_clock.start();
 
     // Routing: one line for each event that has a handler.
     connect(ui->Command1, &QAbstractButton::clicked, this, &Form1::openPort);
@@ -95,7 +81,6 @@ Form1::Form1(PortDirectory ports, QWidget *parent)
     connect(ui->Command19, &QAbstractButton::clicked, this, &Form1::aboutRequested);
     connect(ui->Command21, &QAbstractButton::clicked, this, &Form1::close);
     connect(m_timer, &QTimer::timeout, this, &Form1::tick);
-    connect(m_counterTimer, &QTimer::timeout, this, &Form1::showCount);
     connect(m_comm, &MSComm::onComm, this, &Form1::receive);
     connect(scenario, &QAction::triggered, this, &Form1::showScenarioWindow);
     // Hovering over "Nr portu:" or its box lists the port numbers.
@@ -115,7 +100,7 @@ Form1::~Form1() {
 bool Form1::eventFilter(QObject *watched, QEvent *event) {
     if (event->type() == QEvent::ToolTip && (watched == ui->Label1 || watched == ui->Text7)) {
         PortTip::show(static_cast<QHelpEvent *>(event)->globalPos(),
-                      static_cast<QWidget *>(watched), m_ports, m_comm->awaitedPort());
+                      static_cast<QWidget *>(watched), m_services.ports, m_comm->awaitedPort());
         return true;
     }
     return QWidget::eventFilter(watched, event);
@@ -134,9 +119,7 @@ void reportFailure(QWidget *window, const CommError &error, const QString &text)
 void Form1::openPort() {
     try {
         PortConnection::open(*m_comm, ui->Text7->text());
-        m_counter.restart(m_clock.elapsed());
-        showCount();
-        m_counterLabel->show();
+        m_caption->restartCount();
     } catch (const CommError &e) {
         reportFailure(this, e, tr("Niewłaściwy numer portu lub port już otwarty"));
     }
@@ -167,70 +150,10 @@ void Form1::receive() {
     if (m_comm->commEvent() != MSComm::ComEvReceive)
         return;
     m_comm->input(Module1::receiveBuffer);
-    m_log->append(Module1::receiveBuffer.bytes());
+    m_services.log.append(Module1::receiveBuffer.bytes());
     ui->Text3->appendReceivedBytes(Module1::receiveBuffer.bytes());
     emit received(Module1::receiveBuffer.bytes());
-    if (!m_counterTimer->isActive()) {
-        // The first bytes after a pause: nothing came since the last sample.
-        m_counter.sample(m_clock.elapsed());
-        m_counterTimer->start();
-    }
-    m_counter.add(Module1::receiveBuffer.bytes().size());
-}
-
-void Form1::showCount() {
-    m_counter.sample(m_clock.elapsed());
-    m_counterLabel->setText(m_counter.text());
-    qCDebug(lcUi).noquote() << m_counterLabel->text();
-    if (m_counter.isIdle())
-        m_counterTimer->stop();
-}
-
-// The caption line of the "Dane" frame, from beside its caption to the
-// right edge of the DATA view: room for labels that move no designed
-// control.
-QRect Form1::captionLine() const {
-    QGroupBox *frame = ui->Frame1;
-    frame->ensurePolished();  // the caption's font comes from the style sheet
-    QStyleOptionGroupBox option;
-    option.initFrom(frame);
-    option.text = frame->title();
-    option.textAlignment = frame->alignment();
-    option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
-    const QRect caption = frame->style()->subControlRect(QStyle::CC_GroupBox, &option,
-                                                         QStyle::SC_GroupBoxLabel, frame);
-    const int left = caption.right() + 16;
-    const int right = ui->Text3->geometry().right();
-    return QRect(left, caption.top(), right - left + 1, caption.height());
-}
-
-// The count of received bytes: at the left of the caption line, as wide as
-// a count of a terabyte at ten megabytes a second needs.
-QLabel *Form1::makeCounterLabel() {
-    auto *label = new QLabel(ui->Frame1);
-    label->setObjectName(QStringLiteral("receiveCounterLabel"));
-    label->setTextFormat(Qt::PlainText);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    ReceiveCounter widest;
-    widest.add(999'999'999'999);
-    const QRect line = captionLine();
-    label->setGeometry(line.x(), line.y(),
-                       label->fontMetrics().horizontalAdvance(widest.text()) + 8, line.height());
-    label->hide();
-    return label;
-}
-
-// The receive log's label: the rest of the caption line, right of the count.
-QLabel *Form1::makeLogIndicator() {
-    auto *label = new QLabel(ui->Frame1);
-    label->setObjectName(QStringLiteral("receiveLogLabel"));
-    label->setTextFormat(Qt::RichText);
-    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    QRect line = captionLine();
-    line.setLeft(m_counterLabel->geometry().right() + 16);
-    label->setGeometry(line);
-    label->hide();
-    return label;
+    m_caption->countReceived(Module1::receiveBuffer.bytes().size());
 }
 
 void Form1::clearData() {

@@ -1,38 +1,32 @@
 #pragma once
 
-#include "portdirectory.h"
-#include "receivecounter.h"
-
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QPointer>
 #include <QWidget>
 
+struct ConsoleServices;
+class DataCaption;
 class MSComm;
-class QLabel;
 class QLineEdit;
 class QTimer;
-class ReceiveLog;
 class ScenarioWindow;
 
 namespace Ui {
 class Form1;
 }
 
-// The main window: every working control, the serial port object MSComm1,
-// the clock timer Timer1, the receive log and the count of received bytes.
-// Its handlers only read boxes and ask the port; closing the window
-// destroys it together with the port, and ends the log. Port numbers name
-// the ports of `ports`.
+// The main window: every working control, the serial port object MSComm1
+// and the clock timer Timer1. Its handlers only read boxes and ask the port;
+// closing the window destroys it together with the port. Port numbers name
+// the ports of `services`, every received chunk goes to its receive log
+// before it reaches the DATA view, and is counted by its counter; the
+// services outlive the window.
 class Form1 : public QWidget {
     Q_OBJECT
 
 public:
-    explicit Form1(PortDirectory ports = PortDirectory(), QWidget *parent = nullptr);
+    explicit Form1(ConsoleServices &services, QWidget *parent = nullptr);
     ~Form1() override;
-
-    // Every received chunk goes here before it reaches the DATA view.
-    ReceiveLog *receiveLog() const { return m_log; }
 
     // The window "Scenariusz testu" (Ctrl+R in the DATA view), made when it
     // is first asked for.
@@ -59,21 +53,11 @@ private:
     bool openPortForScenario();
     void setCommandsEnabled(bool enabled);
     void tick();
-    void showCount();
-    QRect captionLine() const;
-    QLabel *makeLogIndicator();
-    QLabel *makeCounterLabel();
 
     Ui::Form1 *ui;
-    PortDirectory m_ports;
+    ConsoleServices &m_services;
     MSComm *m_comm;
     QTimer *m_timer;
-    ReceiveLog *m_log;
-    // Bytes received since the port was opened, shown a few times a second
-    // while they come.
-    ReceiveCounter m_counter;
-    QLabel *m_counterLabel;
-    QTimer *m_counterTimer;
-    QElapsedTimer m_clock;
+    DataCaption *m_caption = nullptr;
     QPointer<ScenarioWindow> m_scenario;
 };

@@ -1,7 +1,6 @@
 #include "receivelogcontrol.h"
 
 #include "capturelog.h"
-#include "datasaver.h"
 #include "dataview.h"
 #include "failurebox.h"
 #include "fileerror.h"
@@ -33,18 +32,17 @@ QString whyStopped(const FileFailure &failure) {
         case FileFailure::Kind::Replaced:
             return ReceiveLogControl::tr("plik został zastąpiony przez inny program");
         case FileFailure::Kind::Unverified:
-            break;  // the log goes on
+        case FileFailure::Kind::Claimed:
+            break;  // the log goes on, or never started
     }
     return {};
 }
 
 }  // namespace
 
-ReceiveLogControl::ReceiveLogControl(ReceiveLog *log, const DataSaver *saver, DataView *view,
-                                     QLabel *indicator)
+ReceiveLogControl::ReceiveLogControl(ReceiveLog *log, DataView *view, QLabel *indicator)
     : QObject(view),
       m_log(log),
-      m_saver(saver),
       m_view(view),
       m_indicator(indicator),
       m_action(new QAction(tr("Zapisuj odbierane do pliku..."), view)) {
@@ -78,7 +76,7 @@ void ReceiveLogControl::chooseFile(const QString &folder) {
 }
 
 void ReceiveLogControl::fileChosen(const QString &path) {
-    if (refuseSavedFile(path))
+    if (refuseClaimed(path))
         return;
     if (!QFileInfo::exists(path)) {
         start(path, ReceiveLog::Existing::Append);
@@ -103,11 +101,11 @@ void ReceiveLogControl::fileChosen(const QString &path) {
 }
 
 void ReceiveLogControl::start(const QString &path, ReceiveLog::Existing existing) {
-    if (refuseSavedFile(path))
-        return;
     try {
         m_log->start(path, existing);
     } catch (const FileError &e) {
+        if (e.failure().kind == FileFailure::Kind::Claimed)
+            return showClaimed(e);
         qCWarning(lcCapture).noquote() << "receive log:" << e.what();
         showFailure(m_view->window(),
                     tr("Nie można zapisywać odbieranych danych do pliku\n%1\n\n%2")
@@ -115,11 +113,20 @@ void ReceiveLogControl::start(const QString &path, ReceiveLog::Existing existing
     }
 }
 
-bool ReceiveLogControl::refuseSavedFile(const QString &path) {
-    if (!m_saver || !m_saver->writesTo(path))
+bool ReceiveLogControl::refuseClaimed(const QString &path) {
+    try {
+        m_log->checkClaim(path);
         return false;
-    qCWarning(lcCapture).noquote() << "receive log: file" << path + QStringLiteral(":")
-                                   << "refused: a save is writing this file";
+    } catch (const FileError &e) {
+        showClaimed(e);
+        return true;
+    }
+}
+
+// The log's one other writer is a save of the view.
+void ReceiveLogControl::showClaimed(const FileError &refusal) {
+    qCWarning(lcCapture).noquote() << "receive log:" << refusal.what();
+    const QString &path = refusal.failure().fileName;
     offerAnotherName(
         m_view->window(),
         tr("Nie można zapisywać odbieranych danych do pliku\n%1\n\nDo tego pliku jest właśnie "
@@ -127,7 +134,6 @@ bool ReceiveLogControl::refuseSavedFile(const QString &path) {
            "utracone.\n\nWybierz inną nazwę pliku.")
             .arg(QDir::toNativeSeparators(path)),
         path, this, [this](const QString &folder) { chooseFile(folder); });
-    return true;
 }
 
 void ReceiveLogControl::showState() {
@@ -175,6 +181,7 @@ void ReceiveLogControl::showFailed(const FileFailure &failure) {
         case FileFailure::Kind::Write:
         case FileFailure::Kind::Sync:
         case FileFailure::Kind::Commit:
+        case FileFailure::Kind::Claimed:
             text = tr("Zapisywanie odbieranych danych przerwane: błąd zapisu do pliku\n%1\n\n%2")
                        .arg(file, failure.reason);
             break;

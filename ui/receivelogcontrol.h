@@ -6,32 +6,26 @@
 
 #include <optional>
 
-class DataSaver;
 class DataView;
+class FileError;
 class QAction;
 class QLabel;
 
-// What the operator sees of the receive log: "Zapisuj odbierane do pliku..."
-// in the DATA view's context menu (Ctrl+L), checked while the log is on, and
-// a label in the caption line of the "Dane" frame that names the file (its
-// tooltip gives the whole path). Checking the entry asks for a file; for one
-// that exists it asks whether to append or to replace, and cancelling any
-// question starts nothing. Unchecking it stops the log.
-//
-// A log that fails shows one failure box naming the file and the reason,
-// and the label says that the log stopped until another one starts. A path
-// that cannot be looked at for half a minute is told in a box too, while
-// the log goes on. A file
-// that a save of the view is writing is refused, through any link: the save
-// would put another file in its place. The operator is offered another name.
+// The receive log's side of the window: an entry of the DATA view's own
+// actions that starts the log on a file the operator chooses and stops it,
+// and a label that shows the log's state. The entry and the label follow
+// the log's state, never the click: a question cancelled, a file refused
+// or one that does not open leaves the log as it was. Every failure the log
+// reports is shown once, with the file and the reason; it keeps no state of
+// its own beyond the last failure, which the label shows until the log
+// starts again.
 class ReceiveLogControl : public QObject {
     Q_OBJECT
 
 public:
     // Adds the entry to the view's own actions; `indicator` is shown while
-    // the log is on, or stopped by a failure. `saver`, when given, is the
-    // view's save, whose file the log must not take.
-    ReceiveLogControl(ReceiveLog *log, const DataSaver *saver, DataView *view, QLabel *indicator);
+    // the log is on, or stopped by a failure.
+    ReceiveLogControl(ReceiveLog *log, DataView *view, QLabel *indicator);
 
     QAction *action() const { return m_action; }
 
@@ -44,8 +38,9 @@ public:
 private:
     void chooseFile(const QString &folder);
     void fileChosen(const QString &path);
-    // Refuses a file that a save is writing; returns whether it did.
-    bool refuseSavedFile(const QString &path);
+    // Refuses a file that another writer holds; returns whether it did.
+    bool refuseClaimed(const QString &path);
+    void showClaimed(const FileError &refusal);
     void showState();
     void showIndicator(const QString &mark, const QString &lead, const QString &fileName,
                        const QString &toolTip);
@@ -55,7 +50,6 @@ private:
     void showUnverified(const FileFailure &failure);
 
     ReceiveLog *m_log;
-    const DataSaver *m_saver;
     DataView *m_view;
     QLabel *m_indicator;
     QAction *m_action;

@@ -8,32 +8,21 @@
 #include <QStringList>
 #include <QtGlobal>
 
-#ifdef Q_OS_UNIX
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <string.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
+#include <sys/types.h>
 #include <unistd.h>
 #include <algorithm>
 #include <cctype>
+
+// major() and minor(): here on glibc, in <sys/types.h> elsewhere.
+#if __has_include(<sys/sysmacros.h>)
+#include <sys/sysmacros.h>
 #endif
-
-namespace PortLocks {
-
-QString realDevice(const QString &device) {
-#ifdef Q_OS_WIN
-    return device;
-#else
-    return QFileInfo(device).canonicalFilePath();
-#endif
-}
-
-}  // namespace PortLocks
-
-#ifdef Q_OS_UNIX
 
 namespace {
 
@@ -112,6 +101,9 @@ QString describe(const PortLocks::Holder &holder) {
     return QStringLiteral("process %1 (%2)").arg(holder.pid).arg(holder.program);
 }
 
+// The process's own root, through which a device's path is another path.
+constexpr auto kOwnRoot = "/proc/self/root";
+
 // A lock file without a readable process id may be one that its program is
 // still writing; only an old one is taken for stale.
 constexpr qint64 kUnreadableLockAgeMs = 10000;
@@ -166,6 +158,10 @@ QString removeCommand(const QString &path) {
 
 namespace PortLocks {
 
+QString realDevice(const QString &device) {
+    return QFileInfo(device).canonicalFilePath();
+}
+
 std::optional<Holder> lockFileHolder(const QString &realDevice) {
     for (const LockFile &lock : lockFiles(realDevice))
         if (lock.holder)
@@ -174,7 +170,7 @@ std::optional<Holder> lockFileHolder(const QString &realDevice) {
 }
 
 std::optional<Holder> flockHolder(const QString &realDevice) {
-#ifdef Q_OS_LINUX
+    // Linux's table of locks; a system without it names no holder.
     struct stat st {};
     if (::stat(QFile::encodeName(realDevice).constData(), &st) != 0)
         return std::nullopt;
@@ -199,9 +195,6 @@ std::optional<Holder> flockHolder(const QString &realDevice) {
             return Holder{pid > 0 ? pid : 0, pid > 0 ? programName(pid) : QString()};
         }
     }
-#else
-    Q_UNUSED(realDevice);
-#endif
     return std::nullopt;
 }
 
@@ -229,10 +222,10 @@ void PortLock::acquire(const QString &real, const QString &where) {
             commands << removeCommand(lock.path);
         }
     }
-#ifndef Q_OS_LINUX
-    if (!stuck.isEmpty())
+    // The way around a stuck lock file is the process's own root (Linux's
+    // /proc/self/root); where the system has none, the port is refused.
+    if (!stuck.isEmpty() && !QFileInfo(QLatin1String(kOwnRoot) + real).exists())
         throw refuse((stuck + commands).join(QStringLiteral("; ")));
-#endif
 
     const int fd =
         ::open(QFile::encodeName(real).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -254,7 +247,7 @@ void PortLock::acquire(const QString &real, const QString &where) {
         // the process's own root, the device's path gives a name that only
         // this device gives (LCK.._proc_self_root_dev_ttyUSB0), and no other
         // console's port can take.
-        m_openPath = QStringLiteral("/proc/self/root") + real;
+        m_openPath = QLatin1String(kOwnRoot) + real;
         m_note = (stuck +
                   QStringList{QStringLiteral("the port is taken with flock and TIOCEXCL "
                                              "instead")} +
@@ -270,27 +263,3 @@ void PortLock::release() {
     m_openPath.clear();
     m_note.clear();
 }
-
-#else  // Windows
-
-namespace PortLocks {
-
-std::optional<Holder> lockFileHolder(const QString &) {
-    return std::nullopt;
-}
-
-std::optional<Holder> flockHolder(const QString &) {
-    return std::nullopt;
-}
-
-}  // namespace PortLocks
-
-void PortLock::acquire(const QString &realDevice, const QString &) {
-    m_openPath = realDevice;
-}
-
-void PortLock::release() {
-    m_openPath.clear();
-}
-
-#endif

@@ -3,16 +3,12 @@
 #include "portlock.h"
 
 #include <QFile>
-#include <QtGlobal>
 
-#ifdef Q_OS_UNIX
 #include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#endif
 
 PortState PortState::probe(const QString &device) {
-#ifdef Q_OS_UNIX
     PortState state;
     const QString real = PortLocks::realDevice(device);
     if (real.isEmpty()) {
@@ -44,8 +40,4 @@ PortState PortState::probe(const QString &device) {
     }
     state.kind = Free;
     return state;
-#else
-    Q_UNUSED(device);
-    return {};
-#endif
 }
