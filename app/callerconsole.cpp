@@ -3,6 +3,7 @@
 #include <QtGlobal>
 
 #ifdef Q_OS_WIN
+#include <io.h>
 #include <windows.h>
 
 #include <cstdio>
@@ -50,10 +51,28 @@ void detach() {
     attached = false;
 }
 
+void write(std::FILE *stream, const QString &text) {
+    std::fflush(stream);
+    const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(stream)));
+    DWORD mode = 0;
+    if (handle != INVALID_HANDLE_VALUE && ::GetConsoleMode(handle, &mode)) {
+        DWORD written = 0;
+        ::WriteConsoleW(handle, text.utf16(), DWORD(text.size()), &written, nullptr);
+        return;
+    }
+    std::fputs(text.toUtf8().constData(), stream);
+    std::fflush(stream);
+}
+
 #else
 
 void attach() {}
 void detach() {}
+
+void write(std::FILE *stream, const QString &text) {
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fflush(stream);
+}
 
 #endif
 

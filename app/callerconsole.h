@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QString>
+
+#include <cstdio>
+
 // On Windows a program with windows starts without a console: what it
 // writes to standard output and error before its window shows (--help,
 // --version, a --log that cannot be written) would be lost, or shown by Qt
@@ -14,5 +18,10 @@ void attach();
 
 // Leaves that console again, so that closing it does not end the window.
 void detach();
+
+// Writes text to stream (stdout or stderr) whole, whatever its letters: on
+// Windows as UTF-16 to a console, which shows its own code page otherwise,
+// and as UTF-8 to a file or a pipe; elsewhere in the locale's encoding.
+void write(std::FILE *stream, const QString &text);
 
 }  // namespace CallerConsole

@@ -1,5 +1,6 @@
 #include "headlessrun.h"
 
+#include "callerconsole.h"
 #include "commerror.h"
 #include "demosimulator.h"
 #include "fileerror.h"
@@ -25,8 +26,11 @@ namespace {
 constexpr auto kCommandName = "rs232-kalvex";
 
 void say(const QString &line) {
-    std::fputs(qPrintable(line + u'\n'), stdout);
-    std::fflush(stdout);
+    CallerConsole::write(stdout, line + u'\n');
+}
+
+void complain(const QString &text) {
+    CallerConsole::write(stderr, QStringLiteral("%1: %2\n").arg(QLatin1String(kCommandName), text));
 }
 
 }  // namespace
@@ -45,7 +49,7 @@ HeadlessRun::HeadlessRun(Options options, PortDirectory ports, QObject *parent)
 HeadlessRun::~HeadlessRun() = default;
 
 void HeadlessRun::cannotRun(const QString &text) {
-    std::fprintf(stderr, "%s: %s\n", kCommandName, qPrintable(text));
+    complain(text);
     m_status = kCannotRun;
     QCoreApplication::exit(kCannotRun);
 }
@@ -91,8 +95,7 @@ int HeadlessRun::exec() {
     });
     connect(m_log, &ReceiveLog::failed, this, [this](const FileFailure &failure) {
         m_logFailed = true;
-        std::fprintf(stderr, "%s: --log %s: %s\n", kCommandName, qPrintable(failure.fileName),
-                     qPrintable(failure.reason));
+        complain(QStringLiteral("--log %1: %2").arg(failure.fileName, failure.reason));
     });
 
     if (m_options.demo) {
@@ -198,8 +201,8 @@ bool HeadlessRun::finishReport() {
         return true;
     const bool written = m_report->finish() && m_reportFile->commit();
     if (!written)
-        std::fprintf(stderr, "%s: --junit %s: %s\n", kCommandName, qPrintable(m_options.junit),
-                     qPrintable(m_reportFile->errorString()));
+        complain(
+            QStringLiteral("--junit %1: %2").arg(m_options.junit, m_reportFile->errorString()));
     m_report.reset();
     return written;
 }

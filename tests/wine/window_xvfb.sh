@@ -188,6 +188,8 @@ step "a scenario that passes, run headless on COM2"
 run_scenario repaired-card
 report "--run of a passing scenario exits with 0 and says \"5 passed, 0 failed\"" \
     "$([ "$status" = 0 ] && grep -q '^5 passed, 0 failed' "$work/repaired-card.out" && echo yes || echo no)"
+report "its report names the command with its Polish letters, in UTF-8" \
+    "$(grep -q '^ok 3 - > WRTEzażółć 123 (' "$work/repaired-card.out" && echo yes || echo no)"
 report "its JUnit report holds one run of 5 steps, none failed" \
     "$(python3 -c 'import sys, xml.etree.ElementTree as ET
 suites = ET.parse(sys.argv[1]).getroot().findall("testsuite")
