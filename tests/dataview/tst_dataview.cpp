@@ -398,6 +398,25 @@ private slots:
         QCOMPARE(model(view).caret(), kLimit + 1);
     }
 
+    // Left, right, up and down go by what is on the screen: a letter with
+    // its accent is one step, and a character shown by name is as wide as
+    // its name, in any font.
+    void caretMovesGoByWhatIsShown() {
+        DataView view;
+        view.setText(str(u"ae\u0301b\r\n\u0001x\r\nabcdefgh"));
+        model(view).setCaret(1);
+        QTest::keyClick(&view, Qt::Key_Right);
+        QCOMPARE(model(view).caret(), 3);
+        QTest::keyClick(&view, Qt::Key_Left);
+        QCOMPARE(model(view).caret(), 1);
+
+        model(view).setCaret(7);  // after the SOH box
+        QTest::keyClick(&view, Qt::Key_Down);
+        QCOMPARE(model(view).caretPlace().line, 2);
+        QVERIFY2(model(view).caretPlace().column >= 2,
+                 qPrintable(QString::number(model(view).caretPlace().column)));
+    }
+
     // The view claims a key from the window's shortcuts exactly when it
     // handles it, editable or read-only.
     void claimsExactlyTheKeysItHandles() {

@@ -344,5 +344,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestEditingModel)
+QTEST_GUILESS_MAIN(TestEditingModel)
 #include "tst_editingmodel.moc"

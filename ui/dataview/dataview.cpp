@@ -7,6 +7,7 @@
 #include "textannouncer.h"
 #include "textsnapshot.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -28,8 +29,6 @@ using Move = EditingModel::Move;
 using Place = EditingModel::Place;
 
 constexpr int kMargin = DataViewPrivate::Margin;
-// Space on either side of a receive time.
-constexpr int kTimePadding = 6;
 
 QString withShortcut(const QString &text, const QKeySequence &key) {
     const QString shortcut = key.toString(QKeySequence::NativeText);
@@ -148,15 +147,15 @@ void DataView::setTabChangesFocus(bool changes) {
 }
 
 bool DataView::isHexView() const {
-    return d->m_hexShown;
+    return d->isHexShown();
 }
 
 void DataView::setHexView(bool hex) {
-    d->setHexShown(hex);
+    d->show(hex ? static_cast<Presentation *>(&d->m_hex) : &d->m_text);
 }
 
 bool DataView::receiveTimesShown() const {
-    return d->m_timesShown;
+    return d->m_text.timesShown();
 }
 
 void DataView::setReceiveTimesShown(bool shown) {
@@ -218,7 +217,7 @@ void DataView::paintEvent(QPaintEvent *event) {
     QPainter painter(viewport());
     d->paint(&painter, event->rect());
     // Lines painted for the first time may be wider than the scroll range.
-    if (d->m_model.measuredWidth() > d->m_syncedWidth)
+    if (d->m_text.measuredWidth() > d->m_syncedWidth)
         d->m_pacer->schedule();
 }
 
@@ -227,13 +226,13 @@ void DataView::resizeEvent(QResizeEvent *event) {
     const QScrollBar *vertical = verticalScrollBar();
     if (vertical->value() == vertical->maximum())
         d->m_followPending = true;
-    d->m_model.setLinesInSight(d->visibleLines());
+    d->m_text.setLinesInSight(d->visibleLines());
     d->sync();
 }
 
 void DataView::scrollContentsBy(int, int) {
-    d->m_topLine = verticalScrollBar()->value();
-    d->m_xOffset = horizontalScrollBar()->value();
+    d->m_frame.topRow = verticalScrollBar()->value();
+    d->m_frame.xOffset = horizontalScrollBar()->value();
     viewport()->update();
 }
 
@@ -272,7 +271,7 @@ void DataView::mousePressEvent(QMouseEvent *event) {
     if (event->button() == Qt::MiddleButton && d->isEditable() && clipboard->supportsSelection()) {
         const QString selection = clipboard->text(QClipboard::Selection);
         if (!selection.isEmpty()) {
-            d->m_model.moveTo(d->hitTest(event->position()));
+            d->m_shown->placeCaretAt(event->position(), EditingModel::MoveAnchor);
             d->m_model.paste(selection);
         }
         event->accept();
@@ -284,13 +283,8 @@ void DataView::mousePressEvent(QMouseEvent *event) {
     }
     d->m_dragging = true;
     const bool extend = event->modifiers() & Qt::ShiftModifier;
-    if (d->m_hexShown) {
-        const qsizetype at = d->hexPositionAt(event->position());
-        d->m_model.select(extend ? d->m_model.anchor() : at, at);
-    } else {
-        d->m_model.moveTo(d->hitTest(event->position()),
-                          extend ? EditingModel::KeepAnchor : EditingModel::MoveAnchor);
-    }
+    d->m_shown->placeCaretAt(event->position(),
+                             extend ? EditingModel::KeepAnchor : EditingModel::MoveAnchor);
     event->accept();
 }
 
@@ -301,10 +295,7 @@ void DataView::mouseMoveEvent(QMouseEvent *event) {
     }
     // Above or below the viewport this reaches the line beyond, so dragging
     // out of the view scrolls it.
-    if (d->m_hexShown)
-        d->m_model.select(d->m_model.anchor(), d->hexPositionAt(event->position()));
-    else
-        d->m_model.moveTo(d->hitTest(event->position()), EditingModel::KeepAnchor);
+    d->m_shown->placeCaretAt(event->position(), EditingModel::KeepAnchor);
     event->accept();
 }
 
@@ -316,7 +307,7 @@ void DataView::mouseReleaseEvent(QMouseEvent *event) {
     d->m_dragging = false;
     QClipboard *clipboard = QGuiApplication::clipboard();
     if (d->m_model.hasSelection() && clipboard->supportsSelection())
-        clipboard->setText(d->copiedText(), QClipboard::Selection);
+        clipboard->setText(d->m_shown->copiedText(), QClipboard::Selection);
     event->accept();
 }
 
@@ -325,13 +316,7 @@ void DataView::mouseDoubleClickEvent(QMouseEvent *event) {
         QAbstractScrollArea::mouseDoubleClickEvent(event);
         return;
     }
-    if (d->m_hexShown) {
-        // A double click takes the row.
-        const qsizetype start = d->hexPositionAt(QPointF(0, event->position().y()));
-        d->m_model.select(start, qMin(d->m_model.length(), start + HexRows::RowBytes));
-    } else {
-        d->m_model.selectWordAt(d->hitTest(event->position()));
-    }
+    d->m_shown->selectUnitAt(event->position());
     d->m_dragging = false;
     event->accept();
 }
@@ -412,10 +397,7 @@ void DataViewPrivate::run(const KeyBinding &binding, const QKeyEvent *event) {
                 const int step = visibleLines();
                 bar->setValue(bar->value() + (binding.move == Move::NextPage ? step : -step));
             }
-            if (m_hexShown)
-                hexMove(binding.move, binding.mode);
-            else
-                m_model.move(binding.move, binding.mode, visibleLines());
+            m_shown->move(binding.move, binding.mode, visibleLines());
             break;
         case C::SelectAll:
             m_model.selectAll();
@@ -466,10 +448,10 @@ void DataViewPrivate::run(const KeyBinding &binding, const QKeyEvent *event) {
             m_model.type(event->text());
             break;
         case C::ToggleHexView:
-            setHexShown(!m_hexShown);
+            q->setHexView(!isHexShown());
             break;
         case C::ToggleReceiveTimes:
-            setTimesShown(!m_timesShown);
+            setTimesShown(!m_text.timesShown());
             break;
     }
 }
@@ -481,15 +463,9 @@ KeyBinding::ViewStates DataViewPrivate::keyStates() const {
     return states;
 }
 
-QString DataViewPrivate::copiedText() const {
-    if (m_hexShown)
-        return m_hexRows.rowsText(m_model.selectionStart(), m_model.selectionEnd());
-    return m_model.selectedText();
-}
-
 void DataViewPrivate::copy() const {
     if (m_model.hasSelection())
-        QGuiApplication::clipboard()->setText(copiedText());
+        QGuiApplication::clipboard()->setText(m_shown->copiedText());
 }
 
 void DataViewPrivate::cut() {
@@ -508,81 +484,10 @@ void DataViewPrivate::paste() {
 }
 
 void DataViewPrivate::paint(QPainter *painter, const QRect &area) const {
-    if (m_hexShown) {
-        paintHex(painter, area);
-        return;
-    }
-    if (m_marginWidth > 0) {
-        paintMargin(painter, area);
-        painter->setClipRect(
-            area.intersected(QRect(m_marginWidth, area.top(), INT_MAX / 2, area.height())));
-    }
-    const QPalette::ColorGroup group = q->hasFocus() ? QPalette::Active : QPalette::Inactive;
-    const QPalette &colours = q->palette();
-    const LineLayout::Colours style{
-        colours.color(group, QPalette::Text), markText(), markBackground(),
-        colours.color(group, QPalette::HighlightedText), colours.color(group, QPalette::Highlight)};
-    const int lineHeight = m_model.lineHeight();
-
-    const qsizetype first = m_topLine + qMax(0, (area.top() - kMargin) / lineHeight);
-    const qsizetype last =
-        qMin(m_model.lineCount() - 1, m_topLine + qMax(0, (area.bottom() - kMargin) / lineHeight));
-    const qsizetype selectedFrom = m_model.selectionStart();
-    const qsizetype selectedTo = m_model.selectionEnd();
-    for (qsizetype number = first; number <= last; ++number) {
-        const TextLine line = m_model.line(number);
-        const QPointF origin = lineOrigin(line.number);
-        const LineLayout &layout = m_model.lineLayout(line.number);
-        const int from = int(std::clamp<qsizetype>(selectedFrom - line.start, 0, line.length));
-        const int to = int(std::clamp<qsizetype>(selectedTo - line.start, 0, line.length));
-        layout.draw(painter, origin, lineHeight, from, to, style, area.left() - origin.x(),
-                    area.right() + 1 - origin.x());
-        // A selected line end shows as a selected space after the text.
-        if (line.next() > line.shownEnd() && selectedFrom <= line.shownEnd() &&
-            selectedTo >= line.next()) {
-            painter->fillRect(
-                QRectF(origin.x() + layout.width(), origin.y(), m_model.charWidth(), lineHeight),
-                style.selectionBackground);
-        }
-    }
-
-    if (m_caretShown && q->hasFocus() && !m_model.isReadOnly())
-        painter->fillRect(cursorRect(), style.text);
-}
-
-const TextReader &DataViewPrivate::reader() const {
-    if (m_hexShown)
-        return m_hexRows;
-    return m_model;
-}
-
-QRect DataViewPrivate::cursorRect(qsizetype position) const {
-    if (m_hexShown)
-        return hexRect(position);
-    return rectAt(m_model.place(qBound<qsizetype>(0, position, m_model.length())));
-}
-
-QRect DataViewPrivate::cursorRect() const {
-    if (m_hexShown)
-        return hexRect(m_hexRows.caret());
-    return rectAt(m_model.caretPlace());
-}
-
-qsizetype DataViewPrivate::positionAt(const QPoint &point) const {
-    if (m_hexShown)
-        return m_hexRows.rowsPosition(hexPositionAt(point));
-    return m_model.positionOf(hitTest(point));
-}
-
-void DataViewPrivate::scrollToPosition(qsizetype position) {
-    if (m_hexShown)
-        ensureHexVisible(m_hexRows.textPosition(position));
-    else
-        ensureVisible(m_model.place(qBound<qsizetype>(0, position, m_model.length())));
-}
-
-bool DataViewPrivate::isEditable() const {
-    return !m_model.isReadOnly() && !m_hexShown;
+    const Presentation::Look look{q->palette(),
+                                  q->hasFocus() ? QPalette::Active : QPalette::Inactive,
+                                  q->hasFocus(), m_caretShown};
+    m_shown->paint(painter, area, look);
 }
 
 bool DataViewPrivate::isFollowingEnd() const {
@@ -595,41 +500,19 @@ FindBox *DataViewPrivate::findBox() const {
     return m_finder->box();
 }
 
-Place DataViewPrivate::hitTest(const QPointF &point) const {
-    const qsizetype row = qFloor((point.y() - kMargin) / m_model.lineHeight());
-    const qsizetype line = qBound<qsizetype>(0, m_topLine + row, m_model.lineCount() - 1);
-    return {line,
-            m_model.lineLayout(line).columnAt(point.x() - kMargin - m_marginWidth + m_xOffset)};
-}
-
-QRect DataViewPrivate::rectAt(const Place &at) const {
-    const QPointF origin = lineOrigin(at.line);
-    const qreal x = origin.x() + m_model.lineLayout(at.line).xForColumn(at.column);
-    return QRect(qFloor(x), qRound(origin.y()), 1, m_model.lineHeight());
-}
-
 void DataViewPrivate::updateFonts() {
-    m_model.setFont(q->font());
-    m_model.setLinesInSight(visibleLines());
-    updateHexFont();
-    setTimesShown(m_timesShown);  // the margin's width in the new font
+    m_text.setFont(q->font());
+    m_hex.setFont(q->font());
+    m_text.setLinesInSight(visibleLines());
 }
 
 int DataViewPrivate::visibleLines() const {
-    return qMax(1, (q->viewport()->height() - kMargin) / rowHeight());
-}
-
-QPointF DataViewPrivate::lineOrigin(qsizetype line) const {
-    return QPointF(kMargin + m_marginWidth - m_xOffset,
-                   kMargin + qreal(line - m_topLine) * m_model.lineHeight());
+    return qMax(1, (q->viewport()->height() - kMargin) / m_shown->rowHeight());
 }
 
 void DataViewPrivate::caretMoved() {
     restartBlink();
-    if (m_hexShown)
-        ensureHexVisible(m_model.caret());
-    else
-        ensureVisible(m_model.caretPlace());
+    ensureVisible(m_shown->caretSpot());
     q->viewport()->update();
 }
 
@@ -639,22 +522,22 @@ void DataViewPrivate::sync(FramePacer::Bar bar) {
     // time comes: the view follows the end without it.
     if (bar == FramePacer::Bar::Later) {
         if (m_followPending)
-            m_topLine = qMin<qsizetype>(qMax<qsizetype>(0, rowCount() - visibleLines()), INT_MAX);
+            m_frame.topRow =
+                qMin<qsizetype>(qMax<qsizetype>(0, m_shown->rowCount() - visibleLines()), INT_MAX);
     } else {
         syncVerticalBar();
     }
 
     // Lines not yet shaped are reckoned at the font's average width.
-    m_syncedWidth = m_model.measuredWidth();
+    m_syncedWidth = m_text.measuredWidth();
     QScrollBar *horizontal = q->horizontalScrollBar();
     QWidget *viewport = q->viewport();
-    const int content = qCeil(contentWidth()) + 2 * kMargin + 1;
-    horizontal->setSingleStep(
-        qMax(1, qRound(2 * (m_hexShown ? m_cellWidth : m_model.charWidth()))));
+    const int content = qCeil(m_shown->contentWidth()) + 2 * kMargin + 1;
+    horizontal->setSingleStep(qMax(1, qRound(2 * m_shown->scrollStep())));
     horizontal->setPageStep(qMax(1, viewport->width()));
     horizontal->setRange(0, qMax(0, content - viewport->width()));
 
-    m_xOffset = horizontal->value();
+    m_frame.xOffset = horizontal->value();
     viewport->update();
 }
 
@@ -664,66 +547,72 @@ void DataViewPrivate::syncVerticalBar() {
     const int lines = visibleLines();
     vertical->setSingleStep(1);
     vertical->setPageStep(lines);
-    vertical->setRange(0, clampToInt(rowCount() - lines));
+    vertical->setRange(0, clampToInt(m_shown->rowCount() - lines));
     if (m_followPending)
         vertical->setValue(vertical->maximum());
     m_followPending = false;
-    m_topLine = vertical->value();
+    m_frame.topRow = vertical->value();
 }
 
-void DataViewPrivate::ensureVisible(const Place &at) {
-    const qreal x = m_model.lineLayout(at.line).xForColumn(at.column);
+void DataViewPrivate::ensureVisible(const Presentation::Spot &spot) {
     sync();
     const int lines = visibleLines();
     QScrollBar *vertical = q->verticalScrollBar();
-    if (at.line < m_topLine)
-        vertical->setValue(int(at.line));
-    else if (at.line >= m_topLine + lines)
-        vertical->setValue(int(at.line - lines + 1));
-    const int width = q->viewport()->width() - 2 * kMargin - m_marginWidth - 1;
+    if (spot.row < m_frame.topRow)
+        vertical->setValue(clampToInt(spot.row));
+    else if (spot.row >= m_frame.topRow + lines)
+        vertical->setValue(clampToInt(spot.row - lines + 1));
+    const int width = q->viewport()->width() - 2 * kMargin - m_shown->leadingWidth() - 1;
     QScrollBar *horizontal = q->horizontalScrollBar();
-    if (x < m_xOffset)
-        horizontal->setValue(qFloor(x));
-    else if (x > m_xOffset + width)
-        horizontal->setValue(qCeil(x) - width);
+    if (spot.left < m_frame.xOffset)
+        horizontal->setValue(qFloor(spot.left));
+    else if (spot.right > m_frame.xOffset + width)
+        horizontal->setValue(qCeil(spot.right) - width);
 }
 
-// The margin shows HH:MM:SS.mmm; it takes room only while shown. Received
-// lines have their times whether it is shown or not.
-void DataViewPrivate::setTimesShown(bool shown) {
-    m_timesShown = shown;
-    const int width =
-        shown ? qCeil(QFontMetricsF(q->font()).horizontalAdvance(QStringLiteral("00:00:00.000"))) +
-                    2 * kTimePadding
-              : 0;
-    if (width != m_marginWidth) {
-        m_marginWidth = width;
-        sync();
+void DataViewPrivate::show(Presentation *next) {
+    if (next == m_shown)
+        return;
+    const bool following = isFollowingEnd();
+    const qsizetype caretRow = m_shown->caretRow();
+    const qsizetype top = m_frame.topRow;
+    const bool caretInSight = caretRow >= top && caretRow < top + visibleLines();
+    // Back to the character in sight before the last switch, unless this
+    // view was scrolled since.
+    const qsizetype before = qMin(m_inSightBefore, m_model.length());
+    m_inSightBefore = m_shown->rowOf(before) == top ? before : m_shown->rowStart(top);
+
+    m_shown = next;
+    m_shown->becomeShown();
+    m_announcer->setReader(&reader());
+    q->viewport()->setCursor(m_shown->cursorShape());
+    q->setAttribute(Qt::WA_InputMethodEnabled, isEditable());
+
+    QScrollBar *vertical = q->verticalScrollBar();
+    q->horizontalScrollBar()->setValue(0);
+    m_followPending = following;
+    sync();
+    if (!following) {
+        vertical->setValue(clampToInt(m_shown->rowOf(m_inSightBefore)));
+        m_frame.topRow = vertical->value();
+        if (caretInSight)
+            ensureVisible(m_shown->caretSpot());
     }
+    // Assistive technology reads rows, read-only, or the editable text.
+    QAccessible::State changed;
+    changed.readOnly = true;
+    changed.editable = true;
+    QAccessibleStateChangeEvent event(q, changed);
+    QAccessible::updateAccessibility(&event);
+    QAccessibleTextCursorEvent moved(q, clampToInt(reader().caret()));
+    QAccessible::updateAccessibility(&moved);
     q->viewport()->update();
 }
 
-void DataViewPrivate::paintMargin(QPainter *painter, const QRect &area) const {
-    const QRect margin = area.intersected(QRect(0, area.top(), m_marginWidth, area.height()));
-    if (margin.isEmpty())
-        return;
-    const QPalette &colours = q->palette();
-    painter->fillRect(margin, colours.color(QPalette::AlternateBase));
-    painter->setPen(colours.color(QPalette::Mid));
-    painter->drawLine(m_marginWidth - 1, margin.top(), m_marginWidth - 1, margin.bottom());
-    painter->setPen(colours.color(QPalette::PlaceholderText));
-    painter->setFont(q->font());
-    const QFontMetricsF metrics(q->font());
-    const int ascent = qRound(metrics.ascent() + metrics.leading() / 2);
-    const int lineHeight = m_model.lineHeight();
-    const qsizetype first = m_topLine + qMax(0, (area.top() - kMargin) / lineHeight);
-    const qsizetype last =
-        qMin(m_model.lineCount() - 1, m_topLine + qMax(0, (area.bottom() - kMargin) / lineHeight));
-    for (qsizetype line = first; line <= last; ++line) {
-        if (const std::optional<qint64> time = m_model.receiveTime(line))
-            painter->drawText(QPointF(kTimePadding, lineOrigin(line).y() + ascent),
-                              ReceiveTimes::text(*time));
-    }
+void DataViewPrivate::setTimesShown(bool shown) {
+    if (m_text.setTimesShown(shown))
+        sync();
+    q->viewport()->update();
 }
 
 void DataViewPrivate::restartBlink() {

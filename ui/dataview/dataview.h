@@ -12,43 +12,34 @@ class TextSnapshot;
 // The DATA view: an editable multi-line view whose text is exactly what it
 // was given, what the operator typed and every received character, in order.
 //
-// It holds hours of a device's output: the text sits in pieces, one byte a
-// received character, the displayed lines in a compact index, and only the
-// lines in sight are shaped and painted. Received chunks cost time in
-// proportion to their own size; the screen catches up once a frame, and
-// while text streams in the vertical scroll bar twenty times a second.
+// Cost: a received chunk costs time in proportion to its own size, whatever
+// the view holds; the text takes about one byte a received character plus
+// its line index, and about 6 bytes a received line for its receive time.
+// Only the lines in sight are shaped and painted; the screen catches up once
+// a frame, and while text streams in the vertical scroll bar twenty times a
+// second.
 //
 // On screen, CR LF, a lone CR and a lone LF each end one line, and a line
 // longer than LineIndex::Limit characters is broken for display only.
-// Control characters are shown by name in a coloured box; text() and
-// copying give the characters as received.
+// Control characters are shown by name; text() and copying give the
+// characters as received.
 //
-// This is what a window needs of it. The widget keeps events, painting and
-// the scroll bars; the text, the caret and every edit belong to its
-// EditingModel, and the rest of the engine reaches them through
-// DataViewPrivate (private/dataview_p.h). Assistive technology reads and
-// edits it through DataViewAccessible, once the application has called
-// DataViewEngine::initialize(). Ctrl+F opens a find box in the view's
-// window; the search runs in slices, so reception never waits for it.
+// The same text can be shown as lines or as read-only hex rows of its bytes
+// (setHexView()); the caret and the selection stay over a switch, and
+// copying in the hex view gives the rows holding the selection. The receive
+// times' margin (setReceiveTimesShown()) is not text: copying, find and
+// what assistive technology reads are as without it.
 //
-// Two ways to look at the same text, each in the context menu:
-// - The hex view ("Widok szesnastkowy", Ctrl+H): the text as rows of 16
-//   bytes in its ByteCharset (hexrows.h), read-only. A character is a byte,
-//   so the hex view shares the caret and the selection with the text: a
-//   switch keeps the byte under the caret and shows the part of the text
-//   that was in sight. It follows the end as the text does, and copying
-//   gives the rows holding the selection, as they are shown.
-// - Receive times ("Czas odbioru", Ctrl+T): each received line has the time
-//   its first character came at, shown or not; shown, a margin left of the
-//   text gives it (HH:MM:SS.mmm). The margin is not text: copying, find and
-//   the text read by assistive technology are as without it.
-// Neither view costs anything while off; the times cost about 6 bytes a
-// received line.
+// Inside, the widget keeps events, the scroll bars and the caret's blink;
+// the text, the caret and every edit belong to its EditingModel, and what is
+// shown to one of two presentations (private/presentation.h). Assistive
+// technology reads and edits it once the application has called
+// DataViewEngine::initialize(). Find runs in slices, so reception never
+// waits for it.
 //
-// The window's own commands on the view are actions added to it
-// (addAction(), with Qt::WidgetShortcut): its context menu lists them after
-// its own entries, and their keys reach them, as the view claims only its
-// own.
+// Actions added to the view (addAction(), with Qt::WidgetShortcut) follow
+// its own entries in its context menu, and their keys reach them: the view
+// claims only its own keys.
 class DataView : public QAbstractScrollArea {
     Q_OBJECT
     Q_PROPERTY(QString text READ text WRITE setText)

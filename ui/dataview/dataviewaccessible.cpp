@@ -177,7 +177,7 @@ const TextReader &DataViewAccessible::reader() const {
 }
 
 qsizetype DataViewAccessible::textPosition(int offset) const {
-    return d()->m_hexShown ? d()->hexRows().textPosition(offset) : offset;
+    return d()->shown().textPosition(offset);
 }
 
 std::pair<qsizetype, qsizetype> DataViewAccessible::unitAt(

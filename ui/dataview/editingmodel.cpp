@@ -47,9 +47,38 @@ qint64 now() {
     return QDateTime::currentMSecsSinceEpoch();
 }
 
+// Every character a column one unit wide; a surrogate pair is one character.
+class PlainGeometry final : public CaretGeometry {
+public:
+    PlainGeometry(const TextStore &text, const LineIndex &lines) : m_text(text), m_lines(lines) {}
+
+    int nextColumn(qsizetype line, int column) const override {
+        const qsizetype start = m_lines.lineStart(line);
+        const int next = qMin(column + 1, m_lines.lineLength(line));
+        return next < m_lines.lineLength(line) && m_text.at(start + next).isLowSurrogate()
+                   ? next + 1
+                   : next;
+    }
+    int previousColumn(qsizetype line, int column) const override {
+        const int previous = qMax(0, column - 1);
+        return previous > 0 && m_text.at(m_lines.lineStart(line) + previous).isLowSurrogate()
+                   ? previous - 1
+                   : previous;
+    }
+    qreal xForColumn(qsizetype, int column) const override { return column; }
+    int columnAt(qsizetype line, qreal x) const override {
+        return int(qBound<qreal>(0, qRound(x), m_lines.lineLength(line)));
+    }
+
+private:
+    const TextStore &m_text;
+    const LineIndex &m_lines;
+};
+
 }  // namespace
 
-EditingModel::EditingModel(QObject *parent) : QObject(parent) {}
+EditingModel::EditingModel(QObject *parent)
+    : QObject(parent), m_plainGeometry(std::make_unique<PlainGeometry>(m_store, m_lines)) {}
 
 EditingModel::~EditingModel() = default;
 
@@ -76,7 +105,7 @@ void EditingModel::setText(QStringView text) {
     const bool large = m_store.size() > kTrimAfter || m_history.bytes() > 2 * kTrimAfter;
     m_store.clear();
     m_lines.clear();
-    m_layout.clear();
+    emit linesChanged(LinesChanged::All, 0);
     m_history.clear();
     m_times.clear();
 #ifdef __GLIBC__
@@ -100,7 +129,7 @@ void EditingModel::receive(Chunk chunk, qint64 receivedMs) {
     const bool caretAtEnd = m_caret == oldLength && m_anchor == oldLength;
     endUndoStep();
     // Only the open last line changes; the lines after it are new.
-    m_layout.drop(m_lines.lineCount() - 1);
+    emit linesChanged(LinesChanged::Only, m_lines.lineCount() - 1);
     m_store.append(chunk);
     m_lines.append(chunk);
     if (m_recordingTimes)
@@ -147,17 +176,8 @@ std::optional<qint64> EditingModel::receiveTime(qsizetype line) const {
     return m_times.at(m_lines.lineStart(line));
 }
 
-void EditingModel::setFont(const QFont &font) {
-    m_layout.setFont(font);
-}
-
-qreal EditingModel::textWidth() const {
-    // Once the longest line has been measured, the estimate (the font's
-    // average width is generous) would only leave blank room to scroll into.
-    const qreal measured = m_layout.measuredWidth();
-    const int longest = m_lines.longestLine();
-    return longest > m_layout.measuredLongest() ? qMax(measured, longest * m_layout.charWidth())
-                                                : measured;
+void EditingModel::setCaretGeometry(const CaretGeometry *geometry) {
+    m_geometry = geometry ? geometry : m_plainGeometry.get();
 }
 
 void EditingModel::setByteCharset(std::shared_ptr<const ByteCharset> charset) {
@@ -228,7 +248,7 @@ void EditingModel::move(Move move, MoveMode mode, int pageLines) {
         case Move::NextWord:
             if (at.column < length) {
                 at.column = move == Move::NextChar
-                                ? m_layout.line(at.line).nextColumn(at.column)
+                                ? m_geometry->nextColumn(at.line, at.column)
                                 : WordRule::nextWordStart(lineText(at.line), at.column);
             } else if (at.line < lastLine) {
                 at = {at.line + 1, 0};
@@ -247,7 +267,7 @@ void EditingModel::move(Move move, MoveMode mode, int pageLines) {
             }
             if (at.column > 0) {
                 at.column = move == Move::PreviousChar
-                                ? m_layout.line(at.line).previousColumn(at.column)
+                                ? m_geometry->previousColumn(at.line, at.column)
                                 : WordRule::previousWordStart(lineText(at.line), at.column);
             }
             break;
@@ -259,14 +279,14 @@ void EditingModel::move(Move move, MoveMode mode, int pageLines) {
             const bool down = move == Move::NextLine || move == Move::NextPage;
             const qsizetype step = page ? qMax(1, pageLines) : 1;
             if (m_goalX < 0)
-                m_goalX = m_layout.line(at.line).xForColumn(at.column);
+                m_goalX = m_geometry->xForColumn(at.line, at.column);
             if (down && at.line == lastLine) {
                 at.column = length;
             } else if (!down && at.line == 0) {
                 at.column = 0;
             } else {
                 at.line = qBound<qsizetype>(0, at.line + (down ? step : -step), lastLine);
-                at.column = m_layout.line(at.line).columnAt(m_goalX);
+                at.column = m_geometry->columnAt(at.line, m_goalX);
             }
             const int lineLength = m_lines.lineLength(at.line);
             const bool upstream = at.column > 0 && at.column == lineLength &&
@@ -473,7 +493,7 @@ EditingModel::Taken EditingModel::splice(qsizetype from, qsizetype removed, Text
     if (timed)
         m_times.insert(from, inserted, breaks, std::move(times));
     m_lines.replace(m_store, from, removed, inserted);
-    m_layout.dropFrom(first);
+    emit linesChanged(LinesChanged::From, first);
     emit textChanged(from, removed, inserted);
     return taken;
 }

@@ -1,8 +1,5 @@
 #include "layoutcache.h"
 
-#include "lineindex.h"
-#include "textstore.h"
-
 #include <QFontMetricsF>
 #include <QtMath>
 
@@ -13,8 +10,7 @@ constexpr size_t kSlack = 64;
 
 }  // namespace
 
-LayoutCache::LayoutCache(const TextStore &text, const LineIndex &lines)
-    : m_text(text), m_lines(lines) {
+LayoutCache::LayoutCache(const EditingModel &text) : m_text(text) {
     setFont(QFont());
 }
 
@@ -42,8 +38,7 @@ const LineLayout &LayoutCache::line(qsizetype line) const {
         foldMeasuredWidths();
         m_layouts.clear();
     }
-    auto layout = std::make_unique<LineLayout>(
-        m_text.mid(m_lines.lineStart(line), m_lines.lineLength(line)), m_fonts);
+    auto layout = std::make_unique<LineLayout>(m_text.lineText(line), m_fonts);
     return *m_layouts.emplace(line, std::move(layout)).first->second;
 }
 
@@ -55,6 +50,28 @@ void LayoutCache::clear() {
     m_layouts.clear();
     m_measuredWidth = 0;
     m_measuredLongest = 0;
+}
+
+void LayoutCache::linesChanged(EditingModel::LinesChanged change, qsizetype line) {
+    switch (change) {
+        case EditingModel::LinesChanged::All:
+            clear();
+            break;
+        case EditingModel::LinesChanged::From:
+            dropFrom(line);
+            break;
+        case EditingModel::LinesChanged::Only:
+            drop(line);
+            break;
+    }
+}
+
+qreal LayoutCache::textWidth() const {
+    // Once the longest line has been measured, the estimate (the font's
+    // average width is generous) would only leave blank room to scroll into.
+    const qreal measured = measuredWidth();
+    const int longest = m_text.longestLine();
+    return longest > measuredLongest() ? qMax(measured, longest * m_charWidth) : measured;
 }
 
 qreal LayoutCache::measuredWidth() const {

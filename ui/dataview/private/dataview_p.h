@@ -15,55 +15,52 @@
 #include "dataview.h"
 #include "editingmodel.h"
 #include "framepacer.h"
-#include "hexrows.h"
+#include "hexpresentation.h"
 #include "keybinding.h"
+#include "textpresentation.h"
 
 #include <QBasicTimer>
-#include <QColor>
-#include <QFont>
 
 class FindBox;
 class FindRunner;
 class TextAnnouncer;
 
 // The DATA view's insides, for the engine's own parts (its accessibility
-// adaptor) and for tests and tools that look inside: the model, where the
-// text is on the screen, and the helpers the widget drives. A window needs
-// DataView alone.
+// adaptor) and for tests and tools that look inside: the model, the two
+// presentations of its text (one shown), where the view stands, and the
+// helpers the widget drives. A window needs DataView alone.
 class DataViewPrivate {
 public:
     explicit DataViewPrivate(DataView *view);
     ~DataViewPrivate();
 
-    // Space between the frame and the text.
-    static constexpr int Margin = 4;
-    // A character shown by its name (linelayout.h), a hex place without a
-    // byte.
-    static QColor markText() { return QColor(0x9c, 0x1c, 0x1c); }
-    static QColor markBackground() { return QColor(0xff, 0xe0, 0xb2); }
+    static constexpr int Margin = Presentation::Margin;
 
     static DataViewPrivate *get(DataView *view) { return view->d.get(); }
     static const DataViewPrivate *get(const DataView *view) { return view->d.get(); }
 
     EditingModel &model() { return m_model; }
     const EditingModel &model() const { return m_model; }
+    const Presentation &shown() const { return *m_shown; }
+    bool isHexShown() const { return m_shown == &m_hex; }
+    const HexRows &hexRows() const { return m_hex.rows(); }
 
     // What assistive technology reads: the text, or the hex view's rows
     // while it is shown. The three below count in its positions.
-    const TextReader &reader() const;
+    const TextReader &reader() const { return m_shown->reader(); }
     // Where a position's caret is drawn, in viewport coordinates; the caret
     // itself when no position is given.
-    QRect cursorRect(qsizetype position) const;
-    QRect cursorRect() const;
+    QRect cursorRect(qsizetype position) const { return m_shown->readerRect(position); }
+    QRect cursorRect() const { return m_shown->caretRect(); }
     // The position nearest to a point of the viewport.
-    qsizetype positionAt(const QPoint &point) const;
+    qsizetype positionAt(const QPoint &point) const { return m_shown->readerPositionAt(point); }
     // Scrolls so that a position is in sight; the caret stays where it is.
-    void scrollToPosition(qsizetype position);
+    void scrollToPosition(qsizetype position) { ensureVisible(m_shown->readerSpot(position)); }
     // Whether the operator may change the text now: not read-only, and not
     // in the hex view.
-    bool isEditable() const;
+    bool isEditable() const { return !m_model.isReadOnly() && m_shown->isEditable(); }
     // The first line (hex row) in sight, and how many are.
-    qsizetype firstVisibleLine() const { return m_topLine; }
+    qsizetype firstVisibleLine() const { return m_frame.topRow; }
     int visibleLines() const;
     // True while appended text keeps the end in sight.
     bool isFollowingEnd() const;
@@ -75,13 +72,8 @@ public:
     KeyBinding::ViewStates keyStates() const;
     template <typename Chunk>
     void receive(const Chunk &chunk);
-    EditingModel::Place hitTest(const QPointF &point) const;
-    QRect rectAt(const EditingModel::Place &at) const;
-    QPointF lineOrigin(qsizetype line) const;
     void paint(QPainter *painter, const QRect &area) const;
     void updateFonts();
-    // What copying gives: the selected text, or the hex rows holding it.
-    QString copiedText() const;
     void copy() const;
     void cut();
     void paste();
@@ -90,30 +82,20 @@ public:
     // frame of a stream may leave the vertical bar for later.
     void sync(FramePacer::Bar bar = FramePacer::Bar::Now);
     void syncVerticalBar();
-    void ensureVisible(const EditingModel::Place &at);
+    void ensureVisible(const Presentation::Spot &spot);
     void restartBlink();
-
-    // The hex view (dataviewhex.cpp) and the receive times' margin.
-    void setHexShown(bool shown);
+    // Swaps what is shown, keeping the caret and the selection, the view
+    // following the end, and otherwise the first character in sight at the
+    // top; a caret that was in sight stays in sight.
+    void show(Presentation *next);
     void setTimesShown(bool shown);
-    void updateHexFont();
-    const HexRows &hexRows() const { return m_hexRows; }
-    // Lines, or hex rows, and their height.
-    qsizetype rowCount() const;
-    int rowHeight() const;
-    qreal contentWidth() const;
-    void paintMargin(QPainter *painter, const QRect &area) const;
-    void paintHex(QPainter *painter, const QRect &area) const;
-    // The text position nearest to a point; where a place of the rows' text
-    // is, and where the caret before a byte is drawn.
-    qsizetype hexPositionAt(const QPointF &point) const;
-    QRect hexRect(qsizetype rowsPosition) const;
-    QRect hexCaretRect(qsizetype position) const;
-    void hexMove(EditingModel::Move move, EditingModel::MoveMode mode);
-    void ensureHexVisible(qsizetype position);
 
     DataView *const q;
     EditingModel m_model;
+    Presentation::Frame m_frame;
+    TextPresentation m_text{m_model, m_frame};
+    HexPresentation m_hex{m_model, m_frame};
+    Presentation *m_shown = &m_text;
     TextAnnouncer *const m_announcer;
     FramePacer *const m_pacer;
     FindRunner *const m_finder;
@@ -122,18 +104,7 @@ public:
     bool m_caretShown = true;
     QBasicTimer m_blinkTimer;
 
-    HexRows m_hexRows{m_model};
-    bool m_hexShown = false;
     qsizetype m_inSightBefore = 0;  // the first character in sight before a switch
-    QFont m_hexFont;
-    qreal m_cellWidth = 1;  // of a character of the hex view
-    int m_hexRowHeight = 1;
-    int m_hexAscent = 0;
-    bool m_timesShown = false;
-    int m_marginWidth = 0;  // of the receive times
-
-    qsizetype m_topLine = 0;  // a hex row in the hex view
-    int m_xOffset = 0;
     bool m_followPending = false;
     qreal m_syncedWidth = 0;  // the measured width the scroll range allows for
 };

@@ -12,7 +12,7 @@
 // We mean it.
 //
 
-#include "layoutcache.h"
+#include "caretgeometry.h"
 #include "lineindex.h"
 #include "receivetimes.h"
 #include "textreader.h"
@@ -22,6 +22,8 @@
 
 #include <QObject>
 #include <QString>
+
+#include <memory>
 
 // The DATA view's text with its caret, its selection and every edit, without
 // a widget: the view, find and accessibility all drive this one model.
@@ -50,8 +52,11 @@
 // its chunk came at (ReceiveTimes); the times follow their lines through
 // edits, undo and redo.
 //
-// The text store, the line index and the shaped lines are the model's own:
-// others read the text through TextReader and the model's functions.
+// The text store and the line index are the model's own: others read the
+// text through TextReader and the model's functions. How lines are shown is
+// not the model's: the view tells it where the caret may stop
+// (CaretGeometry), and keeps its shaped lines in step through textChanged.
+// The model needs Qt Core alone.
 class EditingModel final : public QObject, public TextReader {
     Q_OBJECT
 
@@ -77,6 +82,10 @@ public:
     // Whether a move leaves a bare caret or selects from the anchor on, as
     // with QTextCursor.
     enum MoveMode { MoveAnchor, KeepAnchor };
+    // Which displayed lines show otherwise after a change: all of them (the
+    // text was replaced), a line and every one after it (an edit), or one
+    // line alone (received text filled it; the lines after it are new).
+    enum class LinesChanged { All, From, Only };
 
     explicit EditingModel(QObject *parent = nullptr);
     ~EditingModel() override;
@@ -172,20 +181,11 @@ public:
     bool canRedo() const { return !m_readOnly && m_history.canRedo(); }
     const UndoHistory &history() const { return m_history; }
 
-    // How the lines are shown: the font they are shaped in and how many are
-    // in sight (about twice as many stay shaped).
-    void setFont(const QFont &font);
-    void setLinesInSight(int lines) { m_layout.setLinesInSight(lines); }
-    int lineHeight() const { return m_layout.lineHeight(); }
-    qreal charWidth() const { return m_layout.charWidth(); }
-    // A displayed line shaped, to draw it and to map its columns to x and
-    // back.
-    const LineLayout &lineLayout(qsizetype line) const { return m_layout.line(line); }
-    // The widest line shaped to its end so far; and the width the text is
-    // reckoned to need: that, or the longest line at the font's average
-    // width while the longest has not been shaped.
-    qreal measuredWidth() const { return m_layout.measuredWidth(); }
-    qreal textWidth() const;
+    // Where the caret stops on a line and where up and down keep it; the
+    // plain geometry when none is given. The geometry outlives its use here.
+    void setCaretGeometry(const CaretGeometry *geometry);
+    // The longest displayed line, in characters.
+    int longestLine() const { return m_lines.longestLine(); }
 
     // Bytes held for the text, its lines and their receive times.
     qsizetype memoryUsed() const {
@@ -201,6 +201,8 @@ signals:
     // `removed` characters at position were replaced by `inserted` ones;
     // received text is `inserted` characters at the old end.
     void textChanged(qsizetype position, qsizetype removed, qsizetype inserted);
+    // Told before textChanged, for what the view keeps of each line.
+    void linesChanged(EditingModel::LinesChanged change, qsizetype line);
     // The caret or the selection moved other than by following received
     // text: the view brings the caret into sight.
     void caretMoved();
@@ -237,7 +239,8 @@ private:
 
     TextStore m_store;
     LineIndex m_lines;
-    LayoutCache m_layout{m_store, m_lines};
+    const std::unique_ptr<const CaretGeometry> m_plainGeometry;
+    const CaretGeometry *m_geometry = m_plainGeometry.get();
     UndoHistory m_history;
     ReceiveTimes m_times;
     bool m_recordingTimes = true;

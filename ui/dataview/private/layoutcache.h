@@ -12,6 +12,7 @@
 // We mean it.
 //
 
+#include "editingmodel.h"
 #include "linelayout.h"
 
 #include <QFont>
@@ -19,16 +20,14 @@
 #include <memory>
 #include <unordered_map>
 
-class LineIndex;
-class TextStore;
-
 // The shaped lines of the DATA view and what they measured. A line is
 // shaped when it is first drawn or asked about and kept while it is near the
 // lines in sight; edits drop the lines they touch. Widths only count for
 // lines shaped to their end, so an estimate never fixes the scroll range.
-class LayoutCache {
+// It answers the model's caret questions from the shaped lines.
+class LayoutCache final : public CaretGeometry {
 public:
-    LayoutCache(const TextStore &text, const LineIndex &lines);
+    explicit LayoutCache(const EditingModel &text);
     ~LayoutCache();
 
     // The font of the text; marks are drawn a little smaller. Drops
@@ -49,16 +48,33 @@ public:
     void drop(qsizetype line) { m_layouts.erase(line); }
     // The whole text was replaced: nothing shaped or measured holds.
     void clear();
+    // What the model tells of a change (EditingModel::linesChanged).
+    void linesChanged(EditingModel::LinesChanged change, qsizetype line);
 
     // The widest line shaped to its end so far, and its length.
     qreal measuredWidth() const;
     int measuredLongest() const;
+    // The width the text is reckoned to need: the measured one, or the
+    // longest line at the font's average width while the longest has not
+    // been shaped.
+    qreal textWidth() const;
+
+    // CaretGeometry
+    int nextColumn(qsizetype line, int column) const override {
+        return this->line(line).nextColumn(column);
+    }
+    int previousColumn(qsizetype line, int column) const override {
+        return this->line(line).previousColumn(column);
+    }
+    qreal xForColumn(qsizetype line, int column) const override {
+        return this->line(line).xForColumn(column);
+    }
+    int columnAt(qsizetype line, qreal x) const override { return this->line(line).columnAt(x); }
 
 private:
     void foldMeasuredWidths() const;
 
-    const TextStore &m_text;
-    const LineIndex &m_lines;
+    const EditingModel &m_text;
     LineLayout::Fonts m_fonts;
     int m_lineHeight = 1;
     qreal m_charWidth = 1;
