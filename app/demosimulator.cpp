@@ -1,5 +1,6 @@
 #include "demosimulator.h"
 
+#include "childlifetime.h"
 #include "portdirectory.h"
 
 #include <QCoreApplication>
@@ -9,12 +10,6 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-
-#ifdef Q_OS_LINUX
-#include <signal.h>
-#include <sys/prctl.h>
-#include <unistd.h>
-#endif
 
 // The demo's log ("kalvex.demo"); at debug level, the simulator's own log too.
 Q_LOGGING_CATEGORY(lcDemo, "kalvex.demo", QtInfoMsg)
@@ -85,14 +80,7 @@ void DemoSimulator::start(PortDirectory &ports) {
         m_process->readAllStandardOutput();
         becomeReady();
     });
-#ifdef Q_OS_LINUX
-    const pid_t console = ::getpid();
-    m_process->setChildProcessModifier([console] {
-        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (::getppid() != console)  // the console ended before the line above
-            ::_exit(1);
-    });
-#endif
+    ChildLifetime::endWithThisProcess(m_process);
     connect(m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error != QProcess::FailedToStart)
             return;

@@ -9,7 +9,6 @@
 #include "runningmark.h"
 #include "windowplacement.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
@@ -43,8 +42,8 @@ int main(int argc, char *argv[]) {
         try {
             services.log.start(log, ReceiveLog::Existing::Append);
         } catch (const FileError &e) {
-            std::fprintf(stderr, "rs232-kalvex: --log %s: %s\n", qPrintable(log),
-                         qPrintable(e.reason()));
+            CallerConsole::write(
+                stderr, QStringLiteral("rs232-kalvex: --log %1: %2\n").arg(log, e.reason()));
             return EXIT_FAILURE;
         }
     }

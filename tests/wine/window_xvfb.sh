@@ -5,6 +5,7 @@
 # as a UART through the stand-in). The card holds a line of Polish letters in
 # Windows-1250 and 20,000 generated lines, 1.2 MB. Checked:
 # - --version answers in a console;
+# - --log into a folder that is not there: exit 1, the file named whole;
 # - the console starts with --log, its window 649x666 with its icons drawn;
 # - "Otwórz port" opens COM2, "Sprawdź status dysku" shows the device's answer;
 # - "Odczytaj wszystko" brings the whole card into the DATA view, exact;
@@ -70,6 +71,14 @@ answer=$(timeout 90 script -qec "wine cmd /c \"$(windows_path "$exe")\" --versio
     sed 's/\x1b\[[0-9;?]*[A-Za-z]//g' | tr -d ' \r\n')
 report "--version answers in a console ($answer)" \
     "$([ "$answer" = "rs232-kalvex$version" ] && echo yes || echo no)"
+
+step "--log into a folder that is not there"
+status=0
+timeout 90 wine "$exe" --log "$(windows_path "$work/Żółw nie ma/capture.log")" \
+    >"$work/nolog.out" 2>&1 || status=$?
+report "it ends with 1, naming the file with its Polish letters in UTF-8" \
+    "$([ "$status" = 1 ] && grep -q 'rs232-kalvex: --log .*Żółw nie ma' "$work/nolog.out" &&
+        echo yes || echo no)"
 
 step "start the console"
 wine "$exe" --log "$(windows_path "$work/capture.log")" &

@@ -1,9 +1,7 @@
 #include "terminationsignals.h"
 
 #include <QSocketNotifier>
-#include <QtGlobal>
 
-#ifdef Q_OS_UNIX
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -70,15 +68,3 @@ void TerminationSignals::endByReceivedSignal() const {
     ::signal(m_received, SIG_DFL);
     ::raise(m_received);
 }
-
-#else  // Windows: no such signals.
-
-TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent) {}
-
-TerminationSignals::~TerminationSignals() = default;
-
-void TerminationSignals::readPipe() {}
-
-void TerminationSignals::endByReceivedSignal() const {}
-
-#endif

@@ -1,17 +1,11 @@
 #include "callerconsole.h"
 
-#include <QtGlobal>
-
-#ifdef Q_OS_WIN
 #include <io.h>
 #include <windows.h>
 
 #include <cstdio>
-#endif
 
 namespace CallerConsole {
-
-#ifdef Q_OS_WIN
 
 namespace {
 
@@ -63,17 +57,5 @@ void write(std::FILE *stream, const QString &text) {
     std::fputs(text.toUtf8().constData(), stream);
     std::fflush(stream);
 }
-
-#else
-
-void attach() {}
-void detach() {}
-
-void write(std::FILE *stream, const QString &text) {
-    std::fputs(text.toLocal8Bit().constData(), stream);
-    std::fflush(stream);
-}
-
-#endif
 
 }  // namespace CallerConsole
