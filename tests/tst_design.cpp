@@ -14,7 +14,6 @@
 #include <QFontInfo>
 #include <QImageReader>
 #include <QStyleOptionButton>
-#include <QtEndian>
 #include <QtTest>
 
 #include <limits>
@@ -190,8 +189,16 @@ QList<IcoImage> readIco(const QString &path) {
     if (!f.open(QIODevice::ReadOnly))
         return {};
     const QByteArray d = f.readAll();
-    const auto u16 = [&](qsizetype at) { return qFromLittleEndian<quint16>(d.constData() + at); };
-    const auto u32 = [&](qsizetype at) { return qFromLittleEndian<quint32>(d.constData() + at); };
+    // Little-endian, byte by byte; past the end reads as 0, which no check
+    // below accepts.
+    const auto read = [&d](qsizetype at, int size) {
+        quint32 value = 0;
+        for (int i = size - 1; i >= 0; --i)
+            value = value << 8 | quint8(at + i < d.size() ? d.at(at + i) : 0);
+        return value;
+    };
+    const auto u16 = [&](qsizetype at) { return quint16(read(at, 2)); };
+    const auto u32 = [&](qsizetype at) { return read(at, 4); };
     if (d.size() < 6 || u16(0) != 0 || u16(2) != 1)
         return {};
     QList<IcoImage> images;
