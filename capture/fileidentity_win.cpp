@@ -2,7 +2,6 @@
 
 #include "nativepath.h"
 
-#include <QDir>
 #include <QFileInfo>
 
 #include <io.h>

@@ -28,7 +28,7 @@ namespace {
 using Move = EditingModel::Move;
 using Place = EditingModel::Place;
 
-constexpr int kMargin = DataViewPrivate::Margin;
+constexpr int kMargin = Presentation::Margin;
 
 QString withShortcut(const QString &text, const QKeySequence &key) {
     const QString shortcut = key.toString(QKeySequence::NativeText);

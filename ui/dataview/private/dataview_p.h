@@ -34,8 +34,6 @@ public:
     explicit DataViewPrivate(DataView *view);
     ~DataViewPrivate();
 
-    static constexpr int Margin = Presentation::Margin;
-
     static DataViewPrivate *get(DataView *view) { return view->d.get(); }
     static const DataViewPrivate *get(const DataView *view) { return view->d.get(); }
 

@@ -42,12 +42,6 @@ public:
 
     const LineLayout &line(qsizetype line) const;
 
-    // The lines from `line` on changed (an edit); or only `line` did (text
-    // was appended to the open last line).
-    void dropFrom(qsizetype line);
-    void drop(qsizetype line) { m_layouts.erase(line); }
-    // The whole text was replaced: nothing shaped or measured holds.
-    void clear();
     // What the model tells of a change (EditingModel::linesChanged).
     void linesChanged(EditingModel::LinesChanged change, qsizetype line);
 
@@ -72,6 +66,12 @@ public:
     int columnAt(qsizetype line, qreal x) const override { return this->line(line).columnAt(x); }
 
 private:
+    // The lines from `line` on changed (an edit); or only `line` did (text
+    // was appended to the open last line).
+    void dropFrom(qsizetype line);
+    void drop(qsizetype line) { m_layouts.erase(line); }
+    // The whole text was replaced: nothing shaped or measured holds.
+    void clear();
     void foldMeasuredWidths() const;
 
     const EditingModel &m_text;

@@ -48,10 +48,10 @@ struct FindMatch {
 // first and its last character stand (in any case that folds to them), as a
 // filter over sixteen bytes at once. Elsewhere, and for needles whose first
 // or last character folds from too many characters, Boyer-Moore-Horspool:
-// the window's last
-// character says how far the needle can move. Bytes are searched as they
-// are held, through tables of what each byte stands for; a needle with a
-// character that no byte stands for is not looked for in them at all.
+// the window's last character says how far the needle can move. Bytes are
+// searched as they are held, through tables of what each byte stands for; a
+// needle with a character that no byte stands for is not looked for in them
+// at all.
 class TextFinder {
 public:
     TextFinder(QStringView needle, Qt::CaseSensitivity cs);
